@@ -1,0 +1,17 @@
+#include "engine/display/clock.h"
+
+#include "platform/platform.h"
+
+uint32_t clock_start_tick;
+
+uint32_t clock_start(void) {
+  clock_start_tick = plat_ticks();
+  return clock_start_tick;
+}
+
+// Unsigned differences give the true elapsed time across a wrap of the count.
+uint32_t clock_wait(uint32_t ms) {
+  while ((uint32_t)(plat_ticks() - clock_start_tick) < ms) {
+  }
+  return plat_ticks();
+}

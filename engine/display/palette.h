@@ -1,0 +1,31 @@
+// Palette effects and screen transitions, and the line writers they use.
+#ifndef QUILLFIRE_PALETTE_H
+#define QUILLFIRE_PALETTE_H
+
+#include <stdint.h>
+
+#include "engine/display/ddraw.h"
+
+enum {
+  TRANSITION_DARKEN = 0,
+  TRANSITION_LIGHTEN = 1,
+  TRANSITION_CLOSE_COLUMNS = 2,
+  TRANSITION_CLOSE_ROWS = 3,
+  TRANSITION_SCATTER = 4,
+  TRANSITION_CLOSE_BOTH = 5,
+  TRANSITION_TO_BLUE = 6,
+  TRANSITION_TO_RED = 7,
+  TRANSITION_TO_GREEN = 8
+};
+
+int32_t palette_save(PALETTEENTRY *destination);
+int32_t palette_set(const PALETTEENTRY *source);
+void screen_transition(int32_t type, uint8_t *start, int32_t pitch);
+int32_t plot_pixel(int32_t x, int32_t y, uint32_t color, uint8_t *start,
+                   int32_t pitch);
+void hline_clipped(int32_t x1, int32_t x2, int32_t y, uint32_t color,
+                   uint8_t *start, int32_t pitch);
+void vline_clipped(int32_t y1, int32_t y2, int32_t x, uint32_t color,
+                   uint8_t *start, int32_t pitch);
+
+#endif

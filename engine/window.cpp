@@ -1,0 +1,4 @@
+#include "engine/window.h"
+
+PlatWindow *main_window;
+void *app_instance;

@@ -1,0 +1,104 @@
+// The game's pictures and sounds, and how a frame is composed from them.
+#include <stdio.h>
+#include <string.h>
+
+#include "engine/display/clipper.h"
+#include "engine/display/display.h"
+#include "engine/display/palette.h"
+#include "engine/display/text.h"
+#include "engine/sound/sound.h"
+#include "game/game.h"
+
+BitmapImage background_image, title_image;
+BitmapFile scratch_bitmap;
+int32_t bounce_sound = -1, goal_sound = -1, win_sound = -1, title_sound = -1;
+char score_text[80];
+
+namespace {
+
+const int32_t BOB_FLAGS = 0x11;  // BOB_SHOWN and a bit nothing tests
+const int32_t BOB_MEM_FLAGS = DDSCAPS_SYSTEMMEMORY;
+const int32_t CELL_MODE = 0;
+const uint32_t SOUND_FLAGS =
+    DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME;
+const int32_t LOADING_X = 290, LOADING_Y = 240;
+const int32_t MESSAGE_COLOR = 144;
+const int32_t SCORE_Y = 1;
+const int32_t PLAYER1_SCORE_X = 20;
+const int32_t PLAYER2_SCORE_END_X = 620;  // assumes 6 pixels a character
+const int32_t CHAR_WIDTH = 6;
+const int32_t TITLE_X = 20, TITLE_Y = 20;
+
+}  // namespace
+
+int32_t load_assets(void) {
+  display_init(640, 480, 8);
+  plat_show_cursor(0);
+
+  bmp_load(&scratch_bitmap, "BALL3D8BIG.BMP");
+  palette_set(scratch_bitmap.palette);
+  text_draw_index("Loading...", LOADING_X, LOADING_Y, MESSAGE_COLOR,
+                  primary_surface);
+  bob_create(&ball, 0, 0, 11, 11, 1, BOB_FLAGS, BOB_MEM_FLAGS);
+  bob_load_frame(&ball, &scratch_bitmap, 0, 0, 0, CELL_MODE);
+  bmp_unload(&scratch_bitmap);
+
+  bmp_load(&scratch_bitmap, "PADDLES3D8.BMP");
+  bob_create(&paddle1, 0, 0, 66, 8, 1, BOB_FLAGS, BOB_MEM_FLAGS);
+  bob_load_frame(&paddle1, &scratch_bitmap, 0, 0, 0, CELL_MODE);
+  bob_create(&paddle2, 0, 0, 65, 8, 1, BOB_FLAGS, BOB_MEM_FLAGS);
+  bob_load_frame(&paddle2, &scratch_bitmap, 0, 1, 0, CELL_MODE);
+  bmp_unload(&scratch_bitmap);
+
+  bmp_load(&scratch_bitmap, "BACK8.BMP");
+  image_create(&background_image, 0, 0, 639, 479);
+  image_load(&background_image, &scratch_bitmap, 0, 0, CELL_MODE);
+  bmp_unload(&scratch_bitmap);
+  background_image.x = 0;
+  background_image.y = 0;
+
+  bmp_load(&scratch_bitmap, "TITLE8.BMP");
+  image_create(&title_image, 0, 0, 619, 459);
+  image_load(&title_image, &scratch_bitmap, 0, 0, CELL_MODE);
+  bmp_unload(&scratch_bitmap);
+  title_image.x = TITLE_X;
+  title_image.y = TITLE_Y;
+
+  const RECT screen = {0, 0, display_width, display_height};
+  back_clipper = clipper_attach(back_surface, 1, &screen);
+  return 1;
+}
+
+int32_t load_sounds(void) {
+  sound_init();
+  bounce_sound = sound_load_wav("BOING.WAV", SOUND_FLAGS);
+  goal_sound = sound_load_wav("BUZZER.WAV", SOUND_FLAGS);
+  win_sound = sound_load_wav("SPIKE.WAV", SOUND_FLAGS);
+  title_sound = sound_load_wav("FIRE.WAV", SOUND_FLAGS);
+  return 1;
+}
+
+int32_t draw_frame(void) {
+  lock_back();
+  if (back_lock_ptr) {
+    image_draw(&background_image, back_lock_ptr, back_lock_pitch, 0);
+  }
+  unlock_back();
+
+  bob_draw(&paddle1, back_surface);
+  bob_draw(&paddle2, back_surface);
+  bob_draw(&ball, back_surface);
+
+  const uint32_t white = RGB(255, 255, 255);
+  snprintf(score_text, sizeof score_text, "Player 1 - %d",
+           game_state.player1_score);
+  text_draw_rgb(score_text, PLAYER1_SCORE_X, SCORE_Y, white, back_surface);
+  snprintf(score_text, sizeof score_text, "Player 2 - %d",
+           game_state.player2_score);
+  const int32_t length = (int32_t)strlen(score_text);
+  text_draw_rgb(score_text, PLAYER2_SCORE_END_X - CHAR_WIDTH * length, SCORE_Y,
+                white, back_surface);
+
+  display_flip();
+  return 1;
+}

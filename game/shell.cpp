@@ -1,0 +1,99 @@
+// The program's entry and its only loop: one window, then one message and one
+// frame per pass until the quit message arrives.
+#include <stdio.h>
+
+#include "engine/display/display.h"
+#include "engine/display/image.h"
+#include "engine/input/keyboard.h"
+#include "engine/sound/sound.h"
+#include "engine/window.h"
+#include "game/game.h"
+
+namespace {
+
+// What the program ends with. A failure to start is reported on standard
+// error and ends with 1, never as success.
+const int kExitFailure = 1;
+int exit_status = 0;
+
+}  // namespace
+
+intptr_t window_proc(PlatWindow *window, uint32_t message, uintptr_t wparam,
+                     intptr_t lparam) {
+  switch (message) {
+    case WM_CREATE:
+      return 0;
+    case WM_DESTROY:
+      plat_post_quit_message(exit_status);
+      return 0;
+    case WM_PAINT:
+      // The picture belongs to the display; there is nothing to repaint.
+      return 0;
+    default:
+      return plat_default_window_proc(window, message, wparam, lparam);
+  }
+}
+
+int32_t game_init(void) {
+  load_assets();
+  load_sounds();
+  input_init();
+  if (!keyboard_init()) {
+    // Without a keyboard the title could never be left: end at once.
+    fprintf(stderr, "quillfire: no keyboard could be opened\n");
+    exit_status = kExitFailure;
+    plat_post_message(main_window, WM_DESTROY, 0, 0);
+    return 1;
+  }
+  title_menu();
+  return 1;
+}
+
+int32_t game_shutdown(void) {
+  bob_destroy(&paddle1);
+  bob_destroy(&paddle2);
+  bob_destroy(&ball);
+  image_destroy(&background_image);
+  image_destroy(&title_image);
+  display_shutdown();
+  sound_shutdown();
+  keyboard_release();
+  input_shutdown();
+  return 1;
+}
+
+int WinMain(void *instance, void *previous, char *command_line, int show) {
+  (void)previous;
+  (void)command_line;
+  (void)show;
+  exit_status = 0;
+  if (!plat_init()) {
+    fprintf(stderr, "quillfire: %s\n", plat_error());
+    return kExitFailure;
+  }
+  int32_t desktop_width = 640, desktop_height = 480;
+  plat_desktop_size(&desktop_width, &desktop_height);
+  PlatWindow *window = plat_window_create("Quillfire", 0, 0, desktop_width,
+                                          desktop_height, window_proc);
+  if (!window) {
+    fprintf(stderr, "quillfire: %s\n", plat_error());
+    plat_shutdown();
+    return kExitFailure;
+  }
+  main_window = window;
+  app_instance = instance;
+
+  game_init();
+
+  PlatMessage msg = {};
+  for (;;) {
+    const int taken = plat_peek_message(&msg);
+    if (taken && msg.message == WM_QUIT) break;
+    if (taken) plat_dispatch_message(&msg);
+    game_frame();
+  }
+
+  game_shutdown();
+  plat_shutdown();
+  return (int)msg.wparam;
+}

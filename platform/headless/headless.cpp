@@ -1,0 +1,355 @@
+// The headless platform: window, messages, virtual time, scripted keys and
+// captured frames. Audio lives in headless_audio.cpp.
+#include "platform/headless/headless.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include <deque>
+#include <string>
+#include <vector>
+
+struct PlatWindow {
+  PlatWindowProc proc;
+  int alive;
+};
+
+namespace {
+
+struct KeyEvent {
+  uint32_t at;
+  uint8_t dik;
+  int down;
+};
+
+const uint64_t kDefaultTimeLimit = 60ull * 60 * 1000;
+const uint8_t kDikEscape = 0x01;
+
+PlatWindow window;
+int window_made;
+std::deque<PlatMessage> queue;
+std::string error_text;
+int cursor_shown = 1;
+int close_requested;
+
+uint32_t now;
+uint64_t elapsed;
+uint64_t time_limit = kDefaultTimeLimit;
+
+uint8_t keys[256];
+std::vector<KeyEvent> scheduled;
+int keyboard_present = 1;
+int keyboard_open;
+int keyboard_reads;
+
+int fail_init, fail_window, fail_display_mode;
+int display_open;
+int32_t mode_width, mode_height;
+
+void (*peek_hook)(void *);
+void *peek_user;
+int peek_count;
+
+HeadlessPresentHook present_hook;
+void *present_user;
+int frame_count;
+std::vector<uint8_t> last_frame;
+int32_t last_width, last_height;
+uint8_t last_palette[1024];
+
+void advance(uint32_t ms) {
+  now += ms;
+  elapsed += ms;
+  if (elapsed > time_limit) {
+    char text[96];
+    snprintf(text, sizeof text,
+             "headless: virtual time limit of %llu ms passed",
+             (unsigned long long)time_limit);
+    throw HeadlessTimeLimit(text);
+  }
+}
+
+// Applies every scheduled key event that is due, oldest first.
+void apply_due_keys() {
+  size_t kept = 0;
+  for (size_t i = 0; i < scheduled.size(); i++) {
+    const KeyEvent &e = scheduled[i];
+    if ((int32_t)(now - e.at) >= 0) {
+      keys[e.dik] = e.down ? 0x80 : 0;
+    } else {
+      scheduled[kept++] = e;
+    }
+  }
+  scheduled.resize(kept);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Controls
+// ---------------------------------------------------------------------------
+
+void headless_reset(void) {
+  window = PlatWindow{nullptr, 0};
+  window_made = 0;
+  queue.clear();
+  error_text.clear();
+  cursor_shown = 1;
+  close_requested = 0;
+  now = 0;
+  elapsed = 0;
+  time_limit = kDefaultTimeLimit;
+  memset(keys, 0, sizeof keys);
+  scheduled.clear();
+  keyboard_present = 1;
+  keyboard_open = 0;
+  keyboard_reads = 0;
+  fail_init = fail_window = fail_display_mode = 0;
+  display_open = 0;
+  mode_width = mode_height = 0;
+  peek_hook = nullptr;
+  peek_user = nullptr;
+  peek_count = 0;
+  present_hook = nullptr;
+  present_user = nullptr;
+  frame_count = 0;
+  last_frame.clear();
+  last_width = last_height = 0;
+  memset(last_palette, 0, sizeof last_palette);
+}
+
+uint32_t headless_now(void) { return now; }
+void headless_set_now(uint32_t ms) { now = ms; }
+void headless_set_time_limit(uint64_t ms) { time_limit = ms; }
+uint64_t headless_elapsed(void) { return elapsed; }
+
+void headless_key(uint8_t dik, int down) { keys[dik] = down ? 0x80 : 0; }
+
+void headless_key_at(uint32_t ms, uint8_t dik, int down) {
+  scheduled.push_back(KeyEvent{ms, dik, down});
+}
+
+void headless_tap_at(uint32_t ms, uint8_t dik, uint32_t hold) {
+  headless_key_at(ms, dik, 1);
+  headless_key_at(ms + hold, dik, 0);
+}
+
+int headless_key_down(uint8_t dik) { return keys[dik] != 0; }
+int headless_keyboard_reads(void) { return keyboard_reads; }
+
+void headless_fail_init(int fail) { fail_init = fail; }
+void headless_fail_window(int fail) { fail_window = fail; }
+void headless_fail_display_mode(int fail) { fail_display_mode = fail; }
+void headless_set_keyboard_present(int present) { keyboard_present = present; }
+
+void headless_request_close(void) {
+  close_requested = 1;
+  if (window_made && window.alive) {
+    queue.push_back(PlatMessage{&window, WM_CLOSE, 0, 0});
+  }
+}
+
+void headless_on_peek(void (*hook)(void *), void *user) {
+  peek_hook = hook;
+  peek_user = user;
+}
+
+int headless_peek_count(void) { return peek_count; }
+
+void headless_on_present(HeadlessPresentHook hook, void *user) {
+  present_hook = hook;
+  present_user = user;
+}
+
+int headless_frame_count(void) { return frame_count; }
+
+const uint8_t *headless_last_frame(int32_t *width, int32_t *height) {
+  if (width) *width = last_width;
+  if (height) *height = last_height;
+  return last_frame.empty() ? nullptr : last_frame.data();
+}
+
+const uint8_t *headless_last_palette(void) {
+  return frame_count ? last_palette : nullptr;
+}
+
+int32_t headless_last_rgb(int32_t x, int32_t y) {
+  if (last_frame.empty() || x < 0 || y < 0 || x >= last_width ||
+      y >= last_height) {
+    return -1;
+  }
+  const uint8_t *entry =
+      last_palette + 4 * last_frame[(size_t)y * last_width + x];
+  return (entry[0] << 16) | (entry[1] << 8) | entry[2];
+}
+
+PlatWindow *headless_window(void) {
+  return window_made && window.alive ? &window : nullptr;
+}
+
+int headless_cursor_shown(void) { return cursor_shown; }
+int headless_display_open(void) { return display_open; }
+
+// ---------------------------------------------------------------------------
+// Start-up and the window
+// ---------------------------------------------------------------------------
+
+int plat_init(void) {
+  if (fail_init) {
+    error_text = "no display available (headless: told to fail)";
+    return 0;
+  }
+  return 1;
+}
+
+const char *plat_error(void) { return error_text.c_str(); }
+
+void *plat_instance(void) {
+  static int token;
+  return &token;
+}
+
+int plat_desktop_size(int32_t *width, int32_t *height) {
+  *width = 1280;
+  *height = 1024;
+  return 1;
+}
+
+PlatWindow *plat_window_create(const char *title, int32_t x, int32_t y,
+                               int32_t width, int32_t height,
+                               PlatWindowProc proc) {
+  (void)title;
+  (void)x;
+  (void)y;
+  (void)width;
+  (void)height;
+  if (fail_window) {
+    error_text = "the window could not be made (headless: told to fail)";
+    return nullptr;
+  }
+  window = PlatWindow{proc, 1};
+  window_made = 1;
+  proc(&window, WM_CREATE, 0, 0);
+  return &window;
+}
+
+void plat_show_cursor(int show) { cursor_shown = show; }
+
+void plat_shutdown(void) {
+  window.alive = 0;
+  window_made = 0;
+}
+
+// ---------------------------------------------------------------------------
+// Messages
+// ---------------------------------------------------------------------------
+
+int plat_peek_message(PlatMessage *msg) {
+  peek_count++;
+  if (peek_hook) peek_hook(peek_user);
+  if (queue.empty()) return 0;
+  *msg = queue.front();
+  queue.pop_front();
+  return 1;
+}
+
+intptr_t plat_dispatch_message(const PlatMessage *msg) {
+  if (!msg->window || !msg->window->alive || !msg->window->proc) return 0;
+  return msg->window->proc(msg->window, msg->message, msg->wparam, msg->lparam);
+}
+
+int plat_post_message(PlatWindow *w, uint32_t message, uintptr_t wparam,
+                      intptr_t lparam) {
+  if (!w) return 0;
+  queue.push_back(PlatMessage{w, message, wparam, lparam});
+  return 1;
+}
+
+void plat_post_quit_message(int exit_code) {
+  queue.push_back(PlatMessage{nullptr, WM_QUIT, (uintptr_t)exit_code, 0});
+}
+
+intptr_t plat_default_window_proc(PlatWindow *w, uint32_t message,
+                                  uintptr_t wparam, intptr_t lparam) {
+  (void)wparam;
+  (void)lparam;
+  if (message == WM_CLOSE && w && w->alive) {
+    w->proc(w, WM_DESTROY, 0, 0);
+    w->alive = 0;
+  }
+  return 0;
+}
+
+// Polled by the waits that handle no messages, so it moves the clock too.
+int plat_close_requested(void) {
+  advance(1);
+  return close_requested;
+}
+
+// ---------------------------------------------------------------------------
+// Time
+// ---------------------------------------------------------------------------
+
+uint32_t plat_ticks(void) {
+  uint32_t t = now;
+  advance(1);
+  return t;
+}
+
+void plat_sleep(uint32_t ms) { advance(ms); }
+
+// ---------------------------------------------------------------------------
+// Display
+// ---------------------------------------------------------------------------
+
+int plat_display_set_mode(int32_t width, int32_t height, int32_t bits) {
+  if (fail_display_mode || bits != 8 || width <= 0 || height <= 0) return 0;
+  mode_width = width;
+  mode_height = height;
+  display_open = 1;
+  return 1;
+}
+
+void plat_present(const uint8_t *pixels, int32_t pitch, int32_t width,
+                  int32_t height, const uint8_t palette[1024]) {
+  if (!display_open || !pixels || width <= 0 || height <= 0) return;
+  last_frame.resize((size_t)width * height);
+  for (int32_t y = 0; y < height; y++) {
+    memcpy(&last_frame[(size_t)y * width], pixels + (ptrdiff_t)y * pitch,
+           (size_t)width);
+  }
+  last_width = width;
+  last_height = height;
+  memcpy(last_palette, palette, sizeof last_palette);
+  frame_count++;
+  if (present_hook) {
+    present_hook(last_frame.data(), width, height, last_palette, present_user);
+  }
+}
+
+void plat_display_close(void) { display_open = 0; }
+
+// ---------------------------------------------------------------------------
+// Keyboard
+// ---------------------------------------------------------------------------
+
+int plat_keyboard_open(void) {
+  keyboard_open = keyboard_present;
+  return keyboard_open;
+}
+
+int plat_keyboard_read(uint8_t state[256]) {
+  keyboard_reads++;
+  advance(1);
+  apply_due_keys();
+  if (!keyboard_open) return 0;
+  memcpy(state, keys, 256);
+  return 1;
+}
+
+int plat_escape_down(void) {
+  apply_due_keys();
+  return keys[kDikEscape] != 0;
+}
+
+void plat_keyboard_close(void) { keyboard_open = 0; }

@@ -1,0 +1,18 @@
+// Shared by the SDL backend's files; nothing outside platform/sdl sees it.
+#ifndef QUILLFIRE_SDL_INTERNAL_H
+#define QUILLFIRE_SDL_INTERNAL_H
+
+#include <SDL.h>
+
+// The game window, or null before it is made.
+SDL_Window *sdl_window(void);
+
+// Called by every poll a busy loop may spin on (the tick count, the keyboard):
+// when the previous poll was only a moment ago, gives the processor away for
+// a moment first, like a pause hint in a spin loop.
+void sdl_pace_poll(void);
+
+// Closing the video side: the present path lets go of what it holds.
+void sdl_present_shutdown(void);
+
+#endif

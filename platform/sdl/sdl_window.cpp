@@ -1,0 +1,218 @@
+// The SDL window, the message queue, time and the close request.
+#include <string.h>
+#include <time.h>
+
+#include <deque>
+#include <string>
+
+#include "platform/platform.h"
+#include "platform/sdl/sdl_internal.h"
+
+struct PlatWindow {
+  SDL_Window *sdl;
+  PlatWindowProc proc;
+  int alive;
+};
+
+namespace {
+
+// Polls closer together than this are spaced out by a short sleep; the sleep
+// is well under a millisecond so that no tick is missed.
+const long kPollGapNs = 250 * 1000;
+const long kPollPauseNs = 200 * 1000;
+
+PlatWindow window;
+std::deque<PlatMessage> posted;
+std::string error_text;
+volatile int close_requested;
+int video_up;
+
+int close_watch(void *, SDL_Event *event) {
+  if (event->type == SDL_QUIT ||
+      (event->type == SDL_WINDOWEVENT &&
+       event->window.event == SDL_WINDOWEVENT_CLOSE)) {
+    close_requested = 1;
+  }
+  return 1;
+}
+
+long long monotonic_ns() {
+  struct timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return (long long)ts.tv_sec * 1000000000LL + ts.tv_nsec;
+}
+
+// Drivers that show nothing: SDL falls back to them when no display can be
+// reached, and a game started that way would run unseen for ever.
+bool invisible_driver(const char *driver) {
+  return driver &&
+         (strcmp(driver, "offscreen") == 0 || strcmp(driver, "dummy") == 0);
+}
+
+bool asked_for(const char *driver) {
+  const char *wanted = SDL_getenv("SDL_VIDEODRIVER");
+  return wanted && driver && strcmp(wanted, driver) == 0;
+}
+
+// Turns the next SDL event that means something to the game into a message.
+// Events that mean nothing (mouse motion and the like) are dropped on the
+// way, so that they never hold up the messages that matter.
+bool next_sdl_message(PlatMessage *msg) {
+  SDL_Event event;
+  while (SDL_PollEvent(&event)) {
+    switch (event.type) {
+      case SDL_QUIT:
+        *msg = PlatMessage{&window, WM_CLOSE, 0, 0};
+        return true;
+      case SDL_WINDOWEVENT:
+        if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
+          *msg = PlatMessage{&window, WM_CLOSE, 0, 0};
+          return true;
+        }
+        if (event.window.event == SDL_WINDOWEVENT_EXPOSED) {
+          *msg = PlatMessage{&window, WM_PAINT, 0, 0};
+          return true;
+        }
+        break;
+      case SDL_KEYDOWN:
+      case SDL_KEYUP:
+        *msg = PlatMessage{&window,
+                           event.type == SDL_KEYDOWN ? (uint32_t)WM_KEYDOWN
+                                                     : (uint32_t)WM_KEYUP,
+                           (uintptr_t)event.key.keysym.scancode, 0};
+        return true;
+      default:
+        break;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+SDL_Window *sdl_window(void) { return window.alive ? window.sdl : nullptr; }
+
+void sdl_pace_poll(void) {
+  static long long last;
+  const long long now = monotonic_ns();
+  if (now - last < kPollGapNs) {
+    struct timespec pause = {0, kPollPauseNs};
+    nanosleep(&pause, nullptr);
+    last = monotonic_ns();
+    return;
+  }
+  last = now;
+}
+
+int plat_init(void) {
+  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+    error_text = std::string("no display available: ") + SDL_GetError();
+    return 0;
+  }
+  const char *driver = SDL_GetCurrentVideoDriver();
+  if (invisible_driver(driver) && !asked_for(driver)) {
+    error_text =
+        std::string("no display available (SDL could only offer its '") +
+        driver + "' video driver; set DISPLAY or WAYLAND_DISPLAY)";
+    SDL_Quit();
+    return 0;
+  }
+  video_up = 1;
+  SDL_AddEventWatch(close_watch, nullptr);
+  return 1;
+}
+
+const char *plat_error(void) { return error_text.c_str(); }
+
+void *plat_instance(void) {
+  static int token;
+  return &token;
+}
+
+int plat_desktop_size(int32_t *width, int32_t *height) {
+  SDL_DisplayMode mode;
+  if (!video_up || SDL_GetDesktopDisplayMode(0, &mode) != 0) return 0;
+  *width = mode.w;
+  *height = mode.h;
+  return 1;
+}
+
+PlatWindow *plat_window_create(const char *title, int32_t x, int32_t y,
+                               int32_t width, int32_t height,
+                               PlatWindowProc proc) {
+  // Framebuffer acceleration would put a renderer behind the window surface;
+  // the present path writes the window surface itself.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  SDL_Window *sdl = SDL_CreateWindow(title, x, y, width, height,
+                                     SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN);
+  if (!sdl) {
+    error_text = std::string("the window could not be made: ") + SDL_GetError();
+    return nullptr;
+  }
+  window = PlatWindow{sdl, proc, 1};
+  proc(&window, WM_CREATE, 0, 0);
+  return &window;
+}
+
+void plat_show_cursor(int show) {
+  SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
+}
+
+void plat_shutdown(void) {
+  sdl_present_shutdown();
+  if (window.sdl) SDL_DestroyWindow(window.sdl);
+  window = PlatWindow{nullptr, nullptr, 0};
+  if (video_up) SDL_DelEventWatch(close_watch, nullptr);
+  video_up = 0;
+  SDL_Quit();
+}
+
+int plat_peek_message(PlatMessage *msg) {
+  if (!posted.empty()) {
+    *msg = posted.front();
+    posted.pop_front();
+    return 1;
+  }
+  if (!video_up) return 0;
+  return next_sdl_message(msg) ? 1 : 0;
+}
+
+intptr_t plat_dispatch_message(const PlatMessage *msg) {
+  if (!msg->window || !msg->window->alive || !msg->window->proc) return 0;
+  return msg->window->proc(msg->window, msg->message, msg->wparam, msg->lparam);
+}
+
+int plat_post_message(PlatWindow *w, uint32_t message, uintptr_t wparam,
+                      intptr_t lparam) {
+  if (!w) return 0;
+  posted.push_back(PlatMessage{w, message, wparam, lparam});
+  return 1;
+}
+
+void plat_post_quit_message(int exit_code) {
+  posted.push_back(PlatMessage{nullptr, WM_QUIT, (uintptr_t)exit_code, 0});
+}
+
+intptr_t plat_default_window_proc(PlatWindow *w, uint32_t message,
+                                  uintptr_t wparam, intptr_t lparam) {
+  (void)wparam;
+  (void)lparam;
+  if (message == WM_CLOSE && w && w->alive) {
+    // The window itself stays up until the program ends; only the game is
+    // told that it is going.
+    w->proc(w, WM_DESTROY, 0, 0);
+  }
+  return 0;
+}
+
+int plat_close_requested(void) {
+  if (video_up && !close_requested) SDL_PumpEvents();
+  return close_requested;
+}
+
+uint32_t plat_ticks(void) {
+  sdl_pace_poll();
+  return SDL_GetTicks();
+}
+
+void plat_sleep(uint32_t ms) { SDL_Delay(ms); }

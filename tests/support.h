@@ -1,0 +1,25 @@
+// Shared by the tests: a fresh headless platform and game for every test.
+#ifndef QUILLFIRE_TESTS_SUPPORT_H
+#define QUILLFIRE_TESTS_SUPPORT_H
+
+#include <gtest/gtest.h>
+
+#include "platform/headless/headless.h"
+
+// Puts the platform, the library's module state and the game's back to how a
+// new process starts.
+void reset_everything();
+
+// The sprites' sizes as the scene makes them, without any picture.
+void size_sprites();
+
+// The window, the display and the keyboard as game_init leaves them, without
+// pictures, sounds or the title.
+void open_window_display_keyboard();
+
+class Fresh : public ::testing::Test {
+ protected:
+  void SetUp() override { reset_everything(); }
+};
+
+#endif

@@ -1,0 +1,229 @@
+// The rally rules, played through game_frame on the headless platform.
+#include "engine/input/keyboard.h"
+#include "game/game.h"
+#include "support.h"
+
+namespace {
+
+class Rally : public Fresh {
+ protected:
+  void SetUp() override {
+    Fresh::SetUp();
+    open_window_display_keyboard();
+    size_sprites();
+    game_reset();
+    game_state.mode = 2;
+  }
+
+  // One frame with exactly these keys down.
+  void frame_with(std::initializer_list<uint8_t> keys) {
+    for (int k = 0; k < 256; k++) headless_key((uint8_t)k, 0);
+    for (uint8_t k : keys) headless_key(k, 1);
+    game_frame();
+  }
+
+  // Puts the ball at (x, y) moving (xv, yv) and runs one frame without keys.
+  void ball_frame(int x, int y, int xv, int yv) {
+    ball.x = x;
+    ball.y = y;
+    ball.xv = xv;
+    ball.yv = yv;
+    frame_with({});
+  }
+};
+
+TEST_F(Rally, PlayerKeysMoveThePaddlesAndBothKeysCancel) {
+  frame_with({DIK_RIGHT});
+  EXPECT_EQ(paddle1.x, 285);
+  frame_with({DIK_LEFT});
+  EXPECT_EQ(paddle1.x, 280);
+  frame_with({DIK_LEFT, DIK_RIGHT});
+  EXPECT_EQ(paddle1.x, 280);
+  frame_with({DIK_X});
+  EXPECT_EQ(paddle2.x, 285);
+  frame_with({DIK_Z});
+  EXPECT_EQ(paddle2.x, 280);
+  frame_with({DIK_Z, DIK_X});
+  EXPECT_EQ(paddle2.x, 280);
+  // Player 1's keys never move the top paddle, nor Z and X the bottom one.
+  frame_with({DIK_RIGHT, DIK_Z});
+  EXPECT_EQ(paddle1.x, 285);
+  EXPECT_EQ(paddle2.x, 275);
+}
+
+TEST_F(Rally, PaddlesAreKeptBetween22And554) {
+  paddle1.x = 22;
+  paddle2.x = 22;
+  frame_with({DIK_LEFT, DIK_Z});
+  EXPECT_EQ(paddle1.x, 22);
+  EXPECT_EQ(paddle2.x, 22);
+  paddle1.x = 24;
+  frame_with({DIK_LEFT});
+  EXPECT_EQ(paddle1.x, 22);
+  paddle1.x = 554;
+  paddle2.x = 554;
+  frame_with({DIK_RIGHT, DIK_X});
+  EXPECT_EQ(paddle1.x, 554);
+  // The top paddle is a pixel narrower but shares the bottom one's limit.
+  EXPECT_EQ(paddle2.x, 554);
+}
+
+TEST_F(Rally, ComputerStepsTowardsTheBallInTwoSteps) {
+  game_state.mode = 1;
+  struct Case {
+    int ball_offset;
+    int moved;
+  } cases[] = {{4, 0}, {5, 5}, {-1, -5}, {0, 0}, {200, 5}, {-200, -5}};
+  for (const Case &c : cases) {
+    paddle2.x = 300;
+    ball.x = 300 + c.ball_offset;
+    ball.y = 200;
+    ball.xv = ball.yv = 0;
+    frame_with({DIK_X});  // Z and X are ignored against the computer
+    EXPECT_EQ(paddle2.x, 300 + c.moved) << "ball at paddle + " << c.ball_offset;
+  }
+}
+
+TEST_F(Rally, TopPaddleStaysBeforeAModeIsChosen) {
+  game_state.mode = 0;
+  ball_frame(100, 200, 0, 0);
+  frame_with({DIK_X});
+  EXPECT_EQ(paddle2.x, 280);
+}
+
+TEST_F(Rally, BottomPaddleZonesSetTheVelocity) {
+  struct Case {
+    int offset, xv;
+  } cases[] = {{0, -6}, {15, -6}, {16, -5}, {32, -5},
+               {33, 6}, {48, 6},  {49, 5},  {65, 5}};
+  for (const Case &c : cases) {
+    ball_frame(280 + c.offset, 440, 3, 5);
+    EXPECT_EQ(ball.xv, c.xv) << "offset " << c.offset;
+    EXPECT_EQ(ball.yv, -5) << "offset " << c.offset;
+    // The ball has then moved by its new velocity.
+    EXPECT_EQ(ball.x, 280 + c.offset + c.xv);
+    EXPECT_EQ(ball.y, 435);
+  }
+}
+
+TEST_F(Rally, BottomPaddleMissesJustOffEitherEnd) {
+  for (int offset : {-1, 66}) {
+    ball_frame(280 + offset, 438, 3, 5);
+    EXPECT_EQ(ball.xv, 3) << "offset " << offset;
+    EXPECT_EQ(ball.yv, 5) << "offset " << offset;
+  }
+}
+
+TEST_F(Rally, BottomPaddleNeedsTheBallInItsBandAndComingDown) {
+  ball_frame(300, 437, 3, 5);  // above the band
+  EXPECT_EQ(ball.yv, 5);
+  ball_frame(300, 440, 3, -5);  // moving up
+  EXPECT_EQ(ball.yv, -5);
+  EXPECT_EQ(ball.xv, 3);
+  ball_frame(300, 440, 3, 0);  // not moving along the court
+  EXPECT_EQ(ball.xv, 3);
+  EXPECT_EQ(ball.yv, 0);
+}
+
+TEST_F(Rally, TopPaddleZonesAndMisses) {
+  struct Case {
+    int offset, xv;
+  } cases[] = {{0, -6}, {16, -5}, {33, 6}, {48, 6}, {49, 5}, {64, 5}};
+  for (const Case &c : cases) {
+    ball_frame(280 + c.offset, 30, 0, -5);
+    EXPECT_EQ(ball.xv, c.xv) << "offset " << c.offset;
+    EXPECT_EQ(ball.yv, 5) << "offset " << c.offset;
+  }
+  for (int offset : {-1, 65}) {
+    ball_frame(280 + offset, 25, 2, -5);
+    EXPECT_EQ(ball.xv, 2) << "offset " << offset;
+    EXPECT_EQ(ball.yv, -5) << "offset " << offset;
+  }
+  ball_frame(300, 31, 2, -5);  // below the band
+  EXPECT_EQ(ball.yv, -5);
+}
+
+TEST_F(Rally, ADeflectionFrameScoresNoGoal) {
+  ball_frame(300, 450, 5, 5);
+  EXPECT_EQ(ball.yv, -5);
+  EXPECT_EQ(game_state.player2_score, 0);
+  EXPECT_EQ(ball.y, 445);
+  ball_frame(300, 15, 5, -5);
+  EXPECT_EQ(ball.yv, 5);
+  EXPECT_EQ(game_state.player1_score, 0);
+}
+
+TEST_F(Rally, GoalLinesScoreAndHandTheServe) {
+  // Through the bottom: a point for player 2, who then serves from the top.
+  headless_tap_at(headless_now() + 50, DIK_SPACE, 30);
+  ball_frame(100, 446, 5, 5);
+  EXPECT_EQ(game_state.player2_score, 1);
+  EXPECT_EQ(game_state.player1_score, 0);
+  EXPECT_EQ(game_state.serving_side, 2);
+  // Served from the top, downward, after SPACE.
+  EXPECT_EQ(ball.yv, 5);
+  EXPECT_EQ(ball.y, 29 + 5);
+
+  // Through the top: a point for player 1.
+  headless_tap_at(headless_now() + 50, DIK_SPACE, 30);
+  ball_frame(100, 19, 5, -5);
+  EXPECT_EQ(game_state.player1_score, 1);
+  EXPECT_EQ(game_state.serving_side, 1);
+  EXPECT_EQ(ball.yv, -5);
+  EXPECT_EQ(ball.y, 440 - 5);
+
+  // On the lines themselves nothing is scored.
+  ball_frame(100, 20, 5, -5);
+  ball_frame(100, 445, 5, 5);
+  EXPECT_EQ(game_state.player1_score, 1);
+  EXPECT_EQ(game_state.player2_score, 1);
+}
+
+TEST_F(Rally, SideWallsReverseByPositionAlone) {
+  ball_frame(21, 200, -5, 5);
+  EXPECT_EQ(ball.xv, 5);
+  EXPECT_EQ(ball.x, 26);
+  ball_frame(608, 200, 5, 5);
+  EXPECT_EQ(ball.xv, -5);
+  EXPECT_EQ(ball.x, 603);
+  // Already moving away from the wall: reversed all the same.
+  ball_frame(21, 200, 5, 5);
+  EXPECT_EQ(ball.xv, -5);
+  // Just inside either wall: untouched.
+  ball_frame(22, 200, -5, 5);
+  EXPECT_EQ(ball.xv, -5);
+  ball_frame(607, 200, 5, 5);
+  EXPECT_EQ(ball.xv, 5);
+  EXPECT_EQ(ball.y, 205);
+}
+
+TEST_F(Rally, ResetPutsEverythingHomeAndKeepsModeAndServer) {
+  game_state.player1_score = 7;
+  game_state.player2_score = 3;
+  game_state.mode = 1;
+  game_state.serving_side = 2;
+  ball.xv = 5;
+  game_reset();
+  EXPECT_EQ(game_state.player1_score, 0);
+  EXPECT_EQ(game_state.player2_score, 0);
+  EXPECT_EQ(game_state.mode, 1);
+  EXPECT_EQ(game_state.serving_side, 2);
+  EXPECT_EQ(paddle1.x, 280);
+  EXPECT_EQ(paddle1.y, 450);
+  EXPECT_EQ(paddle2.x, 280);
+  EXPECT_EQ(paddle2.y, 22);
+  EXPECT_EQ(ball.x, 315);
+  EXPECT_EQ(ball.y, 442);
+  EXPECT_EQ(ball.xv, 0);
+  EXPECT_EQ(ball.yv, 0);
+}
+
+TEST_F(Rally, EveryFrameTakesAtLeastTwentyMilliseconds) {
+  const uint32_t start = headless_now();
+  for (int i = 0; i < 10; i++) frame_with({});
+  const uint32_t spent = headless_now() - start;
+  EXPECT_GE(spent, 200u);
+  EXPECT_LE(spent, 240u);
+}
+
+}  // namespace

@@ -1,0 +1,31 @@
+# Shared set-up of ./play.sh and ./test.sh, sourced by both: installs what is
+# missing from Debian's packages, then configures and builds.
+
+QF_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+QF_BUILD="$QF_ROOT/build"
+
+qf_install_missing() {
+  local missing=()
+  local package
+  for package in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+      missing+=("$package")
+    fi
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+QF_BUILD_PACKAGES=(cmake g++ make pkg-config libsdl2-dev libgtest-dev libbenchmark-dev)
+
+# qf_build DIR [cmake options...]
+qf_build() {
+  local dir="$1"
+  shift
+  cmake -S "$QF_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$dir" -j "$(nproc)"
+}
