@@ -39,9 +39,11 @@ int32_t game_init(void) {
   load_sounds();
   input_init();
   if (!keyboard_init()) {
-    // Without a keyboard the title could never be left: end at once.
+    // Without a keyboard the title could never be left: end at once, with
+    // the court set up and the ball at rest for the frame that still runs.
     fprintf(stderr, "quillfire: no keyboard could be opened\n");
     exit_status = kExitFailure;
+    game_reset();
     plat_post_message(main_window, WM_DESTROY, 0, 0);
     return 1;
   }

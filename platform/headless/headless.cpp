@@ -31,6 +31,8 @@ std::deque<PlatMessage> queue;
 std::string error_text;
 int cursor_shown = 1;
 int close_requested;
+int close_scheduled;
+uint32_t close_at;
 
 uint32_t now;
 uint64_t elapsed;
@@ -69,6 +71,20 @@ void advance(uint32_t ms) {
   }
 }
 
+void request_close() {
+  close_requested = 1;
+  if (window_made && window.alive) {
+    queue.push_back(PlatMessage{&window, WM_CLOSE, 0, 0});
+  }
+}
+
+void apply_due_close() {
+  if (close_scheduled && (int32_t)(now - close_at) >= 0) {
+    close_scheduled = 0;
+    request_close();
+  }
+}
+
 // Applies every scheduled key event that is due, oldest first.
 void apply_due_keys() {
   size_t kept = 0;
@@ -96,6 +112,8 @@ void headless_reset(void) {
   error_text.clear();
   cursor_shown = 1;
   close_requested = 0;
+  close_scheduled = 0;
+  close_at = 0;
   now = 0;
   elapsed = 0;
   time_limit = kDefaultTimeLimit;
@@ -142,11 +160,11 @@ void headless_fail_window(int fail) { fail_window = fail; }
 void headless_fail_display_mode(int fail) { fail_display_mode = fail; }
 void headless_set_keyboard_present(int present) { keyboard_present = present; }
 
-void headless_request_close(void) {
-  close_requested = 1;
-  if (window_made && window.alive) {
-    queue.push_back(PlatMessage{&window, WM_CLOSE, 0, 0});
-  }
+void headless_request_close(void) { request_close(); }
+
+void headless_request_close_at(uint32_t ms) {
+  close_scheduled = 1;
+  close_at = ms;
 }
 
 void headless_on_peek(void (*hook)(void *), void *user) {
@@ -246,6 +264,7 @@ void plat_shutdown(void) {
 
 int plat_peek_message(PlatMessage *msg) {
   peek_count++;
+  apply_due_close();
   if (peek_hook) peek_hook(peek_user);
   if (queue.empty()) return 0;
   *msg = queue.front();
@@ -283,6 +302,7 @@ intptr_t plat_default_window_proc(PlatWindow *w, uint32_t message,
 // Polled by the waits that handle no messages, so it moves the clock too.
 int plat_close_requested(void) {
   advance(1);
+  apply_due_close();
   return close_requested;
 }
 
@@ -348,6 +368,7 @@ int plat_keyboard_read(uint8_t state[256]) {
 }
 
 int plat_escape_down(void) {
+  advance(1);
   apply_due_keys();
   return keys[kDikEscape] != 0;
 }

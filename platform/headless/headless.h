@@ -1,9 +1,10 @@
 // Controls of the headless platform, for tests and tools.
 //
 // The headless platform has no screen, keyboard or sound card. Instead:
-// - time is virtual: every plat_ticks and plat_keyboard_read moves it one
-//   millisecond forward, plat_sleep moves it by the time asked, so busy waits
-//   end at once in real time and every run gives the same result;
+// - time is virtual: every plat_ticks, plat_keyboard_read, plat_escape_down
+//   and plat_close_requested moves it one millisecond forward, plat_sleep by
+//   the time asked, so busy waits end at once in real time and every run
+//   gives the same result;
 // - keys are pressed and released by the test, at once or at a virtual time;
 // - every presented frame is captured (indices and palette);
 // - a run that passes the virtual time limit throws HeadlessTimeLimit instead
@@ -52,6 +53,8 @@ void headless_set_audio_present(int present);
 // The user asks the program to end (the close button, SIGTERM): the close
 // flag is raised and WM_CLOSE is queued for the window.
 void headless_request_close(void);
+// The same, at the first platform call at or after virtual time `ms`.
+void headless_request_close_at(uint32_t ms);
 
 // Called at the start of every plat_peek_message, before the queue is looked
 // at: a test can post a message there to keep one pending at every pass.

@@ -1,0 +1,170 @@
+// The shell's loop and its start and end, played through WinMain on the
+// headless platform.
+#include <algorithm>
+#include <vector>
+
+#include "engine/display/clock.h"
+#include "engine/display/display.h"
+#include "engine/input/keyboard.h"
+#include "engine/random.h"
+#include "game/game.h"
+#include "support.h"
+
+namespace {
+
+int run_game() { return WinMain(plat_instance(), nullptr, nullptr, 0); }
+
+// Remembers, at every pass of the loop, how many keyboard reads had happened:
+// each frame reads the keyboard exactly once, so the differences count frames.
+struct PassLog {
+  std::vector<int> reads_at_peek;
+  bool post_every_pass = false;
+};
+
+void note_pass(void *user) {
+  PassLog *log = (PassLog *)user;
+  log->reads_at_peek.push_back(headless_keyboard_reads());
+  if (log->post_every_pass) {
+    plat_post_message(headless_window(), WM_USER, 0, 0);
+  }
+}
+
+using Shell = Fresh;
+
+TEST_F(Shell, QAtTheFirstTitleEndsAfterOneFrameWithExitCodeZero) {
+  PassLog log;
+  headless_on_peek(note_pass, &log);
+  headless_tap_at(100, DIK_Q, 50);
+  EXPECT_EQ(run_game(), 0);
+  // Pass 1 dispatches WM_DESTROY and still runs its frame; pass 2 takes
+  // WM_QUIT and runs none.
+  ASSERT_EQ(log.reads_at_peek.size(), 2u);
+  EXPECT_EQ(log.reads_at_peek[1] - log.reads_at_peek[0], 1);
+  EXPECT_EQ(headless_keyboard_reads(), log.reads_at_peek[1]);
+  // Shut down after the last frame: the display is given back.
+  EXPECT_EQ(headless_display_open(), 0);
+  EXPECT_EQ(headless_window(), nullptr);
+}
+
+TEST_F(Shell, OneFramePerPassWithAMessagePendingAtEveryPass) {
+  PassLog log;
+  log.post_every_pass = true;
+  headless_on_peek(note_pass, &log);
+  headless_tap_at(100, DIK_Q, 50);
+  EXPECT_EQ(run_game(), 0);
+  // The queue never empties, yet every pass but the last runs one frame and
+  // handles one message: WM_DESTROY, one WM_USER, then WM_QUIT.
+  ASSERT_EQ(log.reads_at_peek.size(), 3u);
+  EXPECT_EQ(log.reads_at_peek[1] - log.reads_at_peek[0], 1);
+  EXPECT_EQ(log.reads_at_peek[2] - log.reads_at_peek[1], 1);
+  EXPECT_EQ(headless_keyboard_reads(), log.reads_at_peek[2]);
+}
+
+TEST_F(Shell, FramesRunUntilTheQuitMessage) {
+  PassLog log;
+  headless_on_peek(note_pass, &log);
+  // Choose a mode, then leave the serve prompt with Escape: play stays frozen
+  // with the ball stopped, one frame per pass, until the window is closed.
+  headless_tap_at(100, DIK_1, 50);
+  headless_tap_at(3000, DIK_ESCAPE, 2);
+  struct Closer {
+    static void at_peek(void *user) {
+      PassLog *l = (PassLog *)user;
+      note_pass(l);
+      if (l->reads_at_peek.size() == 40) headless_request_close();
+    }
+  };
+  headless_on_peek(Closer::at_peek, &log);
+  EXPECT_EQ(run_game(), 0);
+  // The 40th pass takes the WM_CLOSE raised as it began (it destroys the
+  // window, which posts the quit) and still runs its frame; the 41st takes
+  // WM_QUIT and runs none.
+  ASSERT_EQ(log.reads_at_peek.size(), 41u);
+  for (size_t i = 1; i < log.reads_at_peek.size(); i++) {
+    EXPECT_EQ(log.reads_at_peek[i] - log.reads_at_peek[i - 1], 1) << i;
+  }
+  EXPECT_EQ(headless_display_open(), 0);
+}
+
+TEST_F(Shell, NoDisplayIsReportedAsAFailure) {
+  headless_fail_init(1);
+  testing::internal::CaptureStderr();
+  EXPECT_NE(run_game(), 0);
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find("no display"), std::string::npos) << said;
+  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1);
+  EXPECT_EQ(headless_display_open(), 0);
+  EXPECT_EQ(headless_keyboard_reads(), 0);
+}
+
+TEST_F(Shell, AWindowThatCantBeMadeIsReportedAsAFailure) {
+  headless_fail_window(1);
+  testing::internal::CaptureStderr();
+  EXPECT_NE(run_game(), 0);
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_NE(said.find("window"), std::string::npos) << said;
+  EXPECT_EQ(headless_display_open(), 0);
+  EXPECT_EQ(headless_keyboard_reads(), 0);
+}
+
+TEST_F(Shell, NoKeyboardEndsCleanlyInsteadOfWaitingForEver) {
+  headless_set_keyboard_present(0);
+  testing::internal::CaptureStderr();
+  const int code = run_game();
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_NE(code, 0);
+  EXPECT_NE(said.find("keyboard"), std::string::npos) << said;
+  EXPECT_EQ(headless_display_open(), 0);
+  // Well within a second of virtual time: nothing waited for a key.
+  EXPECT_LT(headless_elapsed(), 1000u);
+}
+
+TEST_F(Shell, WindowCloseAtTheTitleEndsLikeQ) {
+  headless_request_close_at(200);
+  EXPECT_EQ(run_game(), 0);
+  EXPECT_EQ(game_state.mode, 0);
+  EXPECT_EQ(headless_display_open(), 0);
+  EXPECT_LT(headless_elapsed(), 10000u);
+}
+
+TEST_F(Shell, WindowCloseAtTheServePromptEndsLikeEscapeThenQuits) {
+  headless_tap_at(100, DIK_2, 50);
+  struct Closer {
+    static void at_present(const uint8_t *, int32_t, int32_t, const uint8_t *,
+                           void *) {
+      if (game_state.mode == 2) headless_request_close();
+    }
+  };
+  headless_on_present(Closer::at_present, nullptr);
+  EXPECT_EQ(run_game(), 0);
+  // The ball was never served.
+  EXPECT_EQ(ball.xv, 0);
+  EXPECT_EQ(ball.yv, 0);
+  EXPECT_EQ(headless_display_open(), 0);
+  EXPECT_LT(headless_elapsed(), 20000u);
+}
+
+TEST(Random, FirstFiveValuesFromTheStartState) {
+  random_state = 1;
+  const int32_t expected[] = {41, 18467, 6334, 26500, 19169};
+  for (int32_t value : expected) EXPECT_EQ(random_next(), value);
+}
+
+TEST_F(Fresh, ClockCountsAcrossTheWrapOfTheTickCount) {
+  headless_set_now(0xFFFFFFFFu - 15);  // 2^32 - 16
+  EXPECT_EQ(clock_start(), 0xFFFFFFF0u);
+  headless_set_now(4);
+  // Already 20 ms since the start: no waiting, one comparison and one read.
+  EXPECT_EQ(clock_wait(20), 5u);
+  EXPECT_EQ(headless_now(), 6u);
+}
+
+TEST_F(Fresh, ClockWaitsUntilTheDeadlineAndNoLonger) {
+  headless_set_now(1000);
+  clock_start();                     // reads 1000
+  EXPECT_EQ(clock_wait(20), 1021u);  // last wait read at 1020, then one more
+  clock_start();
+  EXPECT_EQ(clock_wait(0), 1024u);
+}
+
+}  // namespace
