@@ -1,6 +1,9 @@
 // The SDL window, the message queue, time and the close request.
+#include <fcntl.h>
+#include <stdio.h>
 #include <string.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <deque>
 #include <string>
@@ -19,7 +22,8 @@ namespace {
 // Polls closer together than this are spaced out by a short sleep; the sleep
 // is well under a millisecond so that no tick is missed.
 const long kPollGapNs = 250 * 1000;
-const long kPollPauseNs = 200 * 1000;
+const long kPollPauseNs = 400 * 1000;
+const long long kClosePumpGapNs = 2 * 1000 * 1000;
 
 PlatWindow window;
 std::deque<PlatMessage> posted;
@@ -88,6 +92,23 @@ bool next_sdl_message(PlatMessage *msg) {
   return false;
 }
 
+// Bringing up video probes every display system SDL knows, and the libraries
+// behind the ones that aren't there complain on standard error. What matters
+// is said in our own one line, so that chatter is held back.
+int init_video_quietly() {
+  fflush(stderr);
+  const int saved = dup(STDERR_FILENO);
+  const int null_fd = open("/dev/null", O_WRONLY);
+  if (saved >= 0 && null_fd >= 0) dup2(null_fd, STDERR_FILENO);
+  const int result = SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+  if (saved >= 0) {
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+  }
+  if (null_fd >= 0) close(null_fd);
+  return result;
+}
+
 }  // namespace
 
 SDL_Window *sdl_window(void) { return window.alive ? window.sdl : nullptr; }
@@ -105,7 +126,7 @@ void sdl_pace_poll(void) {
 }
 
 int plat_init(void) {
-  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+  if (init_video_quietly() != 0) {
     error_text = std::string("no display available: ") + SDL_GetError();
     return 0;
   }
@@ -205,8 +226,16 @@ intptr_t plat_default_window_proc(PlatWindow *w, uint32_t message,
   return 0;
 }
 
+// The close watch sees every event as it is pumped in; the keyboard read
+// pumps on every pass of the waits, so a pump here is only needed when none
+// came lately.
 int plat_close_requested(void) {
-  if (video_up && !close_requested) SDL_PumpEvents();
+  static long long last_pump;
+  const long long now = monotonic_ns();
+  if (video_up && !close_requested && now - last_pump > kClosePumpGapNs) {
+    SDL_PumpEvents();
+    last_pump = now;
+  }
   return close_requested;
 }
 
