@@ -1,5 +1,7 @@
 // The title picture: a night sky over a wall of fire, the name in big gold
-// letters, and the keys. The game draws it at (20, 20) on a black screen.
+// letters, and the keys. The game draws it at (20, 20) on a black screen and
+// it reaches the screen's right and bottom edges, so its last 20 columns and
+// rows are left black: the picture then sits in the middle of the screen.
 #include <math.h>
 
 #include "assets/font_big.h"
@@ -10,8 +12,9 @@
 
 namespace {
 
-const int32_t W = TITLE_WIDTH, H = TITLE_HEIGHT;
-const int32_t FIRE_HEIGHT = 150;  // flames rise from the bottom this far
+const int32_t MARGIN = 20;
+const int32_t W = TITLE_WIDTH - MARGIN, H = TITLE_HEIGHT - MARGIN;
+const int32_t FIRE_HEIGHT = 140;  // flames rise from the bottom this far
 
 void draw_sky(Canvas &c, const BigText &name) {
   for (int32_t y = 0; y < H; y++) {
@@ -57,7 +60,7 @@ void draw_fire(Canvas &c) {
     const float above = (float)(H - 1 - y);  // pixels above the bottom
     for (int32_t x = 0; x < W; x++) {
       const float reach =
-          55.0f + 90.0f * value_noise((float)x, 0.0f, 48.0f, 8u);
+          50.0f + 80.0f * value_noise((float)x, 0.0f, 48.0f, 8u);
       // Squashing y makes the noise's features tall and thin.
       const float sway =
           10.0f * (value_noise((float)x, above, 30.0f, 34u) - 0.5f);
@@ -107,17 +110,17 @@ void draw_frame(Canvas &c) {
 }  // namespace
 
 Canvas picture_title() {
-  Canvas cell = canvas_make(W, H, PAL_BLACK);
+  Canvas art = canvas_make(W, H, PAL_BLACK);
   const BigText name =
-      big_text_layout("QUILLFIRE", (float)W / 2.0f, 30.0f, 12.0f, 7.0f, 0.16f);
-  draw_sky(cell, name);
-  draw_fire(cell);
-  big_text_draw(cell, name);
+      big_text_layout("QUILLFIRE", (float)W / 2.0f, 28.0f, 11.5f, 7.0f, 0.16f);
+  draw_sky(art, name);
+  draw_fire(art);
+  big_text_draw(art, name);
 
   const TextStyle small = {1, RAMP_TEXT, 0.85f, 0.6f, PAL_BLACK};
   const TextStyle label = {2, RAMP_TEXT, 1.0f, 0.62f, PAL_BLACK};
   const TextStyle tagline = {1, RAMP_GOLD, 0.9f, 0.6f, PAL_BLACK};
-  small_text_centred(cell, "A PADDLE-AND-BALL DUEL FOR ONE OR TWO", W / 2, 140,
+  small_text_centred(art, "A PADDLE-AND-BALL DUEL FOR ONE OR TWO", W / 2, 134,
                      tagline);
 
   const char *keys[] = {"1", "2", "Q"};
@@ -126,16 +129,18 @@ Canvas picture_title() {
   const int32_t block = 28 + 16 + small_text_width(choices[0], 2);
   const int32_t left = (W - block) / 2;
   for (int32_t i = 0; i < 3; i++) {
-    const int32_t y = 168 + 40 * i;
-    draw_key(cell, left, y, keys[i]);
-    small_text_draw(cell, choices[i], left + 44, y + 7, label);
+    const int32_t y = 158 + 38 * i;
+    draw_key(art, left, y, keys[i]);
+    small_text_draw(art, choices[i], left + 44, y + 7, label);
   }
 
-  small_text_centred(cell,
+  small_text_centred(art,
                      "PLAYER 1, BOTTOM: < > ARROWS      PLAYER 2, TOP: Z X",
-                     W / 2, 292, small);
-  small_text_centred(cell, "SPACE SERVES      ESC LEAVES THE MATCH", W / 2, 306,
+                     W / 2, 278, small);
+  small_text_centred(art, "SPACE SERVES      ESC LEAVES THE MATCH", W / 2, 292,
                      small);
-  draw_frame(cell);
-  return sheet_with_cell(cell, W + 1, H + 1);
+  draw_frame(art);
+  Canvas cell = canvas_make(TITLE_WIDTH, TITLE_HEIGHT, PAL_BLACK);
+  canvas_paste(cell, art, 0, 0);
+  return sheet_with_cell(cell, TITLE_WIDTH + 1, TITLE_HEIGHT + 1);
 }
