@@ -8,6 +8,10 @@ namespace {
 // The one primary surface: what the player sees.
 DDSurface *screen;
 
+int32_t live_surfaces;
+int32_t live_clippers;
+int32_t surfaces_before_failure = -1;
+
 DDSurface *new_surface(DDObject *owner, int32_t width, int32_t height,
                        uint32_t caps) {
   if (width <= 0 || height <= 0 || width > 16384 || height > 16384) {
@@ -26,6 +30,7 @@ DDSurface *new_surface(DDObject *owner, int32_t width, int32_t height,
   s->pitch = width;
   s->caps = caps;
   s->owner = owner;
+  live_surfaces++;
   return s;
 }
 
@@ -140,6 +145,8 @@ int32_t dd_get_attached_surface(DDSurface *primary, uint32_t caps,
 int32_t dd_create_surface(DDObject *object, int32_t width, int32_t height,
                           uint32_t caps, DDSurface **surface) {
   if (!object) return DDERR_INVALIDPARAMS;
+  if (surfaces_before_failure == 0) return DDERR_OUTOFMEMORY;
+  if (surfaces_before_failure > 0) surfaces_before_failure--;
   DDSurface *s = new_surface(object, width, height, caps);
   if (!s) return DDERR_OUTOFMEMORY;
   *surface = s;
@@ -190,6 +197,7 @@ int32_t dd_create_clipper(DDObject *object, DDClipper **clipper) {
   DDClipper *c = (DDClipper *)calloc(1, sizeof(DDClipper));
   if (!c) return DDERR_OUTOFMEMORY;
   c->refs = 1;
+  live_clippers++;
   *clipper = c;
   return DD_OK;
 }
@@ -330,6 +338,7 @@ void dd_release_surface(DDSurface *surface) {
   if (surface->clipper) dd_release_clipper(surface->clipper);
   free(surface->pixels);
   free(surface);
+  live_surfaces--;
 }
 
 void dd_release_palette(DDPalette *palette) {
@@ -341,4 +350,11 @@ void dd_release_clipper(DDClipper *clipper) {
   if (!clipper || --clipper->refs > 0) return;
   free(clipper->rects);
   free(clipper);
+  live_clippers--;
+}
+
+int32_t dd_live_surfaces(void) { return live_surfaces; }
+int32_t dd_live_clippers(void) { return live_clippers; }
+void dd_fail_surfaces_after(int32_t successes) {
+  surfaces_before_failure = successes;
 }
