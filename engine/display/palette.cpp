@@ -1,9 +1,226 @@
-// Not built yet: palette effects and transitions.
+// Palette effects and screen transitions, and the pixel and line writers that
+// the drawing transitions paint with.
 #include "engine/display/palette.h"
 
-int32_t palette_save(PALETTEENTRY *) { return 1; }
-int32_t palette_set(const PALETTEENTRY *) { return 1; }
-void screen_transition(int32_t, uint8_t *, int32_t) {}
-int32_t plot_pixel(int32_t, int32_t, uint32_t, uint8_t *, int32_t) { return 1; }
-void hline_clipped(int32_t, int32_t, int32_t, uint32_t, uint8_t *, int32_t) {}
-void vline_clipped(int32_t, int32_t, int32_t, uint32_t, uint8_t *, int32_t) {}
+#include <string.h>
+
+#include "engine/display/clock.h"
+#include "engine/display/display.h"
+#include "engine/random.h"
+
+namespace {
+
+const uint32_t STEP_MS = 12;
+const uint32_t BLACK = 0;
+
+// How one channel moves in one step of a palette transition.
+enum ChannelRule {
+  FADE_3,  // 4 or less -> 0, else down by 3: a slow fade that never quite ends
+  DOWN_4,  // down by 4, not below 0
+  UP_4,    // up by 4, not above 255
+  UP_6     // up by 6, not above 255
+};
+
+struct PaletteFade {
+  int32_t steps;
+  int32_t first_entry;  // entries below it are left alone
+  ChannelRule red, green, blue;
+};
+
+uint8_t apply(ChannelRule rule, uint8_t c) {
+  switch (rule) {
+    case FADE_3:
+      return c <= 4 ? 0 : (uint8_t)(c - 3);
+    case DOWN_4:
+      return c < 4 ? 0 : (uint8_t)(c - 4);
+    case UP_4:
+      return c > 251 ? 255 : (uint8_t)(c + 4);
+    case UP_6:
+      return c > 249 ? 255 : (uint8_t)(c + 6);
+  }
+  return c;
+}
+
+// One step of a palette transition: the installed palette moved and put on
+// the screen, then 12 ms held.
+void palette_step(const PaletteFade &fade) {
+  PALETTEENTRY entries[256];
+  palette_save(entries);
+  for (int32_t i = fade.first_entry; i < 256; i++) {
+    PALETTEENTRY &e = entries[i];
+    e.peRed = apply(fade.red, e.peRed);
+    e.peGreen = apply(fade.green, e.peGreen);
+    e.peBlue = apply(fade.blue, e.peBlue);
+  }
+  palette_set(entries);
+  clock_start();
+  clock_wait(STEP_MS);
+}
+
+void run_palette_fade(const PaletteFade &fade) {
+  for (int32_t step = 0; step < fade.steps; step++) palette_step(fade);
+}
+
+// Pixels written into the primary's memory are not seen by the display layer
+// until it is shown again; a drawing transition on the screen shows itself
+// after each step so that it is watched as it happens.
+void show_if_screen(const uint8_t *start) {
+  if (primary_surface && start == primary_surface->pixels) {
+    dd_present(primary_surface);
+  }
+}
+
+void wait_step() {
+  clock_start();
+  clock_wait(STEP_MS);
+}
+
+void close_columns(uint8_t *start, int32_t pitch, int32_t w, int32_t h) {
+  for (int32_t i = 0; i < w / 2; i += 2) {
+    wait_step();
+    vline_clipped(0, h - 1, w - i - 1, BLACK, start, pitch);
+    vline_clipped(0, h - 1, i, BLACK, start, pitch);
+    vline_clipped(0, h - 1, w - i - 2, BLACK, start, pitch);
+    vline_clipped(0, h - 1, i + 1, BLACK, start, pitch);
+    show_if_screen(start);
+  }
+}
+
+void close_rows(uint8_t *start, int32_t pitch, int32_t w, int32_t h) {
+  for (int32_t i = 0; i < h / 2; i += 2) {
+    wait_step();
+    hline_clipped(0, w - 1, h - i - 1, BLACK, start, pitch);
+    hline_clipped(0, w - 1, i, BLACK, start, pitch);
+    hline_clipped(0, w - 1, h - i - 2, BLACK, start, pitch);
+    hline_clipped(0, w - 1, i + 1, BLACK, start, pitch);
+    show_if_screen(start);
+  }
+}
+
+// The steps follow the width; the rows wrap round once they meet in the
+// middle. A display under 2 rows high has no middle to close towards (and the
+// row number would be taken modulo 0), so there nothing is drawn.
+void close_both(uint8_t *start, int32_t pitch, int32_t w, int32_t h) {
+  if (h / 2 == 0) return;
+  for (int32_t i = 0; i < w / 2; i += 2) {
+    wait_step();
+    const int32_t r = i % (h / 2);
+    hline_clipped(0, w - 1, h - r - 1, BLACK, start, pitch);
+    hline_clipped(0, w - 1, r, BLACK, start, pitch);
+    hline_clipped(0, w - 1, h - r - 2, BLACK, start, pitch);
+    hline_clipped(0, w - 1, r + 1, BLACK, start, pitch);
+    vline_clipped(0, h - 1, w - i - 1, BLACK, start, pitch);
+    vline_clipped(0, h - 1, i, BLACK, start, pitch);
+    vline_clipped(0, h - 1, w - i - 2, BLACK, start, pitch);
+    vline_clipped(0, h - 1, i + 1, BLACK, start, pitch);
+    show_if_screen(start);
+  }
+}
+
+// 4 x w x h + 1 pixels at random, the row drawn first, with no wait between
+// them. On the screen the picture is shown now and then as it dissolves.
+void scatter(uint8_t *start, int32_t pitch, int32_t w, int32_t h) {
+  const int64_t last = 4 * (int64_t)w * h;
+  const int64_t show_every = (int64_t)w * h / 8 + 1;
+  for (int64_t n = 0; n <= last; n++) {
+    const int32_t y = random_next() % h;
+    const int32_t x = random_next() % w;
+    plot_pixel(x, y, BLACK, start, pitch);
+    if (n % show_every == 0) show_if_screen(start);
+  }
+  show_if_screen(start);
+}
+
+}  // namespace
+
+int32_t palette_save(PALETTEENTRY *destination) {
+  if (destination) {
+    memcpy(destination, display_palette, sizeof display_palette);
+  }
+  return 1;
+}
+
+// Before the display is set up there is no palette object: only the system's
+// copy changes, and display_init writes its own over it.
+int32_t palette_set(const PALETTEENTRY *source) {
+  if (!source) return 1;
+  memcpy(display_palette, source, sizeof display_palette);
+  if (palette_object) {
+    dd_palette_set_entries(palette_object, 0, 256, display_palette);
+  }
+  return 1;
+}
+
+int32_t plot_pixel(int32_t x, int32_t y, uint32_t color, uint8_t *start,
+                   int32_t pitch) {
+  if (start) start[(ptrdiff_t)y * pitch + x] = (uint8_t)color;
+  return 1;
+}
+
+void hline_clipped(int32_t x1, int32_t x2, int32_t y, uint32_t color,
+                   uint8_t *start, int32_t pitch) {
+  if (!start || y > clip_bottom || y < clip_top) return;
+  int32_t left = x1 < x2 ? x1 : x2;
+  int32_t right = x1 < x2 ? x2 : x1;
+  if (left > clip_right || right < clip_left) return;
+  if (left < clip_left) left = clip_left;
+  if (right > clip_right) right = clip_right;
+  memset(start + (ptrdiff_t)y * pitch + left, (uint8_t)color,
+         (size_t)(right - left + 1));
+}
+
+void vline_clipped(int32_t y1, int32_t y2, int32_t x, uint32_t color,
+                   uint8_t *start, int32_t pitch) {
+  if (!start || x > clip_right || x < clip_left) return;
+  int32_t top = y1 < y2 ? y1 : y2;
+  int32_t bottom = y1 < y2 ? y2 : y1;
+  if (top > clip_bottom || bottom < clip_top) return;
+  if (top < clip_top) top = clip_top;
+  if (bottom > clip_bottom) bottom = clip_bottom;
+  uint8_t *p = start + (ptrdiff_t)top * pitch + x;
+  for (int32_t y = top; y <= bottom; y++, p += pitch) *p = (uint8_t)color;
+}
+
+void screen_transition(int32_t type, uint8_t *start, int32_t pitch) {
+  static const PaletteFade DARKEN = {80, 1, FADE_3, FADE_3, FADE_3};
+  static const PaletteFade LIGHTEN = {64, 0, UP_4, UP_4, UP_4};
+  static const PaletteFade TO_BLUE = {64, 0, DOWN_4, DOWN_4, UP_6};
+  static const PaletteFade TO_RED = {64, 0, UP_6, DOWN_4, DOWN_4};
+  static const PaletteFade TO_GREEN = {64, 0, DOWN_4, UP_6, DOWN_4};
+
+  const int32_t w = display_width;
+  const int32_t h = display_height;
+  // The drawing types need a picture and a display with some size to it.
+  const bool can_draw = start && w > 0 && h > 0;
+  switch (type) {
+    case TRANSITION_DARKEN:
+      run_palette_fade(DARKEN);
+      break;
+    case TRANSITION_LIGHTEN:
+      run_palette_fade(LIGHTEN);
+      break;
+    case TRANSITION_TO_BLUE:
+      run_palette_fade(TO_BLUE);
+      break;
+    case TRANSITION_TO_RED:
+      run_palette_fade(TO_RED);
+      break;
+    case TRANSITION_TO_GREEN:
+      run_palette_fade(TO_GREEN);
+      break;
+    case TRANSITION_CLOSE_COLUMNS:
+      if (can_draw) close_columns(start, pitch, w, h);
+      break;
+    case TRANSITION_CLOSE_ROWS:
+      if (can_draw) close_rows(start, pitch, w, h);
+      break;
+    case TRANSITION_CLOSE_BOTH:
+      if (can_draw) close_both(start, pitch, w, h);
+      break;
+    case TRANSITION_SCATTER:
+      if (can_draw) scatter(start, pitch, w, h);
+      break;
+    default:
+      break;  // no such transition
+  }
+}
