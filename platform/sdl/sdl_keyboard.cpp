@@ -4,6 +4,7 @@
 #include "platform/dik.h"
 #include "platform/platform.h"
 #include "platform/sdl/sdl_internal.h"
+#include "platform/sdl/sdl_keymap.h"
 
 namespace {
 
@@ -127,6 +128,31 @@ int keyboard_open;
 
 }  // namespace
 
+uint8_t sdl_scancode_dik(SDL_Scancode scancode) {
+  for (const KeyCode &key : kKeys) {
+    if (key.scancode == scancode) return key.dik;
+  }
+  return 0;
+}
+
+namespace {
+
+// The table by scancode, made on first use, so that a read is one pass over
+// SDL's key state through the same mapping that sdl_scancode_dik reports.
+const uint8_t *dik_by_scancode() {
+  static uint8_t table[SDL_NUM_SCANCODES];
+  static bool made;
+  if (!made) {
+    for (int sc = 0; sc < SDL_NUM_SCANCODES; sc++) {
+      table[sc] = sdl_scancode_dik((SDL_Scancode)sc);
+    }
+    made = true;
+  }
+  return table;
+}
+
+}  // namespace
+
 int plat_keyboard_open(void) {
   keyboard_open = sdl_window() != nullptr;
   return keyboard_open;
@@ -136,10 +162,12 @@ int plat_keyboard_read(uint8_t state[256]) {
   if (!keyboard_open) return 0;
   sdl_pace_poll();
   SDL_PumpEvents();
-  const Uint8 *keys = SDL_GetKeyboardState(nullptr);
+  int count = 0;
+  const Uint8 *keys = SDL_GetKeyboardState(&count);
+  const uint8_t *dik = dik_by_scancode();
   memset(state, 0, 256);
-  for (const KeyCode &key : kKeys) {
-    if (keys[key.scancode]) state[key.dik] = 0x80;
+  for (int sc = 0; sc < count && sc < SDL_NUM_SCANCODES; sc++) {
+    if (keys[sc] && dik[sc]) state[dik[sc]] = 0x80;
   }
   return 1;
 }
