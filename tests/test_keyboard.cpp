@@ -89,15 +89,4 @@ TEST_F(Keyboard, ReadsAreSnapshots) {
   EXPECT_EQ(keyboard_state[DIK_SPACE], 0);
 }
 
-TEST_F(Keyboard, AfterReleaseReadsFindNoDevice) {
-  open(1);
-  ASSERT_EQ(keyboard_init(), 1);
-  headless_key(DIK_ESCAPE, 1);
-  ASSERT_EQ(keyboard_read(), 1);
-  keyboard_release();
-  EXPECT_EQ(keyboard_read(), 0);
-  EXPECT_EQ(keys_down(), 0);
-  input_shutdown();
-}
-
 }  // namespace

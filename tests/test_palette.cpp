@@ -271,27 +271,6 @@ TEST_F(Palette, ClosingTypesCoverTheScreen) {
   }
 }
 
-// Types 2, 3 and 5 close from both sides: a step at a time, the pixels
-// nearest the edges first. After part of a run (a time limit stops it) only
-// outer columns or rows are painted.
-TEST_F(Palette, ClosingColumnsStartAtTheEdges) {
-  std::vector<uint8_t> picture(640 * 480, 0xAA);
-  headless_set_time_limit(headless_elapsed() + 10 * 15);
-  EXPECT_THROW(screen_transition(TRANSITION_CLOSE_COLUMNS, picture.data(), 640),
-               HeadlessTimeLimit);
-  int painted_steps = 0;
-  while (picture[2 * painted_steps] == 0) painted_steps++;
-  ASSERT_GT(painted_steps, 5);
-  ASSERT_LT(painted_steps, 12);
-  for (int32_t y = 0; y < 480; y++) {
-    for (int32_t x = 0; x < 640; x++) {
-      const bool near_edge =
-          x < 2 * painted_steps || x >= 640 - 2 * painted_steps;
-      ASSERT_EQ(picture[y * 640 + x], near_edge ? 0 : 0xAA) << x << "," << y;
-    }
-  }
-}
-
 TEST_F(Palette, CloseBothOnAFlatDisplayDoesNothing) {
   display_width = 8;
   display_height = 1;
