@@ -1,0 +1,169 @@
+// Text on surfaces in our font, matched to the screen's palette, and the
+// debug log.
+#include <stdio.h>
+#include <string.h>
+
+#include <set>
+#include <string>
+
+#include "engine/display/display.h"
+#include "engine/display/font.h"
+#include "engine/display/text.h"
+#include "support.h"
+
+namespace {
+
+class Text : public Fresh {
+ protected:
+  void SetUp() override {
+    Fresh::SetUp();
+    open_window_display_keyboard();
+  }
+
+  static uint8_t screen_at(int32_t x, int32_t y) {
+    return headless_last_frame(nullptr, nullptr)[y * 640 + x];
+  }
+
+  // The screen around `text` at (x, y): `ink` where the font has a pixel,
+  // `paper` everywhere else in and around its cells.
+  static void expect_text(const char *text, int32_t x, int32_t y, uint8_t ink,
+                          uint8_t paper) {
+    const int32_t n = (int32_t)strlen(text);
+    int inked = 0;
+    for (int32_t row = -2; row < FONT_CELL_HEIGHT + 2; row++) {
+      for (int32_t col = -2; col < n * FONT_CELL_WIDTH + 2; col++) {
+        bool on = false;
+        if (row >= 0 && row < FONT_CELL_HEIGHT && col >= 0 &&
+            col < n * FONT_CELL_WIDTH) {
+          const uint8_t *glyph = font_glyph(text[col / FONT_CELL_WIDTH]);
+          on = (glyph[row] >> (col % FONT_CELL_WIDTH)) & 1;
+        }
+        inked += on;
+        ASSERT_EQ(screen_at(x + col, y + row), on ? ink : paper)
+            << "'" << text << "' at column " << col << ", row " << row;
+      }
+    }
+    EXPECT_GT(inked, 0);
+  }
+};
+
+TEST_F(Text, LandsAtItsPlaceInTheNearestColourOverTheOldPicture) {
+  surface_fill(primary_surface, 200);
+  // (251, 1, 0) is nearest to entry 63, (252, 0, 0); it reaches the screen
+  // at once, cells 6 pixels apart, only the glyphs painted.
+  EXPECT_EQ(text_draw_rgb("Hi 9", 30, 40, RGB(251, 1, 0), primary_surface), 1);
+  expect_text("Hi 9", 30, 40, 63, 200);
+}
+
+TEST_F(Text, IndexColoursAreMatchedAsTheirRgb) {
+  surface_fill(primary_surface, 255);
+  text_draw_index("A", 10, 10, 0, primary_surface);
+  expect_text("A", 10, 10, 0, 255);
+  surface_fill(primary_surface, 1);
+  text_draw_index("A", 10, 10, 255, primary_surface);
+  expect_text("A", 10, 10, 255, 1);
+  // Entry 192 is black like entry 0, which is the first match.
+  surface_fill(primary_surface, 1);
+  text_draw_index("B", 10, 10, 192, primary_surface);
+  expect_text("B", 10, 10, 0, 1);
+  EXPECT_EQ(text_draw_index("B", 10, 10, 256, primary_surface), 0);
+  EXPECT_EQ(text_draw_index("B", 10, 10, -1, primary_surface), 0);
+}
+
+TEST_F(Text, MatchesThePaletteTheScreenShowsNow) {
+  const PALETTEENTRY white = {255, 255, 255, PC_NOCOLLAPSE};
+  dd_palette_set_entries(palette_object, 10, 1, &white);
+  text_draw_rgb("W", 20, 20, RGB(255, 255, 255), primary_surface);
+  expect_text("W", 20, 20, 10, 0);
+}
+
+TEST_F(Text, IsClippedToTheSurface) {
+  surface_fill(primary_surface, 9);
+  // Cells hanging over every edge, and places far outside.
+  const int32_t places[][2] = {
+      {-3, -4},       {636, 475},     {-20, 200},       {300, 477},
+      {INT32_MIN, 0}, {0, INT32_MAX}, {INT32_MAX, 100}, {100, INT32_MIN}};
+  for (const auto &p : places) {
+    EXPECT_EQ(
+        text_draw_rgb("W@W@W", p[0], p[1], RGB(252, 0, 0), primary_surface), 1);
+  }
+  // What shows in the corner is the part of the glyphs that falls there.
+  const uint8_t *glyph = font_glyph('W');
+  for (int32_t row = 4; row < FONT_CELL_HEIGHT; row++) {
+    for (int32_t col = 3; col < FONT_CELL_WIDTH; col++) {
+      const bool on = (glyph[row] >> col) & 1;
+      EXPECT_EQ(screen_at(col - 3, row - 4), on ? 63 : 9);
+    }
+  }
+
+  // A surface smaller than one cell.
+  DDSurface *tiny = nullptr;
+  ASSERT_EQ(dd_create_surface(ddraw_object, 3, 2, 0, &tiny), DD_OK);
+  EXPECT_EQ(text_draw_rgb("M", -1, -1, RGB(252, 0, 0), tiny), 1);
+  dd_release_surface(tiny);
+}
+
+TEST_F(Text, EmptyTextDrawsNothingAndALockedSurfaceRefuses) {
+  surface_fill(primary_surface, 5);
+  EXPECT_EQ(text_draw_rgb("", 10, 10, RGB(252, 0, 0), primary_surface), 1);
+  EXPECT_EQ(screen_at(10, 10), 5);
+  lock_back();
+  EXPECT_EQ(text_draw_rgb("x", 10, 10, RGB(252, 0, 0), back_surface), 0);
+  unlock_back();
+  EXPECT_EQ(text_draw_rgb("x", 10, 10, RGB(252, 0, 0), nullptr), 0);
+}
+
+TEST(Font, EveryPrintableCharacterHasItsOwnVisibleGlyph) {
+  std::set<std::string> seen;
+  for (int c = FONT_FIRST_CHAR; c <= FONT_LAST_CHAR; c++) {
+    const std::string rows((const char *)font_glyph((unsigned char)c),
+                           FONT_CELL_HEIGHT);
+    const bool blank = rows == std::string(FONT_CELL_HEIGHT, '\0');
+    EXPECT_EQ(blank, c == ' ') << "'" << (char)c << "'";
+    EXPECT_TRUE(seen.insert(rows).second) << "'" << (char)c << "' repeats";
+  }
+  EXPECT_EQ(memcmp(font_glyph(200), font_glyph(' '), FONT_CELL_HEIGHT), 0);
+}
+
+class Log : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    if (log_stream) fclose(log_stream);
+    log_stream = nullptr;
+  }
+  std::string logged() {
+    fflush(log_stream);
+    rewind(log_stream);
+    char text[512] = {0};
+    const size_t n = fread(text, 1, sizeof text - 1, log_stream);
+    return std::string(text, n);
+  }
+};
+
+TEST_F(Log, WritesNothingWithoutAStreamOrAFormat) {
+  EXPECT_EQ(log_write("\nCreate BOB %d", 4), 0);
+  log_stream = tmpfile();
+  ASSERT_NE(log_stream, nullptr);
+  EXPECT_EQ(log_write(nullptr), 0);
+  EXPECT_EQ(logged(), "");
+}
+
+TEST_F(Log, WritesTheMessageOnceFormattedAndCutTo79Characters) {
+  log_stream = tmpfile();
+  ASSERT_NE(log_stream, nullptr);
+  EXPECT_EQ(log_write("\nCreate BOB %d", 4), 1);
+  EXPECT_EQ(logged(), "\nCreate BOB 4");
+
+  const std::string long_text(200, 'x');
+  fclose(log_stream);
+  log_stream = tmpfile();
+  EXPECT_EQ(log_write("%s!", long_text.c_str()), 1);
+  EXPECT_EQ(logged(), long_text.substr(0, 79));
+
+  fclose(log_stream);
+  log_stream = tmpfile();
+  EXPECT_EQ(log_write("%s", "100%d %s %n"), 1);
+  EXPECT_EQ(logged(), "100%d %s %n");
+}
+
+}  // namespace
