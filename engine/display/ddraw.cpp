@@ -184,7 +184,8 @@ int32_t dd_set_palette(DDSurface *primary, DDPalette *palette) {
 
 int32_t dd_palette_set_entries(DDPalette *palette, int32_t first, int32_t count,
                                const PALETTEENTRY *entries) {
-  if (!palette || !entries || first < 0 || count < 0 || first + count > 256) {
+  if (!palette || !entries || first < 0 || count < 0 || first > 256 ||
+      count > 256 - first) {
     return DDERR_INVALIDPARAMS;
   }
   memcpy(&palette->entries[first], entries, (size_t)count * sizeof *entries);

@@ -127,12 +127,14 @@ int32_t display_shutdown(void) {
   return 1;
 }
 
+// A flip that never succeeds (no display, or a surface held through a
+// device context) is reported as 0 rather than as a flip.
 int32_t display_flip(void) {
   if (primary_lock_ptr || back_lock_ptr) return 0;
   for (int tries = 0; tries < kFlipTries; tries++) {
-    if (dd_flip(primary_surface) == DD_OK) break;
+    if (dd_flip(primary_surface) == DD_OK) return 1;
   }
-  return 1;
+  return 0;
 }
 
 int32_t surface_fill(DDSurface *surface, uint32_t color) {
