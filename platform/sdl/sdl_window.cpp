@@ -53,6 +53,11 @@ bool invisible_driver(const char *driver) {
          (strcmp(driver, "offscreen") == 0 || strcmp(driver, "dummy") == 0);
 }
 
+bool x11_driver() {
+  const char *driver = SDL_GetCurrentVideoDriver();
+  return driver && strcmp(driver, "x11") == 0;
+}
+
 bool asked_for(const char *driver) {
   const char *wanted = SDL_getenv("SDL_VIDEODRIVER");
   return wanted && driver && strcmp(wanted, driver) == 0;
@@ -161,9 +166,11 @@ int plat_desktop_size(int32_t *width, int32_t *height) {
 PlatWindow *plat_window_create(const char *title, int32_t x, int32_t y,
                                int32_t width, int32_t height,
                                PlatWindowProc proc) {
-  // Framebuffer acceleration would put a renderer behind the window surface;
-  // the present path writes the window surface itself.
-  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  // On X11 the window surface is shared memory that the present path fills
+  // itself; framebuffer acceleration would put a renderer (software OpenGL
+  // without a GPU) behind it for nothing. Other drivers (Wayland, KMSDRM)
+  // have no window surface of their own and need that renderer to give one.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, x11_driver() ? "0" : "1");
   SDL_Window *sdl = SDL_CreateWindow(title, x, y, width, height,
                                      SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN);
   if (!sdl) {
