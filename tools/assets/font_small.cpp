@@ -83,23 +83,22 @@ const Table &table() {
   return t;
 }
 
-void draw_glyph(Canvas &canvas, const uint8_t *rows, int32_t x, int32_t y,
-                int32_t scale,
-                uint8_t index_for_row(const TextStyle &, int32_t),
-                const TextStyle &style, bool shadow) {
-  for (int32_t r = 0; r < SMALL_GLYPH_HEIGHT; r++) {
-    const uint8_t index = shadow ? style.shadow : index_for_row(style, r);
-    for (int32_t c = 0; c < SMALL_GLYPH_WIDTH; c++) {
-      if (!(rows[r] & (0x10 >> c))) continue;
-      canvas_fill_rect(canvas, x + c * scale, y + r * scale, scale, scale,
-                       index);
-    }
-  }
-}
-
 uint8_t row_shade(const TextStyle &style, int32_t row) {
   const float f = (float)row / (float)(SMALL_GLYPH_HEIGHT - 1);
   return shade(style.ramp, style.top + (style.bottom - style.top) * f);
+}
+
+// One glyph in the style's shading, or all in its shadow colour.
+void draw_glyph(Canvas &canvas, const uint8_t *rows, int32_t x, int32_t y,
+                const TextStyle &style, bool shadow) {
+  const int32_t s = style.scale;
+  for (int32_t r = 0; r < SMALL_GLYPH_HEIGHT; r++) {
+    const uint8_t index = shadow ? style.shadow : row_shade(style, r);
+    for (int32_t c = 0; c < SMALL_GLYPH_WIDTH; c++) {
+      if (!(rows[r] & (0x10 >> c))) continue;
+      canvas_fill_rect(canvas, x + c * s, y + r * s, s, s, index);
+    }
+  }
 }
 
 }  // namespace
@@ -120,8 +119,8 @@ void small_text_draw(Canvas &canvas, const char *text, int32_t x, int32_t y,
     const int32_t offset = pass == 0 ? s : 0;
     int32_t pen = x;
     for (const char *p = text; *p; p++) {
-      draw_glyph(canvas, small_glyph(*p), pen + offset, y + offset, s,
-                 row_shade, style, pass == 0);
+      draw_glyph(canvas, small_glyph(*p), pen + offset, y + offset, style,
+                 pass == 0);
       pen += SMALL_ADVANCE * s;
     }
   }
