@@ -7,9 +7,12 @@
 // The game window, or null before it is made.
 SDL_Window *sdl_window(void);
 
-// Called by every poll a busy loop may spin on (the tick count, the keyboard):
-// when the previous poll was only a moment ago, gives the processor away for
-// a moment first, like a pause hint in a spin loop.
+// Nanoseconds on the monotonic clock.
+long long sdl_monotonic_ns(void);
+
+// Called by the keyboard read, which the waits spin on: when the previous
+// read was only a moment ago, gives the processor away for a moment first,
+// like a pause hint in a spin loop.
 void sdl_pace_poll(void);
 
 // Closing the video side: the present path lets go of what it holds.

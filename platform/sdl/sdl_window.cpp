@@ -19,10 +19,6 @@ struct PlatWindow {
 
 namespace {
 
-// Polls closer together than this are spaced out by a short sleep; the sleep
-// is well under a millisecond so that no tick is missed.
-const long kPollGapNs = 250 * 1000;
-const long kPollPauseNs = 400 * 1000;
 const long long kClosePumpGapNs = 2 * 1000 * 1000;
 
 PlatWindow window;
@@ -40,11 +36,6 @@ int close_watch(void *, SDL_Event *event) {
   return 1;
 }
 
-long long monotonic_ns() {
-  struct timespec ts;
-  clock_gettime(CLOCK_MONOTONIC, &ts);
-  return (long long)ts.tv_sec * 1000000000LL + ts.tv_nsec;
-}
 
 // Drivers that show nothing: SDL falls back to them when no display can be
 // reached, and a game started that way would run unseen for ever.
@@ -118,17 +109,6 @@ int init_video_quietly() {
 
 SDL_Window *sdl_window(void) { return window.alive ? window.sdl : nullptr; }
 
-void sdl_pace_poll(void) {
-  static long long last;
-  const long long now = monotonic_ns();
-  if (now - last < kPollGapNs) {
-    struct timespec pause = {0, kPollPauseNs};
-    nanosleep(&pause, nullptr);
-    last = monotonic_ns();
-    return;
-  }
-  last = now;
-}
 
 int plat_init(void) {
   if (init_video_quietly() != 0) {
@@ -238,17 +218,10 @@ intptr_t plat_default_window_proc(PlatWindow *w, uint32_t message,
 // came lately.
 int plat_close_requested(void) {
   static long long last_pump;
-  const long long now = monotonic_ns();
+  const long long now = sdl_monotonic_ns();
   if (video_up && !close_requested && now - last_pump > kClosePumpGapNs) {
     SDL_PumpEvents();
     last_pump = now;
   }
   return close_requested;
 }
-
-uint32_t plat_ticks(void) {
-  sdl_pace_poll();
-  return SDL_GetTicks();
-}
-
-void plat_sleep(uint32_t ms) { SDL_Delay(ms); }

@@ -1,0 +1,142 @@
+#!/usr/bin/env bash
+# The real game in a real X server: starts quillfire on Xvfb with SDL's dummy
+# audio, plays the title, a serve, a rally, Escape and Q with xdotool, and
+# checks the screenshots and the exit.
+#   smoke_x11.sh QUILLFIRE RUN_DIR FRAME_TIMER_LIB
+set -uo pipefail
+
+game="$1"
+run_dir="$2"
+frame_timer="$3"
+work="$(mktemp -d)"
+xvfb_pid=""
+game_pid=""
+
+finish() {
+  [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap finish EXIT
+
+fail() {
+  echo "smoke: $*" >&2
+  exit 1
+}
+
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" \
+  >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export DISPLAY=":$(cat "$work/display")"
+
+(cd "$run_dir" && SDL_AUDIODRIVER=dummy QF_FRAME_LOG="$work/frames" \
+  LD_PRELOAD="$frame_timer" exec "$game") &
+game_pid=$!
+
+xdotool search --sync --name '^Quillfire$' >/dev/null 2>&1 &
+search_pid=$!
+for _ in $(seq 100); do kill -0 "$search_pid" 2>/dev/null || break; sleep 0.1; done
+kill "$search_pid" 2>/dev/null && fail "no Quillfire window appeared"
+
+press() {  # held long enough for a once-a-frame read to see it
+  xdotool keydown "$1"
+  sleep "${2:-0.1}"
+  xdotool keyup "$1"
+}
+
+shot() {
+  xwd -root -silent | convert xwd:- "$work/$1.ppm" || fail "screenshot failed"
+}
+
+sleep 1.5
+shot title
+press 1
+sleep 2          # the fade, then the serve prompt
+press space
+xdotool keydown Right
+sleep 0.6
+shot court
+xdotool keyup Right
+press Left 0.3
+# A second of rally for the frame period.
+mark=$(wc -l <"$work/frames")
+sleep 1
+period_lines=$(tail -n +"$((mark + 1))" "$work/frames")
+press Escape
+sleep 2          # the fade, then the title
+press q
+for _ in $(seq 50); do kill -0 "$game_pid" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$game_pid" 2>/dev/null; then fail "still running 5 s after Q"; fi
+wait "$game_pid"
+code=$?
+game_pid=""
+[ "$code" -eq 0 ] || fail "exit code $code after Q"
+
+echo "$period_lines" >"$work/rally_frames"
+python3 - "$work" <<'PY' || exit 1
+import sys
+
+work = sys.argv[1]
+
+def read_ppm(path):
+    data = open(path, "rb").read()
+    fields, pos = [], 0
+    while len(fields) < 4:
+        while data[pos:pos + 1].isspace():
+            pos += 1
+        if data[pos:pos + 1] == b"#":
+            pos = data.index(b"\n", pos)
+            continue
+        end = pos
+        while not data[end:end + 1].isspace():
+            end += 1
+        fields.append(data[pos:end])
+        pos = end
+    width, height = int(fields[1]), int(fields[2])
+    return width, height, data[pos + 1:]
+
+def logical(image, x, y):
+    # 640 x 480 at twice the size, centred in 1280 x 1024.
+    width, height, pixels = image
+    sx, sy = 2 * x, (height - 960) // 2 + 2 * y
+    i = 3 * (sy * width + sx)
+    return tuple(pixels[i:i + 3])
+
+def colours(image, x0, y0, x1, y1):
+    return {logical(image, x, y) for y in range(y0, y1, 3) for x in range(x0, x1, 3)}
+
+problems = []
+title = read_ppm(f"{work}/title.ppm")
+court = read_ppm(f"{work}/court.ppm")
+if title[0] != 1280 or title[1] != 1024:
+    problems.append(f"screen is {title[0]} x {title[1]}")
+if colours(title, 0, 30, 18, 470) != {(0, 0, 0)}:
+    problems.append("title: the band left of the picture is not black")
+if len(colours(title, 20, 20, 639, 479)) < 8:
+    problems.append("title: the picture is missing")
+whites = sum(1 for y in range(1, 14) for x in range(20, 100)
+             if logical(court, x, y) == (255, 255, 255))
+if whites < 20:
+    problems.append(f"court: no white score text at the top left ({whites} pixels)")
+if len(colours(court, 0, 0, 639, 479)) < 8:
+    problems.append("court: the background is missing")
+if colours(court, 0, 30, 18, 470) == {(0, 0, 0)}:
+    problems.append("court: the left edge is black, as on the title")
+
+times = [int(t) for t in open(f"{work}/rally_frames").read().split()]
+if len(times) < 20:
+    problems.append(f"only {len(times)} frames in a second of rally")
+else:
+    mean_ms = (times[-1] - times[0]) / (len(times) - 1) / 1000
+    print(f"smoke: mean frame period over the rally {mean_ms:.2f} ms "
+          f"({len(times)} frames)")
+    if not 19.5 <= mean_ms <= 21.0:
+        problems.append(f"mean frame period {mean_ms:.2f} ms")
+
+for p in problems:
+    print("smoke:", p, file=sys.stderr)
+sys.exit(1 if problems else 0)
+PY
+echo "smoke: title, court, Escape and Q in a real X server: passed"
