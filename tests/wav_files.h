@@ -1,0 +1,70 @@
+// RIFF WAVE files for the tests, built byte by byte or made by sox.
+#ifndef QUILLFIRE_TESTS_WAV_FILES_H
+#define QUILLFIRE_TESTS_WAV_FILES_H
+
+#include <gtest/gtest.h>
+#include <stdint.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+inline std::string le32(uint32_t v) {
+  return std::string{(char)v, (char)(v >> 8), (char)(v >> 16), (char)(v >> 24)};
+}
+inline std::string le16(uint16_t v) { return le32(v).substr(0, 2); }
+
+// A chunk with its pad byte; `stated` overrides the size written.
+inline std::string chunk(const std::string &id, const std::string &data,
+                         int64_t stated = -1) {
+  const uint32_t size = stated < 0 ? (uint32_t)data.size() : (uint32_t)stated;
+  return id + le32(size) + data + (data.size() & 1 ? std::string(1, 0) : "");
+}
+
+// The 16 bytes of a format chunk.
+inline std::string format16(uint16_t tag, uint16_t channels, uint32_t rate,
+                            uint16_t bits) {
+  const uint16_t align = (uint16_t)(channels * bits / 8);
+  return le16(tag) + le16(channels) + le32(rate) + le32(rate * align) +
+         le16(align) + le16(bits);
+}
+
+inline std::string wave(const std::string &chunks, int64_t stated = -1) {
+  return chunk("RIFF", "WAVE" + chunks, stated);
+}
+
+// A plain 8-bit mono 11025 Hz file holding `samples`.
+inline std::string pcm8(const std::string &samples) {
+  return wave(chunk("fmt ", format16(1, 1, 11025, 8)) + chunk("data", samples));
+}
+
+// A path of this process's own (tests run in parallel processes).
+inline std::string temp_path(const std::string &name) {
+  return ::testing::TempDir() + "qf" + std::to_string(getpid()) + "_" + name;
+}
+
+inline std::string write_file(const std::string &name,
+                              const std::string &bytes) {
+  const std::string path = temp_path(name);
+  std::ofstream(path, std::ios::binary) << bytes;
+  return path;
+}
+
+inline std::string read_file(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A tenth of a second of tone made by sox in the format `options` give;
+// empty when sox failed.
+inline std::string sox_tone(const std::string &name,
+                            const std::string &options) {
+  const std::string path = temp_path(name);
+  const std::string command = "sox -n " + options + " '" + path +
+                              "' synth 0.1 sine 440 >/dev/null 2>&1";
+  return system(command.c_str()) == 0 ? path : std::string();
+}
+
+#endif
