@@ -6,14 +6,20 @@
 #include "engine/display/display.h"
 #include "engine/input/keyboard.h"
 #include "engine/random.h"
+#include "engine/sound/sound.h"
 #include "engine/window.h"
 #include "game/game.h"
+#include "platform/headless/headless_audio.h"
 
 void reset_everything() {
   display_shutdown();
   keyboard_release();
   input_shutdown();
+  if (!sound_first_call) sound_shutdown();
+  memset(sound_table, 0, sizeof sound_table);
+  sound_first_call = 1;
   headless_reset();
+  headless_audio_reset();
   random_state = 1;
   clock_start_tick = 0;
   memset(keyboard_state, 0, sizeof keyboard_state);

@@ -25,13 +25,25 @@ struct SoundSlot {
 };
 
 extern SoundSlot sound_table[SOUND_MAX];
+// 1 until the first sound_init, which opens the audio device.
 extern int32_t sound_first_call;
 
+// The first call opens the audio device (0 when there is none; the game then
+// runs silent). Every call stops and releases all loaded sounds and empties
+// the table.
 int32_t sound_init(void);
+// Loads a WAV file into the first free slot and returns its id, or -1. A load
+// that fails after the file was read keeps its slot claimed until the next
+// sound_init. Without an audio device every load returns -1.
 int32_t sound_load_wav(const char *filename, uint32_t flags);
+// Plays the sound from its start (DSBPLAY_LOOPING: for ever). Ids that hold no
+// sound, including those outside 0..63, do nothing and give 1.
 int32_t sound_play(int32_t id, uint32_t flags);
+// Silences the sound and rewinds it. Always 1.
 int32_t sound_stop(int32_t id);
 int32_t sound_stop_all(void);
+// Stops every sound, then releases them all and closes the device. Last of
+// all sound calls.
 int32_t sound_shutdown(void);
 
 #endif

@@ -1,14 +1,180 @@
-// Not built yet: the headless audio mix.
+// The headless audio: voices in memory, mixed only when a test renders them.
+#include "platform/headless/headless_audio.h"
+
+#include <string.h>
+
+#include <vector>
+
 #include "platform/headless/headless.h"
 
-void headless_set_audio_present(int) {}
-int plat_audio_open(void) { return 0; }
-PlatVoice plat_voice_create(uint32_t) { return 0; }
-uint8_t *plat_voice_lock(PlatVoice, uint32_t *) { return nullptr; }
-int plat_voice_unlock(PlatVoice) { return 0; }
-int plat_voice_play(PlatVoice, int) { return 0; }
-int plat_voice_stop(PlatVoice) { return 0; }
-int plat_voice_rewind(PlatVoice) { return 0; }
-int plat_voice_playing(PlatVoice) { return 0; }
-void plat_voice_destroy(PlatVoice) {}
-void plat_audio_close(void) {}
+namespace {
+
+const uint8_t kSilence = 0x80;
+
+struct Voice {
+  PlatVoice handle;
+  std::vector<uint8_t> playing_samples;  // what the mix hears
+  std::vector<uint8_t> locked_samples;   // what a lock hands out
+  int locked;
+  uint32_t position;
+  int playing;
+  int looping;
+};
+
+int audio_present = 1;
+int audio_open;
+int open_count;
+int fail_create, fail_lock;
+PlatVoice next_handle = 1;
+std::vector<Voice> voices;  // in creation order, which is also mixing order
+std::vector<HeadlessAudioEvent> events;
+
+void log_event(PlatVoice voice, HeadlessAudioEventKind kind, int looping = 0) {
+  events.push_back(HeadlessAudioEvent{voice, kind, looping});
+}
+
+Voice *find(PlatVoice handle) {
+  if (!audio_open) return nullptr;
+  for (Voice &v : voices) {
+    if (v.handle == handle) return &v;
+  }
+  return nullptr;
+}
+
+// The next sample of a playing voice, moving it on; at its end the voice
+// loops or stops back at its start.
+int32_t take_sample(Voice *v) {
+  const int32_t sample = v->playing_samples[v->position];
+  v->position++;
+  if (v->position == v->playing_samples.size()) {
+    v->position = 0;
+    if (!v->looping) {
+      v->playing = 0;
+      log_event(v->handle, HEADLESS_AUDIO_END);
+    }
+  }
+  return sample;
+}
+
+}  // namespace
+
+void headless_set_audio_present(int present) { audio_present = present; }
+
+void headless_audio_reset(void) {
+  audio_present = 1;
+  audio_open = 0;
+  open_count = 0;
+  fail_create = fail_lock = 0;
+  next_handle = 1;
+  voices.clear();
+  events.clear();
+}
+
+void headless_audio_render(int16_t *out, uint32_t frames) {
+  for (uint32_t i = 0; i < frames; i++) {
+    int32_t sum = 0;
+    for (Voice &v : voices) {
+      if (v.playing) sum += (take_sample(&v) - kSilence) * 256;
+    }
+    if (sum > INT16_MAX) sum = INT16_MAX;
+    if (sum < INT16_MIN) sum = INT16_MIN;
+    if (out) out[i] = (int16_t)sum;
+  }
+}
+
+const HeadlessAudioEvent *headless_audio_events(size_t *count) {
+  *count = events.size();
+  return events.data();
+}
+
+void headless_audio_clear_events(void) { events.clear(); }
+int headless_audio_is_open(void) { return audio_open; }
+int headless_audio_open_count(void) { return open_count; }
+int headless_audio_voice_count(void) { return (int)voices.size(); }
+void headless_audio_fail_create(int fail) { fail_create = fail; }
+void headless_audio_fail_lock(int fail) { fail_lock = fail; }
+
+int plat_audio_open(void) {
+  if (!audio_present) return 0;
+  if (!audio_open) open_count++;
+  audio_open = 1;
+  return 1;
+}
+
+PlatVoice plat_voice_create(uint32_t bytes) {
+  if (!audio_open || bytes == 0 || fail_create) return 0;
+  Voice v;
+  v.handle = next_handle++;
+  v.playing_samples.assign(bytes, kSilence);
+  v.locked = 0;
+  v.position = 0;
+  v.playing = 0;
+  v.looping = 0;
+  voices.push_back(v);
+  log_event(v.handle, HEADLESS_AUDIO_CREATE);
+  return v.handle;
+}
+
+uint8_t *plat_voice_lock(PlatVoice voice, uint32_t *bytes) {
+  Voice *v = find(voice);
+  if (!v || fail_lock) return nullptr;
+  if (!v->locked) v->locked_samples = v->playing_samples;
+  v->locked = 1;
+  *bytes = (uint32_t)v->locked_samples.size();
+  return v->locked_samples.data();
+}
+
+int plat_voice_unlock(PlatVoice voice) {
+  Voice *v = find(voice);
+  if (!v || !v->locked) return 0;
+  v->playing_samples.swap(v->locked_samples);
+  v->locked_samples.clear();
+  v->locked = 0;
+  log_event(voice, HEADLESS_AUDIO_UNLOCK);
+  return 1;
+}
+
+int plat_voice_play(PlatVoice voice, int looping) {
+  Voice *v = find(voice);
+  if (!v) return 0;
+  v->playing = 1;
+  v->looping = looping ? 1 : 0;
+  log_event(voice, HEADLESS_AUDIO_PLAY, v->looping);
+  return 1;
+}
+
+int plat_voice_stop(PlatVoice voice) {
+  Voice *v = find(voice);
+  if (!v) return 0;
+  v->playing = 0;
+  log_event(voice, HEADLESS_AUDIO_STOP);
+  return 1;
+}
+
+int plat_voice_rewind(PlatVoice voice) {
+  Voice *v = find(voice);
+  if (!v) return 0;
+  v->position = 0;
+  log_event(voice, HEADLESS_AUDIO_REWIND);
+  return 1;
+}
+
+int plat_voice_playing(PlatVoice voice) {
+  Voice *v = find(voice);
+  return v && v->playing ? 1 : 0;
+}
+
+void plat_voice_destroy(PlatVoice voice) {
+  for (size_t i = 0; audio_open && i < voices.size(); i++) {
+    if (voices[i].handle == voice) {
+      voices.erase(voices.begin() + (long)i);
+      log_event(voice, HEADLESS_AUDIO_DESTROY);
+      return;
+    }
+  }
+}
+
+void plat_audio_close(void) {
+  while (!voices.empty()) plat_voice_destroy(voices.front().handle);
+  audio_open = 0;
+}
