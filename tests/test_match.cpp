@@ -1,0 +1,336 @@
+// The whole game, played end to end on the headless platform with our own
+// pictures and sounds: what the player sees at every screen.
+#include <string.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/display/display.h"
+#include "engine/display/text.h"
+#include "engine/input/keyboard.h"
+#include "game/game.h"
+#include "support.h"
+
+namespace {
+
+struct Frame {
+  uint32_t at;
+  std::vector<uint8_t> pixels;
+  std::vector<uint8_t> palette;
+  GameState state;
+  int32_t ball_x, ball_y, paddle1_x, paddle2_x;
+
+  uint8_t at_xy(int x, int y) const { return pixels[(size_t)y * 640 + x]; }
+  int rgb(int x, int y) const {
+    const uint8_t *e = &palette[4 * at_xy(x, y)];
+    return (e[0] << 16) | (e[1] << 8) | e[2];
+  }
+};
+
+// Every frame the player saw, with the game's state at that moment.
+std::vector<Frame> seen;
+bool quit_scheduled;
+
+// What the frames are checked against, taken while the game runs: the
+// background, the sprites' frames, and each score line as the library draws
+// it over the background's top rows.
+struct Expected {
+  bool taken = false;
+  std::vector<uint8_t> background;
+  std::vector<uint8_t> title;
+  std::vector<uint8_t> sprites[3];
+  std::map<std::string, std::vector<uint8_t>> score_rows;
+  std::vector<uint8_t> palette;  // the game's colours, from the ball's file
+};
+Expected expected;
+const int kScoreRows = 16;
+
+std::vector<uint8_t> sprite_pixels(const BOB &bob) {
+  const DDSurface *frame = bob.frames[0];
+  std::vector<uint8_t> pixels(frame->pixels,
+                              frame->pixels + frame->pitch * frame->height);
+  return pixels;
+}
+
+void render_score_line(const std::string &text, int x) {
+  DDSurface *strip = nullptr;
+  ASSERT_EQ(dd_create_surface(ddraw_object, 640, kScoreRows, 0, &strip), DD_OK);
+  for (int row = 0; row < kScoreRows; row++) {
+    memcpy(strip->pixels + row * 640, &expected.background[row * 639], 639);
+  }
+  text_draw_rgb(text.c_str(), x, 1, RGB(255, 255, 255), strip);
+  expected.score_rows[text].assign(strip->pixels,
+                                   strip->pixels + 640 * kScoreRows);
+  dd_release_surface(strip);
+}
+
+// Once everything is loaded (the title picture is the last), before the
+// first screen is shown.
+void take_expected() {
+  if (expected.taken || !(title_image.flags & IMAGE_FILLED)) return;
+  expected.taken = true;
+  const uint8_t *colours = (const uint8_t *)display_palette;
+  expected.palette.assign(colours, colours + 1024);
+  expected.background.assign(background_image.buffer,
+                             background_image.buffer + 639 * 479);
+  expected.title.assign(title_image.buffer, title_image.buffer + 619 * 459);
+  expected.sprites[0] = sprite_pixels(ball);
+  expected.sprites[1] = sprite_pixels(paddle1);
+  expected.sprites[2] = sprite_pixels(paddle2);
+  for (int score = 0; score <= 10; score++) {
+    const std::string one = "Player 1 - " + std::to_string(score);
+    const std::string two = "Player 2 - " + std::to_string(score);
+    render_score_line(one, 20);
+    render_score_line(two, 620 - 6 * (int)two.size());
+  }
+}
+
+void keep_frame(const uint8_t *pixels, int32_t width, int32_t height,
+                const uint8_t palette[1024], void *) {
+  take_expected();
+  if (width != 640 || height != 480) return;
+  Frame f;
+  f.at = headless_now();
+  f.pixels.assign(pixels, pixels + 640 * 480);
+  f.palette.assign(palette, palette + 1024);
+  f.state = game_state;
+  f.ball_x = ball.x;
+  f.ball_y = ball.y;
+  f.paddle1_x = paddle1.x;
+  f.paddle2_x = paddle2.x;
+  seen.push_back(std::move(f));
+}
+
+class Match : public Fresh {
+ protected:
+  void SetUp() override {
+    Fresh::SetUp();
+    seen.clear();
+    quit_scheduled = false;
+    expected = Expected{};
+    ASSERT_EQ(chdir(QF_RUN_DIR), 0);
+    headless_on_present(keep_frame, nullptr);
+  }
+
+  int play() { return WinMain(plat_instance(), nullptr, nullptr, 0); }
+
+  // Frames from the first one for which `pick` holds.
+  const Frame *first(const std::function<bool(const Frame &)> &pick) {
+    for (const Frame &f : seen) {
+      if (pick(f)) return &f;
+    }
+    return nullptr;
+  }
+};
+
+// The picture the player should see where a sprite stands over the
+// background: its (w - 1) x (h - 1) visible pixels, index 0 transparent.
+void expect_sprite(const Frame &f, int which, const BOB &bob, int x, int y) {
+  ASSERT_TRUE(expected.taken);
+  const std::vector<uint8_t> &sprite = expected.sprites[which];
+  const int pitch = bob.width + bob.row_pad;
+  int mismatches = 0;
+  for (int row = 0; row < bob.height - 1; row++) {
+    for (int col = 0; col < bob.width - 1; col++) {
+      const uint8_t ink = sprite[row * pitch + col];
+      const int sx = x + col, sy = y + row;
+      const uint8_t behind = expected.background[sy * 639 + sx];
+      if (f.at_xy(sx, sy) != (ink ? ink : behind)) mismatches++;
+    }
+  }
+  EXPECT_EQ(mismatches, 0) << "sprite at (" << x << ", " << y << ")";
+}
+
+enum { BALL, PADDLE1, PADDLE2 };
+
+// A score line: the frame's top rows where the text stands are exactly the
+// library's white text over the background.
+void expect_score(const Frame &f, const std::string &text) {
+  ASSERT_TRUE(expected.taken);
+  ASSERT_EQ(expected.score_rows.count(text), 1u) << text;
+  const std::vector<uint8_t> &rows = expected.score_rows[text];
+  const int x = text[7] == '1' ? 20 : 620 - 6 * (int)text.size();
+  int mismatches = 0, white = 0;
+  for (int row = 0; row < kScoreRows; row++) {
+    for (int col = x; col < x + 6 * (int)text.size(); col++) {
+      mismatches += f.at_xy(col, row) != rows[row * 640 + col];
+      white += f.rgb(col, row) == 0xFFFFFF;
+    }
+  }
+  EXPECT_EQ(mismatches, 0) << text;
+  EXPECT_GT(white, 10) << text;
+}
+
+TEST_F(Match, FirstServeOfARunGoesLeftFromTheBottom) {
+  headless_tap_at(100, DIK_1, 40);
+  headless_tap_at(1500, DIK_SPACE, 40);
+  headless_tap_at(2500, DIK_ESCAPE, 40);
+  headless_tap_at(4500, DIK_Q, 40);
+  EXPECT_EQ(play(), 0);
+
+  // The serve prompt: the ball at its spot, the court and the prompt.
+  const Frame *prompt = first([](const Frame &f) {
+    return f.state.mode == 1 && f.ball_y == 440 && f.at > 1000;
+  });
+  ASSERT_NE(prompt, nullptr);
+  expect_sprite(*prompt, BALL, ball, 315, 440);
+  expect_sprite(*prompt, PADDLE1, paddle1, 280, 450);
+  expect_sprite(*prompt, PADDLE2, paddle2, 280, 22);
+  expect_score(*prompt, "Player 1 - 0");
+  expect_score(*prompt, "Player 2 - 0");
+
+  // Served at (-5, -5): three frames later the ball is 15 up and 15 left.
+  const Frame *moving = first([](const Frame &f) { return f.ball_y == 425; });
+  ASSERT_NE(moving, nullptr);
+  EXPECT_EQ(moving->ball_x, 300);
+  expect_sprite(*moving, BALL, ball, 300, 425);
+}
+
+TEST_F(Match, TwoPlayersMoveThePaddlesWithTheirKeys) {
+  headless_tap_at(100, DIK_2, 40);
+  headless_tap_at(1500, DIK_SPACE, 40);
+  headless_tap_at(1600, DIK_X, 300);     // over a dozen frames right
+  headless_tap_at(1600, DIK_LEFT, 100);  // about 5 frames left
+  headless_tap_at(2500, DIK_ESCAPE, 40);
+  headless_tap_at(4500, DIK_Q, 40);
+  EXPECT_EQ(play(), 0);
+  const Frame *after = first([](const Frame &f) {
+    return f.state.mode == 2 && f.at > 1950 && f.at < 2400;
+  });
+  ASSERT_NE(after, nullptr);
+  EXPECT_GE(after->paddle2_x, 280 + 5 * 10);
+  EXPECT_LE(after->paddle1_x, 280 - 5 * 3);
+  expect_sprite(*after, PADDLE2, paddle2, after->paddle2_x, 22);
+  expect_sprite(*after, PADDLE1, paddle1, after->paddle1_x, 450);
+}
+
+TEST_F(Match, EscapeDuringARallyFadesToTheTitle) {
+  headless_tap_at(100, DIK_1, 40);
+  headless_tap_at(1500, DIK_SPACE, 40);
+  headless_tap_at(2000, DIK_ESCAPE, 40);
+  headless_tap_at(4500, DIK_Q, 40);
+  EXPECT_EQ(play(), 0);
+
+  // The fade darkens every colour but entry 0 step by step, one shown
+  // frame per step, from the court's colours...
+  size_t first_step = 0;
+  while (first_step < seen.size() &&
+         (seen[first_step].at < 2000 ||
+          seen[first_step].palette == expected.palette)) {
+    first_step++;
+  }
+  ASSERT_GT(first_step, 0u);
+  ASSERT_LT(first_step + 80, seen.size());
+  const Frame &before = seen[first_step - 1];
+  const Frame &darkest = seen[first_step + 79];
+  EXPECT_GE(darkest.at - seen[first_step].at, 79u * 12);
+  for (int i = 0; i < 256; i++) {
+    for (int c = 0; c < 3; c++) {
+      const int start = before.palette[4 * i + c];
+      const int end = darkest.palette[4 * i + c];
+      if (i == 0) {
+        EXPECT_EQ(end, start);
+      } else {
+        EXPECT_EQ(end, start <= 241 ? 0 : start - 240) << i;
+      }
+    }
+  }
+  // ...then the title comes back in the true colours.
+  const Frame *title = first([](const Frame &f) {
+    return f.at > 3000 && f.state.mode == 1 && f.ball_y == 442;
+  });
+  ASSERT_NE(title, nullptr);
+  EXPECT_EQ(title->palette, before.palette);
+  int title_pixels = 0;
+  for (int y = 0; y < 459; y++) {
+    title_pixels += memcmp(&title->pixels[(y + 20) * 640 + 20],
+                           &expected.title[y * 619], 619) == 0;
+  }
+  EXPECT_EQ(title_pixels, 459);
+}
+
+TEST_F(Match, QAtTheTitleFadesToColourZeroBeforeTheEnd) {
+  headless_tap_at(500, DIK_Q, 40);
+  EXPECT_EQ(play(), 0);
+  // The fade ends on a screen of colour 0 in the true colours; the one frame
+  // that still runs (the pass that takes the window's end) follows it.
+  ASSERT_GE(seen.size(), 3u);
+  const Frame &faded = seen[seen.size() - 2];
+  EXPECT_TRUE(std::all_of(faded.pixels.begin(), faded.pixels.end(),
+                          [](uint8_t p) { return p == 0; }));
+  EXPECT_EQ(faded.palette, expected.palette);
+  EXPECT_GT(faded.at, 500u + 80 * 12);
+}
+
+// A whole match against the computer with nobody at the bottom paddle: every
+// goal brings the serve prompt, SPACE serves, and at 10 the winner is shown
+// before the title comes back with both scores at 0.
+TEST_F(Match, AMatchToTenEndsWithTheWinnerAndTheTitle) {
+  headless_tap_at(100, DIK_1, 40);
+  for (uint32_t t = 1500; t < 600000; t += 700) {
+    headless_tap_at(t, DIK_SPACE, 40);
+  }
+  // After the winner, the title waits for a key: Q ends the run then.
+  struct Watch {
+    static void at_present(const uint8_t *p, int32_t w, int32_t h,
+                           const uint8_t *pal, void *u) {
+      keep_frame(p, w, h, pal, u);
+      if (!quit_scheduled &&
+          (game_state.player1_score == 10 || game_state.player2_score == 10)) {
+        quit_scheduled = true;
+        headless_tap_at(headless_now() + 5000, DIK_Q, 40);
+      }
+    }
+  };
+  headless_on_present(Watch::at_present, nullptr);
+  EXPECT_EQ(play(), 0);
+
+  const Frame *won = first([](const Frame &f) {
+    return f.state.player1_score == 10 || f.state.player2_score == 10;
+  });
+  ASSERT_NE(won, nullptr);
+  const int winner = won->state.player1_score == 10 ? 1 : 2;
+  // Every point on the way was shown at a serve prompt.
+  for (int s = 1; s <= 9; s++) {
+    EXPECT_NE(first([&](const Frame &f) {
+                return (winner == 1 ? f.state.player1_score
+                                    : f.state.player2_score) == s;
+              }),
+              nullptr)
+        << s;
+  }
+  // The final score line, then the winner's message in colour 144.
+  expect_score(*won, "Player " + std::to_string(winner) + " - 10");
+  expect_score(*won,
+               "Player " + std::to_string(3 - winner) + " - " +
+                   std::to_string(winner == 1 ? won->state.player2_score
+                                              : won->state.player1_score));
+  const Frame *message = nullptr;
+  for (const Frame &f : seen) {
+    if (&f > won && f.at >= won->at + 600 && f.at < won->at + 2600) {
+      message = &f;
+      break;
+    }
+  }
+  ASSERT_NE(message, nullptr);
+  const uint8_t *gold = &message->palette[4 * 144];
+  const int gold_rgb = (gold[0] << 16) | (gold[1] << 8) | gold[2];
+  int lit = 0;
+  for (int y = 235; y < 249; y++) {
+    for (int x = 270; x < 270 + 6 * 14; x++)
+      lit += message->rgb(x, y) == gold_rgb;
+  }
+  EXPECT_GT(lit, 30);
+  // The title again, scores back at 0.
+  const Frame *title = first([&](const Frame &f) {
+    return f.at > message->at + 2000 && f.state.player1_score == 0 &&
+           f.state.player2_score == 0;
+  });
+  ASSERT_NE(title, nullptr);
+}
+
+}  // namespace
