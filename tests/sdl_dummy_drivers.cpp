@@ -1,0 +1,15 @@
+// Linked into the SDL backend's tests: SDL's dummy video and audio drivers
+// need no screen or sound card, so the tests run the same everywhere. Set
+// before main, unless the person running them chose a driver.
+#include <stdlib.h>
+
+namespace {
+
+struct DummyDrivers {
+  DummyDrivers() {
+    setenv("SDL_VIDEODRIVER", "dummy", 0);
+    setenv("SDL_AUDIODRIVER", "dummy", 0);
+  }
+} dummy_drivers;
+
+}  // namespace
