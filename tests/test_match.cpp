@@ -12,7 +12,9 @@
 #include "engine/display/display.h"
 #include "engine/display/text.h"
 #include "engine/input/keyboard.h"
+#include "engine/sound/sound.h"
 #include "game/game.h"
+#include "platform/headless/headless_audio.h"
 #include "support.h"
 
 namespace {
@@ -45,6 +47,7 @@ struct Expected {
   std::vector<uint8_t> sprites[3];
   std::map<std::string, std::vector<uint8_t>> score_rows;
   std::vector<uint8_t> palette;  // the game's colours, from the ball's file
+  PlatVoice bounce, goal, win, title_tune;
 };
 Expected expected;
 const int kScoreRows = 16;
@@ -78,6 +81,10 @@ void take_expected() {
   expected.background.assign(background_image.buffer,
                              background_image.buffer + 639 * 479);
   expected.title.assign(title_image.buffer, title_image.buffer + 619 * 459);
+  expected.bounce = sound_table[bounce_sound].buffer;
+  expected.goal = sound_table[goal_sound].buffer;
+  expected.win = sound_table[win_sound].buffer;
+  expected.title_tune = sound_table[title_sound].buffer;
   expected.sprites[0] = sprite_pixels(ball);
   expected.sprites[1] = sprite_pixels(paddle1);
   expected.sprites[2] = sprite_pixels(paddle2);
@@ -126,6 +133,17 @@ class Match : public Fresh {
     return nullptr;
   }
 };
+
+// How often a sound was started.
+int plays_of(PlatVoice voice) {
+  size_t count = 0;
+  const HeadlessAudioEvent *events = headless_audio_events(&count);
+  int plays = 0;
+  for (size_t i = 0; i < count; i++) {
+    plays += events[i].voice == voice && events[i].kind == HEADLESS_AUDIO_PLAY;
+  }
+  return plays;
+}
 
 // The picture the player should see where a sprite stands over the
 // background: its (w - 1) x (h - 1) visible pixels, index 0 transparent.
@@ -325,6 +343,13 @@ TEST_F(Match, AMatchToTenEndsWithTheWinnerAndTheTitle) {
       lit += message->rgb(x, y) == gold_rgb;
   }
   EXPECT_GT(lit, 30);
+  // Heard: the title twice (at the start and after the match), a buzzer per
+  // goal, the winner's flourish once, and bounces on the way.
+  EXPECT_EQ(plays_of(expected.title_tune), 2);
+  EXPECT_EQ(plays_of(expected.goal),
+            won->state.player1_score + won->state.player2_score);
+  EXPECT_EQ(plays_of(expected.win), 1);
+  EXPECT_GT(plays_of(expected.bounce), 0);
   // The title again, scores back at 0.
   const Frame *title = first([&](const Frame &f) {
     return f.at > message->at + 2000 && f.state.player1_score == 0 &&

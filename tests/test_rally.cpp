@@ -91,56 +91,50 @@ TEST_F(Rally, TopPaddleStaysBeforeAModeIsChosen) {
   EXPECT_EQ(paddle2.x, 280);
 }
 
-TEST_F(Rally, BottomPaddleZonesSetTheVelocity) {
+// The ball against the paddles (bottom at x 280, y 450; top at x 280, y 22)
+// and the side walls: where it starts, how it moves, and where one frame
+// leaves it. The new velocity depends only on the zone of the paddle it
+// meets; the walls reverse it by position alone.
+TEST_F(Rally, PaddleZonesMissesAndWalls) {
   struct Case {
-    int offset, xv;
-  } cases[] = {{0, -6}, {15, -6}, {16, -5}, {32, -5},
-               {33, 6}, {48, 6},  {49, 5},  {65, 5}};
+    const char *what;
+    int x, y, xv, yv;    // before the frame
+    int new_xv, new_yv;  // after it; the ball has then moved by them
+  } cases[] = {
+      {"bottom zone 1 start", 280, 440, 3, 5, -6, -5},
+      {"bottom zone 1 end", 295, 440, 3, 5, -6, -5},
+      {"bottom zone 2 start", 296, 440, 3, 5, -5, -5},
+      {"bottom zone 2 end", 312, 440, 3, 5, -5, -5},
+      {"bottom zone 3 start", 313, 440, 3, 5, 6, -5},
+      {"bottom zone 3 end", 328, 440, 3, 5, 6, -5},
+      {"bottom zone 4 start", 329, 440, 3, 5, 5, -5},
+      {"bottom last pixel", 345, 440, 3, 5, 5, -5},
+      {"bottom offset -1", 279, 438, 3, 5, 3, 5},
+      {"bottom offset 66", 346, 438, 3, 5, 3, 5},
+      {"above the bottom band", 300, 437, 3, 5, 3, 5},
+      {"moving up over the bottom", 300, 440, 3, -5, 3, -5},
+      {"not moving along the court", 300, 440, 3, 0, 3, 0},
+      {"top zone 1", 280, 30, 0, -5, -6, 5},
+      {"top zone 2", 296, 30, 0, -5, -5, 5},
+      {"top zone 3", 328, 30, 0, -5, 6, 5},
+      {"top last pixel", 344, 30, 0, -5, 5, 5},
+      {"top offset -1", 279, 25, 2, -5, 2, -5},
+      {"top offset 65", 345, 25, 2, -5, 2, -5},
+      {"below the top band", 300, 31, 2, -5, 2, -5},
+      {"left wall", 21, 200, -5, 5, 5, 5},
+      {"right wall", 608, 200, 5, 5, -5, 5},
+      {"left wall, moving away", 21, 200, 5, 5, -5, 5},
+      {"inside the left wall", 22, 200, -5, 5, -5, 5},
+      {"inside the right wall", 607, 200, 5, 5, 5, 5},
+  };
   for (const Case &c : cases) {
-    ball_frame(280 + c.offset, 440, 3, 5);
-    EXPECT_EQ(ball.xv, c.xv) << "offset " << c.offset;
-    EXPECT_EQ(ball.yv, -5) << "offset " << c.offset;
-    // The ball has then moved by its new velocity.
-    EXPECT_EQ(ball.x, 280 + c.offset + c.xv);
-    EXPECT_EQ(ball.y, 435);
+    paddle1.x = paddle2.x = 280;
+    ball_frame(c.x, c.y, c.xv, c.yv);
+    EXPECT_EQ(ball.xv, c.new_xv) << c.what;
+    EXPECT_EQ(ball.yv, c.new_yv) << c.what;
+    EXPECT_EQ(ball.x, c.x + c.new_xv) << c.what;
+    EXPECT_EQ(ball.y, c.y + c.new_yv) << c.what;
   }
-}
-
-TEST_F(Rally, BottomPaddleMissesJustOffEitherEnd) {
-  for (int offset : {-1, 66}) {
-    ball_frame(280 + offset, 438, 3, 5);
-    EXPECT_EQ(ball.xv, 3) << "offset " << offset;
-    EXPECT_EQ(ball.yv, 5) << "offset " << offset;
-  }
-}
-
-TEST_F(Rally, BottomPaddleNeedsTheBallInItsBandAndComingDown) {
-  ball_frame(300, 437, 3, 5);  // above the band
-  EXPECT_EQ(ball.yv, 5);
-  ball_frame(300, 440, 3, -5);  // moving up
-  EXPECT_EQ(ball.yv, -5);
-  EXPECT_EQ(ball.xv, 3);
-  ball_frame(300, 440, 3, 0);  // not moving along the court
-  EXPECT_EQ(ball.xv, 3);
-  EXPECT_EQ(ball.yv, 0);
-}
-
-TEST_F(Rally, TopPaddleZonesAndMisses) {
-  struct Case {
-    int offset, xv;
-  } cases[] = {{0, -6}, {16, -5}, {33, 6}, {48, 6}, {49, 5}, {64, 5}};
-  for (const Case &c : cases) {
-    ball_frame(280 + c.offset, 30, 0, -5);
-    EXPECT_EQ(ball.xv, c.xv) << "offset " << c.offset;
-    EXPECT_EQ(ball.yv, 5) << "offset " << c.offset;
-  }
-  for (int offset : {-1, 65}) {
-    ball_frame(280 + offset, 25, 2, -5);
-    EXPECT_EQ(ball.xv, 2) << "offset " << offset;
-    EXPECT_EQ(ball.yv, -5) << "offset " << offset;
-  }
-  ball_frame(300, 31, 2, -5);  // below the band
-  EXPECT_EQ(ball.yv, -5);
 }
 
 TEST_F(Rally, ADeflectionFrameScoresNoGoal) {
@@ -177,24 +171,6 @@ TEST_F(Rally, GoalLinesScoreAndHandTheServe) {
   ball_frame(100, 445, 5, 5);
   EXPECT_EQ(game_state.player1_score, 1);
   EXPECT_EQ(game_state.player2_score, 1);
-}
-
-TEST_F(Rally, SideWallsReverseByPositionAlone) {
-  ball_frame(21, 200, -5, 5);
-  EXPECT_EQ(ball.xv, 5);
-  EXPECT_EQ(ball.x, 26);
-  ball_frame(608, 200, 5, 5);
-  EXPECT_EQ(ball.xv, -5);
-  EXPECT_EQ(ball.x, 603);
-  // Already moving away from the wall: reversed all the same.
-  ball_frame(21, 200, 5, 5);
-  EXPECT_EQ(ball.xv, -5);
-  // Just inside either wall: untouched.
-  ball_frame(22, 200, -5, 5);
-  EXPECT_EQ(ball.xv, -5);
-  ball_frame(607, 200, 5, 5);
-  EXPECT_EQ(ball.xv, 5);
-  EXPECT_EQ(ball.y, 205);
 }
 
 TEST_F(Rally, ResetPutsEverythingHomeAndKeepsModeAndServer) {
