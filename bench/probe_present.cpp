@@ -55,102 +55,111 @@ void draw(std::vector<uint8_t> &frame, int n) {
   }
 }
 
+// One present path: made once on the window, then shown a frame at a time.
 struct Path {
-  virtual ~Path() {}
-  virtual bool open(SDL_Window *window) = 0;
-  virtual void show(const uint8_t *frame, const uint8_t *palette) = 0;
+  const char *name;
+  bool (*open)(SDL_Window *window);
+  void (*show)(const uint8_t *frame, const uint8_t *palette);
 };
 
-struct Ours : Path {
-  bool open(SDL_Window *) override {
-    return plat_display_set_mode(kWidth, kHeight, 8) == 1;
-  }
-  void show(const uint8_t *frame, const uint8_t *palette) override {
-    plat_present(frame, kWidth, kWidth, kHeight, palette);
-  }
-};
+SDL_Window *probe_window;
 
-struct Blit : Path {
-  SDL_Window *window = nullptr;
-  SDL_Surface *indexed = nullptr;
-  SDL_Surface *rgb = nullptr;  // SDL stretches only between equal formats
-  bool open(SDL_Window *w) override {
-    window = w;
-    SDL_Surface *target = SDL_GetWindowSurface(window);
-    indexed = SDL_CreateRGBSurfaceWithFormat(0, kWidth, kHeight, 8,
-                                             SDL_PIXELFORMAT_INDEX8);
-    rgb = target ? SDL_CreateRGBSurfaceWithFormat(0, kWidth, kHeight, 32,
-                                                  target->format->format)
-                 : nullptr;
-    return indexed && rgb;
-  }
-  void show(const uint8_t *frame, const uint8_t *palette) override {
-    SDL_Color colors[256];
-    for (int i = 0; i < 256; i++) {
-      colors[i] = SDL_Color{palette[4 * i], palette[4 * i + 1],
-                            palette[4 * i + 2], 255};
-    }
-    SDL_SetPaletteColors(indexed->format->palette, colors, 0, 256);
-    for (int32_t y = 0; y < kHeight; y++) {
-      memcpy((uint8_t *)indexed->pixels + y * indexed->pitch,
-             frame + y * kWidth, kWidth);
-    }
-    SDL_Surface *target = SDL_GetWindowSurface(window);
-    const PresentFit fit = present_fit(kWidth, kHeight, target->w, target->h);
-    SDL_Rect to = {fit.left, fit.top, fit.width, fit.height};
-    if (SDL_BlitSurface(indexed, nullptr, rgb, nullptr) != 0 ||
-        SDL_BlitScaled(rgb, nullptr, target, &to) != 0) {
-      fprintf(stderr, "blit: %s\n", SDL_GetError());
-      exit(1);
-    }
-    SDL_UpdateWindowSurface(window);
-  }
-};
+bool ours_open(SDL_Window *) {
+  return plat_display_set_mode(kWidth, kHeight, 8) == 1;
+}
 
-struct Renderer : Path {
-  Uint32 flags;
-  SDL_Renderer *renderer = nullptr;
-  SDL_Texture *texture = nullptr;
-  explicit Renderer(Uint32 f) : flags(f) {}
-  bool open(SDL_Window *window) override {
-    renderer = SDL_CreateRenderer(window, -1, flags);
-    if (!renderer) return false;
-    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-    SDL_RenderSetLogicalSize(renderer, kWidth, kHeight);
-    SDL_RenderSetIntegerScale(renderer, SDL_TRUE);
-    texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888,
-                                SDL_TEXTUREACCESS_STREAMING, kWidth, kHeight);
-    return texture != nullptr;
+void ours_show(const uint8_t *frame, const uint8_t *palette) {
+  plat_present(frame, kWidth, kWidth, kHeight, palette);
+}
+
+SDL_Surface *indexed;
+SDL_Surface *rgb;  // SDL stretches only between equal formats
+
+bool blit_open(SDL_Window *window) {
+  SDL_Surface *target = SDL_GetWindowSurface(window);
+  indexed = SDL_CreateRGBSurfaceWithFormat(0, kWidth, kHeight, 8,
+                                           SDL_PIXELFORMAT_INDEX8);
+  rgb = target ? SDL_CreateRGBSurfaceWithFormat(0, kWidth, kHeight, 32,
+                                                target->format->format)
+               : nullptr;
+  return indexed && rgb;
+}
+
+void blit_show(const uint8_t *frame, const uint8_t *palette) {
+  SDL_Color colors[256];
+  for (int i = 0; i < 256; i++) {
+    colors[i] =
+        SDL_Color{palette[4 * i], palette[4 * i + 1], palette[4 * i + 2], 255};
   }
-  void show(const uint8_t *frame, const uint8_t *palette) override {
-    uint32_t table[256];
-    for (int i = 0; i < 256; i++) {
-      table[i] = 0xFF000000u | (palette[4 * i] << 16) |
-                 (palette[4 * i + 1] << 8) | palette[4 * i + 2];
-    }
-    void *pixels;
-    int pitch;
-    SDL_LockTexture(texture, nullptr, &pixels, &pitch);
-    present_convert_scaled(frame, kWidth, kWidth, kHeight, table, 1,
-                           (uint8_t *)pixels, pitch);
-    SDL_UnlockTexture(texture);
-    SDL_RenderClear(renderer);
-    SDL_RenderCopy(renderer, texture, nullptr, nullptr);
-    SDL_RenderPresent(renderer);
+  SDL_SetPaletteColors(indexed->format->palette, colors, 0, 256);
+  for (int32_t y = 0; y < kHeight; y++) {
+    memcpy((uint8_t *)indexed->pixels + y * indexed->pitch, frame + y * kWidth,
+           kWidth);
   }
-};
+  SDL_Surface *target = SDL_GetWindowSurface(probe_window);
+  const PresentFit fit = present_fit(kWidth, kHeight, target->w, target->h);
+  SDL_Rect to = {fit.left, fit.top, fit.width, fit.height};
+  if (SDL_BlitSurface(indexed, nullptr, rgb, nullptr) != 0 ||
+      SDL_BlitScaled(rgb, nullptr, target, &to) != 0) {
+    fprintf(stderr, "blit: %s\n", SDL_GetError());
+    exit(1);
+  }
+  SDL_UpdateWindowSurface(probe_window);
+}
+
+SDL_Renderer *renderer;
+SDL_Texture *texture;
+
+bool renderer_open(SDL_Window *window, Uint32 flags) {
+  renderer = SDL_CreateRenderer(window, -1, flags);
+  if (!renderer) return false;
+  SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+  SDL_RenderSetLogicalSize(renderer, kWidth, kHeight);
+  SDL_RenderSetIntegerScale(renderer, SDL_TRUE);
+  texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888,
+                              SDL_TEXTUREACCESS_STREAMING, kWidth, kHeight);
+  return texture != nullptr;
+}
+
+bool gl_open(SDL_Window *window) {
+  return renderer_open(window, SDL_RENDERER_ACCELERATED);
+}
+
+bool software_open(SDL_Window *window) {
+  return renderer_open(window, SDL_RENDERER_SOFTWARE);
+}
+
+void renderer_show(const uint8_t *frame, const uint8_t *palette) {
+  uint32_t table[256];
+  for (int i = 0; i < 256; i++) {
+    table[i] = 0xFF000000u | (palette[4 * i] << 16) |
+               (palette[4 * i + 1] << 8) | palette[4 * i + 2];
+  }
+  void *pixels;
+  int pitch;
+  SDL_LockTexture(texture, nullptr, &pixels, &pitch);
+  present_convert_scaled(frame, kWidth, kWidth, kHeight, table, 1,
+                         (uint8_t *)pixels, pitch);
+  SDL_UnlockTexture(texture);
+  SDL_RenderClear(renderer);
+  SDL_RenderCopy(renderer, texture, nullptr, nullptr);
+  SDL_RenderPresent(renderer);
+}
+
+const Path kPaths[] = {{"ours", ours_open, ours_show},
+                       {"blit", blit_open, blit_show},
+                       {"gl", gl_open, renderer_show},
+                       {"software", software_open, renderer_show}};
 
 }  // namespace
 
 int main(int argc, char **argv) {
   const std::string which = argc > 1 ? argv[1] : "ours";
   const int frames = argc > 2 ? atoi(argv[2]) : 1000;
-  Path *path = which == "ours"   ? (Path *)new Ours
-               : which == "blit" ? (Path *)new Blit
-               : which == "gl" ? (Path *)new Renderer(SDL_RENDERER_ACCELERATED)
-               : which == "software"
-                   ? (Path *)new Renderer(SDL_RENDERER_SOFTWARE)
-                   : nullptr;
+  const Path *path = nullptr;
+  for (const Path &p : kPaths) {
+    if (which == p.name) path = &p;
+  }
   if (!path || frames <= 0) {
     fprintf(stderr, "usage: probe_present ours|blit|gl|software [frames]\n");
     return 2;
@@ -162,6 +171,7 @@ int main(int argc, char **argv) {
     fprintf(stderr, "probe_present: %s %s\n", plat_error(), SDL_GetError());
     return 1;
   }
+  probe_window = sdl_window();
   std::vector<uint8_t> frame((size_t)kWidth * kHeight);
   uint8_t palette[1024];
   for (int i = 0; i < 256; i++) {

@@ -165,6 +165,7 @@ TEST_F(Display, FailingModeSetLeavesTheGeometry) {
   EXPECT_EQ(display_height, 480);
   EXPECT_EQ(display_depth, 8);
   EXPECT_EQ(display_flip(), 0);  // no surfaces: not reported as a flip
+  display_shutdown();
   headless_fail_display_mode(0);
   EXPECT_EQ(display_init(640, 480, 16), 0);  // only 8 bits are offered
   EXPECT_EQ(display_depth, 8);
