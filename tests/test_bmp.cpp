@@ -192,15 +192,12 @@ TEST_F(Bmp, RefusesMalformedFilesAndKeepsTheRecord) {
       {"run-length compressed", kCompression, 4, 1},
       {"top-down", kHeight, 4, (uint32_t)-2},
       {"zero width", kWidth, 4, 0},
-      {"zero height", kHeight, 4, 0},
       {"absurdly wide", kWidth, 4, 1u << 30},
       {"wide and tall", kWidth, 4, 16000},
       {"pixel data too small for the rows", kSizeImage, 4, 7},
       {"pixel data larger than the file", kSizeImage, 4, 0x7FFFFFF0},
       {"32 bits per pixel", kBitCount, 2, 32},
-      {"1 bit per pixel", kBitCount, 2, 1},
       {"older 12-byte info header", kInfoSize, 4, 12},
-      {"info header past the file", kInfoSize, 4, 0xFFFFFF00},
       {"more than 256 colours", kClrUsed, 4, 300},
   };
   ASSERT_EQ(load(good), 1);

@@ -137,23 +137,6 @@ TEST_F(Display, KeyedBlitSkipsIndexZeroAndLeavesOutTheLastRowAndColumn) {
     }
   }
 
-  // Partly off the screen, a blit onto a surface with a clipper is cut to
-  // the clipper's rectangle; without one it is refused.
-  struct {
-    RGNDATAHEADER rdh;
-    RECT rect;
-  } region = {{sizeof(RGNDATAHEADER), RDH_RECTANGLES, 1, 16, {0, 0, 640, 480}},
-              {0, 0, 640, 480}};
-  DDClipper *clipper = nullptr;
-  ASSERT_EQ(dd_create_clipper(ddraw_object, &clipper), DD_OK);
-  dd_clipper_set_list(clipper, (const RGNDATA *)&region);
-  const RECT corner = {638, 478, 641, 480};
-  EXPECT_EQ(dd_blt(back_surface, &corner, frame, &from, 1), DDERR_INVALIDRECT);
-  dd_set_clipper(back_surface, clipper);
-  EXPECT_EQ(dd_blt(back_surface, &corner, frame, &from, 1), DD_OK);
-  EXPECT_EQ(back_surface->pixels[478 * 640 + 638], 1);
-  EXPECT_EQ(back_surface->pixels[479 * 640 + 639], 5);
-  dd_release_clipper(clipper);
   dd_release_surface(frame);
 }
 
