@@ -1,11 +1,9 @@
 // Palettes, the nine screen transitions and the clipped line writers.
 #include <string.h>
 
-#include <set>
-#include <utility>
+#include <algorithm>
 #include <vector>
 
-#include "engine/display/clock.h"
 #include "engine/display/display.h"
 #include "engine/display/palette.h"
 #include "engine/random.h"
@@ -13,24 +11,24 @@
 
 namespace {
 
-struct Presents {
-  int count = 0;
-  std::vector<uint32_t> times;  // virtual time of each
-  uint8_t first_palette[1024];  // the colours the first one was shown in
-};
+using Bytes = std::vector<uint8_t>;
+using Colour = std::vector<int>;  // r, g, b
 
-void count_present(const uint8_t *, int32_t, int32_t, const uint8_t *palette,
-                   void *user) {
-  Presents *p = (Presents *)user;
-  if (p->count == 0) memcpy(p->first_palette, palette, 1024);
-  p->count++;
-  p->times.push_back(headless_now());
+Colour rgb(const void *palette, int i) {
+  const uint8_t *p = (const uint8_t *)palette + 4 * i;
+  return {p[0], p[1], p[2]};
 }
 
-// Entry i of the palette the first step was shown in, as (r, g, b).
-std::vector<int> first_step(const Presents &p, int i) {
-  return {p.first_palette[4 * i], p.first_palette[4 * i + 1],
-          p.first_palette[4 * i + 2]};
+// What reached the screen: when, and in which colours.
+struct Shown {
+  uint32_t time;
+  Bytes palette;
+};
+
+void record(const uint8_t *, int32_t, int32_t, const uint8_t *palette,
+            void *user) {
+  ((std::vector<Shown> *)user)
+      ->push_back({headless_now(), {palette, palette + 1024}});
 }
 
 class Palette : public Fresh {
@@ -38,273 +36,168 @@ class Palette : public Fresh {
   void SetUp() override {
     Fresh::SetUp();
     open_window_display_keyboard();
-    headless_on_present(count_present, &presents);
+    headless_on_present(record, &shown);
   }
 
-  // Installs a palette whose every entry is (r, g, b) with flags 4, then sets
-  // entries from `special` over it.
-  void install(uint8_t r, uint8_t g, uint8_t b,
-               std::initializer_list<std::pair<int, PALETTEENTRY>> special) {
-    PALETTEENTRY p[256];
-    for (PALETTEENTRY &e : p) e = {r, g, b, PC_NOCOLLAPSE};
-    for (const auto &s : special) p[s.first] = s.second;
-    palette_set(p);
-    presents = Presents{};
-  }
-
-  void expect_entry(int i, uint8_t r, uint8_t g, uint8_t b, uint8_t flags) {
-    EXPECT_EQ(display_palette[i].peRed, r) << "entry " << i;
-    EXPECT_EQ(display_palette[i].peGreen, g) << "entry " << i;
-    EXPECT_EQ(display_palette[i].peBlue, b) << "entry " << i;
-    EXPECT_EQ(display_palette[i].peFlags, flags) << "entry " << i;
-  }
-
-  // Each step was shown once, at least 12 ms after the one before.
-  void expect_steps_shown(int steps) {
-    EXPECT_EQ(presents.count, steps);
-    for (size_t i = 1; i < presents.times.size(); i++) {
-      const uint32_t gap = presents.times[i] - presents.times[i - 1];
-      EXPECT_GE(gap, 12u);
-      EXPECT_LE(gap, 16u);
+  // Each step was shown once, 12 to 16 ms after the one before.
+  void expect_steps_shown(size_t steps) {
+    EXPECT_EQ(shown.size(), steps);
+    for (size_t i = 1; i < shown.size(); i++) {
+      const uint32_t gap = shown[i].time - shown[i - 1].time;
+      EXPECT_TRUE(gap >= 12 && gap <= 16) << "step " << i << " after " << gap;
     }
   }
 
-  Presents presents;
+  std::vector<Shown> shown;
 };
 
-TEST_F(Palette, SetThenSaveRoundTripsAndReachesTheScreen) {
-  PALETTEENTRY p[256], q[256];
-  for (int i = 0; i < 256; i++) {
-    p[i] = {(uint8_t)i, (uint8_t)(255 - i), (uint8_t)(i * 3), (uint8_t)(i & 7)};
-  }
-  EXPECT_EQ(palette_set(p), 1);
-  EXPECT_EQ(palette_save(q), 1);
-  EXPECT_EQ(memcmp(p, q, sizeof p), 0);
-  EXPECT_EQ(presents.count, 1);
-  EXPECT_EQ(memcmp(headless_last_palette(), p, sizeof p), 0);
-  EXPECT_EQ(memcmp(palette_object->entries, p, sizeof p), 0);
-
-  // Before the display exists only the system's copy changes.
-  display_shutdown();
-  p[5].peRed = 99;
-  EXPECT_EQ(palette_set(p), 1);
-  EXPECT_EQ(display_palette[5].peRed, 99);
-  EXPECT_EQ(presents.count, 1);
-}
-
-TEST_F(Palette, DarkenSteps80TimesAndLeavesEntryZero) {
-  install(0, 0, 0,
-          {{0, {200, 100, 50, 1}},
-           {1, {255, 5, 4, 4}},
-           {2, {242, 241, 3, 0}},
-           {3, {6, 7, 8, 2}}});
-  const uint32_t start = headless_now();
-  screen_transition(TRANSITION_DARKEN, nullptr, 0);
-  // A step takes 3 off, and 4 or less straight to 0.
-  EXPECT_EQ(first_step(presents, 1), (std::vector<int>{252, 2, 0}));
-  EXPECT_EQ(first_step(presents, 3), (std::vector<int>{3, 4, 5}));
-  expect_entry(0, 200, 100, 50, 1);
-  expect_entry(1, 15, 0, 0, 4);
-  expect_entry(2, 2, 0, 0, 0);
-  expect_entry(3, 0, 0, 0, 2);
-  expect_steps_shown(80);
-  EXPECT_GE(headless_now() - start, 80u * 12);
-  // The frame clock was last started by the final step.
-  EXPECT_GE(clock_start_tick, presents.times.back());
-  EXPECT_EQ(memcmp(headless_last_palette(), display_palette, 1024), 0);
-}
-
-TEST_F(Palette, LightenEndsWhite) {
-  install(0, 0, 0, {{9, {0, 0, 0, 0}}, {10, {250, 1, 252, 4}}});
-  screen_transition(TRANSITION_LIGHTEN, nullptr, 0);
-  EXPECT_EQ(first_step(presents, 10), (std::vector<int>{254, 5, 255}));
-  for (int i = 0; i < 256; i++) {
-    expect_entry(i, 255, 255, 255, i == 9 ? 0 : PC_NOCOLLAPSE);
-  }
-  expect_steps_shown(64);
-}
-
-TEST_F(Palette, ColourTypesEndOnTheirColour) {
-  // The colour's channel rises by 6 a step, the others fall by 4.
+// The first step shows a step's size. Darken takes 3 off (4 or less straight
+// to 0) and leaves entry 0 alone; lighten adds 4; the colour types add 6 to
+// their channel and take 4 off the others.
+TEST_F(Palette, FadesStepToTheirEnd) {
   const struct {
     int32_t type;
-    uint8_t r, g, b;
-    std::vector<int> first;
-  } cases[] = {{TRANSITION_TO_RED, 255, 0, 0, {9, 248, 246}},
-               {TRANSITION_TO_BLUE, 0, 0, 255, {0, 248, 255}},
-               {TRANSITION_TO_GREEN, 0, 255, 0, {0, 255, 246}}};
+    size_t steps;
+    Colour fill, first, last;
+  } cases[] = {
+      {TRANSITION_DARKEN, 80, {255, 5, 4}, {252, 2, 0}, {15, 0, 0}},
+      {TRANSITION_LIGHTEN, 64, {0, 255, 255}, {4, 255, 255}, {255, 255, 255}},
+      {TRANSITION_TO_RED, 64, {0, 255, 255}, {6, 251, 251}, {255, 0, 0}},
+      {TRANSITION_TO_BLUE, 64, {0, 255, 255}, {0, 251, 255}, {0, 0, 255}},
+      {TRANSITION_TO_GREEN, 64, {0, 255, 255}, {0, 255, 251}, {0, 255, 0}},
+  };
   for (const auto &c : cases) {
-    install(0, 255, 255, {{0, {255, 0, 0, 4}}, {1, {3, 252, 250, 4}}});
+    PALETTEENTRY p[256];
+    for (PALETTEENTRY &e : p) {
+      e = {(uint8_t)c.fill[0], (uint8_t)c.fill[1], (uint8_t)c.fill[2], 4};
+    }
+    p[0] = {255, 0, 0, 4};
+    palette_set(p);
+    shown.clear();
     screen_transition(c.type, nullptr, 0);
-    EXPECT_EQ(first_step(presents, 1), c.first) << c.type;
-    for (int i = 0; i < 256; i++) expect_entry(i, c.r, c.g, c.b, PC_NOCOLLAPSE);
-    expect_steps_shown(64);
+    expect_steps_shown(c.steps);
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(rgb(shown[0].palette.data(), 1), c.first) << c.type;
+    const bool darken = c.type == TRANSITION_DARKEN;
+    EXPECT_EQ(rgb(display_palette, 0), (darken ? Colour{255, 0, 0} : c.last));
+    for (int i = 1; i < 256; i++) {
+      ASSERT_EQ(rgb(display_palette, i), c.last) << c.type << ": " << i;
+      ASSERT_EQ(display_palette[i].peFlags, 4);
+    }
   }
 }
 
 TEST_F(Palette, UnknownTypesDoNothing) {
-  install(10, 20, 30, {});
-  std::vector<uint8_t> picture(640 * 480, 5);
+  Bytes picture(640 * 480, 5);
   const uint32_t now = headless_now();
   for (int32_t type : {9, -1, 100, INT32_MIN}) {
     screen_transition(type, picture.data(), 640);
   }
   EXPECT_EQ(headless_now(), now);
-  EXPECT_EQ(presents.count, 0);
-  expect_entry(17, 10, 20, 30, PC_NOCOLLAPSE);
-  for (uint8_t b : picture) ASSERT_EQ(b, 5);
+  EXPECT_TRUE(shown.empty());
+  EXPECT_TRUE(picture == Bytes(640 * 480, 5));
 }
 
-// Lines on a 640 x 480 picture with a guard row above and below and guard
-// columns at both ends of each row.
-class Lines : public Fresh {
- protected:
-  static const int32_t PITCH = 660;  // 10 guard bytes either side
-  std::vector<uint8_t> memory = std::vector<uint8_t>(PITCH * 482, 1);
-  uint8_t *start = memory.data() + PITCH + 10;
-
-  // The bytes other than 1, as (x, y) on the picture.
-  std::set<std::pair<int32_t, int32_t>> painted() {
-    std::set<std::pair<int32_t, int32_t>> out;
-    for (size_t i = 0; i < memory.size(); i++) {
-      if (memory[i] != 1) {
-        out.insert({(int32_t)(i % PITCH) - 10, (int32_t)(i / PITCH) - 1});
-      }
-    }
-    return out;
-  }
-  std::set<std::pair<int32_t, int32_t>> row(int32_t y, int32_t from,
-                                            int32_t to) {
-    std::set<std::pair<int32_t, int32_t>> out;
-    for (int32_t x = from; x <= to; x++) out.insert({x, y});
-    return out;
-  }
-  std::set<std::pair<int32_t, int32_t>> column(int32_t x, int32_t from,
-                                               int32_t to) {
-    std::set<std::pair<int32_t, int32_t>> out;
-    for (int32_t y = from; y <= to; y++) out.insert({x, y});
-    return out;
-  }
-  void clear() { std::fill(memory.begin(), memory.end(), 1); }
-};
-
-TEST_F(Lines, HorizontalLinesAreClipped) {
-  const struct {
-    int32_t x1, x2, y;
-    std::set<std::pair<int32_t, int32_t>> want;
-  } cases[] = {
-      {700, -50, 10, row(10, 0, 639)},
-      {0, 10, 480, {}},
-      {640, 700, 5, {}},
-      {5, 5, 5, row(5, 5, 5)},
-      {-9, -1, 3, {}},
-      {0, 10, -1, {}},
-      {639, 630, 479, row(479, 630, 639)},
-      {3, 6, 0, row(0, 3, 6)},
-      {INT32_MIN, INT32_MAX, 7, row(7, 0, 639)},
-  };
-  for (const auto &c : cases) {
-    clear();
-    hline_clipped(c.x1, c.x2, c.y, 0x1200, start, PITCH);
-    EXPECT_EQ(painted(), c.want) << c.x1 << ".." << c.x2 << " row " << c.y;
-  }
-  // The colour's low byte is what is written.
-  EXPECT_EQ(start[7 * PITCH + 639], 0);
-  hline_clipped(0, 3, 0, 0x1234, start, PITCH);
-  EXPECT_EQ(start[2], 0x34);
-}
-
-TEST_F(Lines, VerticalLinesAreClipped) {
-  const struct {
-    int32_t y1, y2, x;
-    std::set<std::pair<int32_t, int32_t>> want;
-  } cases[] = {
-      {500, -3, 7, column(7, 0, 479)},
-      {0, 10, -1, {}},
-      {0, 10, 640, {}},
-      {-20, -1, 3, {}},
-      {480, 900, 3, {}},
-      {4, 4, 639, column(639, 4, 4)},
-      {479, 470, 0, column(0, 470, 479)},
-  };
-  for (const auto &c : cases) {
-    clear();
-    vline_clipped(c.y1, c.y2, c.x, 0x22, start, PITCH);
-    EXPECT_EQ(painted(), c.want) << c.y1 << ".." << c.y2 << " column " << c.x;
-  }
-}
-
-TEST_F(Lines, NullPicturesAreLeftAlone) {
-  hline_clipped(0, 639, 0, 0, nullptr, PITCH);
-  vline_clipped(0, 479, 0, 0, nullptr, PITCH);
-  EXPECT_EQ(plot_pixel(3, 3, 0, nullptr, PITCH), 1);
-  for (int32_t type = 2; type <= 5; type++) {
-    screen_transition(type, nullptr, PITCH);
-  }
-  EXPECT_EQ(random_state, 1u);  // not even the scatter ran
-}
-
-// The closing types paint every pixel of the screen with 0, a step each
+// The drawing types paint every pixel of the screen with 0, a step each
 // 12 ms, shown as they go when drawn into the locked primary.
 TEST_F(Palette, ClosingTypesCoverTheScreen) {
-  const struct {
-    int32_t type;
-    int steps;
-  } cases[] = {{TRANSITION_CLOSE_COLUMNS, 160},
-               {TRANSITION_CLOSE_ROWS, 120},
-               {TRANSITION_CLOSE_BOTH, 160}};
-  for (const auto &c : cases) {
+  const size_t type_steps[][2] = {{TRANSITION_CLOSE_COLUMNS, 160},
+                                  {TRANSITION_CLOSE_ROWS, 120},
+                                  {TRANSITION_CLOSE_BOTH, 160}};
+  for (const auto &c : type_steps) {
     surface_fill(primary_surface, 0xAA);
     ASSERT_TRUE(lock_primary());
-    presents = Presents{};
-    const uint32_t before = headless_now();
-    screen_transition(c.type, primary_lock_ptr, primary_lock_pitch);
-    EXPECT_GE(headless_now() - before, (uint32_t)c.steps * 12) << c.type;
-    expect_steps_shown(c.steps);
+    shown.clear();
+    screen_transition((int32_t)c[0], primary_lock_ptr, primary_lock_pitch);
+    expect_steps_shown(c[1]);
     for (int32_t y = 0; y < 480; y++) {
-      for (int32_t x = 0; x < 640; x++) {
-        ASSERT_EQ(primary_lock_ptr[y * primary_lock_pitch + x], 0)
-            << "type " << c.type << " left " << x << "," << y;
-      }
+      const uint8_t *row = primary_lock_ptr + y * primary_lock_pitch;
+      ASSERT_EQ(std::count(row, row + 640, 0), 640) << c[0] << " row " << y;
     }
     unlock_primary();
   }
 }
 
-TEST_F(Palette, CloseBothOnAFlatDisplayDoesNothing) {
+// A display under 2 rows has no middle to close towards; two are enough.
+TEST_F(Palette, CloseBothNeedsTwoRows) {
   display_width = 8;
-  display_height = 1;
-  std::vector<uint8_t> picture(8, 0xAA);
-  screen_transition(TRANSITION_CLOSE_BOTH, picture.data(), 8);
-  for (uint8_t b : picture) EXPECT_EQ(b, 0xAA);
-  // Two rows are enough for it to run.
-  display_height = 2;
-  picture.assign(16, 0xAA);
-  screen_transition(TRANSITION_CLOSE_BOTH, picture.data(), 8);
-  for (uint8_t b : picture) EXPECT_EQ(b, 0);
+  for (int32_t rows : {1, 2}) {
+    display_height = rows;
+    Bytes picture(8 * rows, 0xAA);
+    screen_transition(TRANSITION_CLOSE_BOTH, picture.data(), 8);
+    EXPECT_EQ(picture, Bytes(8 * rows, rows == 1 ? 0xAA : 0));
+  }
 }
 
 // The scatter takes the row from the first draw and the column from the
 // second, 4 x w x h + 1 times.
-TEST_F(Palette, ScatterPlotsRowThenColumnFromTheGenerator) {
+TEST_F(Palette, ScatterPlotsRowThenColumn) {
   display_width = 24;
   display_height = 10;
-  std::vector<uint8_t> picture(24 * 10, 0xAA);
-  std::vector<uint8_t> expected(picture);
-  uint32_t state = 1;
-  auto draw = [&state]() {
-    state = state * 214013u + 2531011u;
-    return (int32_t)((state >> 16) & 0x7FFF);
-  };
+  Bytes picture(24 * 10, 0xAA), expected(picture);
   for (int n = 0; n <= 4 * 24 * 10; n++) {
-    const int32_t y = draw() % 10;
-    const int32_t x = draw() % 24;
-    expected[y * 24 + x] = 0;
+    const int32_t y = random_next() % 10;
+    expected[y * 24 + random_next() % 24] = 0;
   }
+  random_state = 1;
   screen_transition(TRANSITION_SCATTER, picture.data(), 24);
   EXPECT_EQ(picture, expected);
-  EXPECT_EQ(random_state, state);
-  EXPECT_EQ(presents.count, 0);  // not the screen, nothing to show
+}
+
+// Each line is drawn on a 640 x 480 picture with a guard row above and below
+// and 10 guard bytes at both ends of each row: only its part on the screen,
+// (x1, y1) to (x2, y2), may change, to the colour's low byte.
+TEST(Lines, LinesAreClippedToTheScreen) {
+  const int32_t PITCH = 660;
+  const struct {
+    bool vertical;
+    int32_t from, to, at;
+    int32_t x1, y1, x2, y2;  // nothing painted when x1 > x2
+  } cases[] = {{false, 700, -50, 10, 0, 10, 639, 10},
+               {false, 0, 10, 480, 1, 0, 0, 0},
+               {false, 640, 700, 5, 1, 0, 0, 0},
+               {false, -9, -1, 3, 1, 0, 0, 0},
+               {false, 0, 10, -1, 1, 0, 0, 0},
+               {false, 639, 630, 479, 630, 479, 639, 479},
+               {false, INT32_MIN, INT32_MAX, 0, 0, 0, 639, 0},
+               {true, 500, -3, 7, 7, 0, 7, 479},
+               {true, 0, 10, -1, 1, 0, 0, 0},
+               {true, 0, 10, 640, 1, 0, 0, 0},
+               {true, -20, -1, 3, 1, 0, 0, 0},
+               {true, 480, 900, 3, 1, 0, 0, 0},
+               {true, 4, 4, 639, 639, 4, 639, 4},
+               {true, 479, 470, 0, 0, 470, 0, 479}};
+  for (const auto &c : cases) {
+    Bytes memory(PITCH * 482, 1), want(memory);
+    for (int32_t y = c.y1; y <= c.y2 && c.x1 <= c.x2; y++) {
+      for (int32_t x = c.x1; x <= c.x2; x++) want[(y + 1) * PITCH + x + 10] = 0;
+    }
+    uint8_t *start = &memory[PITCH + 10];
+    if (c.vertical) vline_clipped(c.from, c.to, c.at, 0x1200, start, PITCH);
+    if (!c.vertical) hline_clipped(c.from, c.to, c.at, 0x1200, start, PITCH);
+    EXPECT_TRUE(memory == want) << (c.vertical ? "column " : "row ") << c.at
+                                << ": " << c.from << ".." << c.to;
+  }
+}
+
+TEST_F(Palette, NullPicturesAreLeftAlone) {
+  hline_clipped(0, 639, 0, 0, nullptr, 640);
+  vline_clipped(0, 479, 0, 0, nullptr, 640);
+  EXPECT_EQ(plot_pixel(3, 3, 0, nullptr, 640), 1);
+  for (int32_t type = 2; type <= 5; type++) {
+    screen_transition(type, nullptr, 640);
+  }
+  EXPECT_TRUE(shown.empty());
+  EXPECT_EQ(random_state, 1u);  // not even the scatter ran
+}
+
+// Before the display exists only the system's copy of the palette changes.
+TEST_F(Palette, SetBeforeTheDisplayKeepsItsCopy) {
+  display_shutdown();
+  PALETTEENTRY p[256] = {};
+  p[1] = {9, 8, 7, 4};
+  EXPECT_EQ(palette_set(p), 1);
+  EXPECT_EQ(rgb(display_palette, 1), (Colour{9, 8, 7}));
 }
 
 }  // namespace
