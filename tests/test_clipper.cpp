@@ -37,15 +37,10 @@ TEST(ClipperRegion, HeaderBoundsAndRectangles) {
   EXPECT_EQ(clipper_region(-1, &SCREEN), nullptr);
 }
 
-class Clipper : public Fresh {
- protected:
-  void SetUp() override {
-    Fresh::SetUp();
-    open_window_display_keyboard();
-  }
-};
+using Clipper = Fresh;
 
 TEST_F(Clipper, FailuresLeaveNoClipperBehind) {
+  open_window_display_keyboard();
   const int32_t before = dd_live_clippers();
   EXPECT_EQ(clipper_attach(back_surface, 0, &SCREEN), nullptr);
   EXPECT_EQ(clipper_attach(back_surface, 1, nullptr), nullptr);
@@ -68,6 +63,7 @@ TEST_F(Clipper, FailuresLeaveNoClipperBehind) {
 // With the game's clipper, a BOB over any edge or corner draws the part of it
 // that is on the screen (less the frame's last row and column, never shown).
 TEST_F(Clipper, BobOverEveryEdgeDrawsItsVisiblePart) {
+  open_window_display_keyboard();
   Sheet sheet(80, 40);
   BOB bob{};
   ASSERT_EQ(bob_create(&bob, 0, 0, 66, 8, 1, BOB_SHOWN, DDSCAPS_SYSTEMMEMORY),

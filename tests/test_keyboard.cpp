@@ -7,6 +7,8 @@
 
 namespace {
 
+using Keyboard = Fresh;
+
 int keys_down() {
   int n = 0;
   for (uint8_t b : keyboard_state) n += b != 0;
@@ -14,7 +16,7 @@ int keys_down() {
 }
 
 // No keyboard on the platform, or one but no input object to open it with.
-TEST_F(Fresh, WithoutADeviceEveryKeyReadsUp) {
+TEST_F(Keyboard, WithoutADeviceEveryKeyReadsUp) {
   for (int keyboard_there : {0, 1}) {
     reset_everything();
     headless_set_keyboard_present(keyboard_there);
@@ -31,7 +33,7 @@ TEST_F(Fresh, WithoutADeviceEveryKeyReadsUp) {
 
 // Several keys down at once, each at its own code; the snapshot changes only
 // when read.
-TEST_F(Fresh, ReadsAreSnapshotsOfEveryKeyDown) {
+TEST_F(Keyboard, ReadsAreSnapshotsOfEveryKeyDown) {
   open_window_display_keyboard();
   headless_key(DIK_LEFT, 1);
   headless_key(DIK_RIGHT, 1);

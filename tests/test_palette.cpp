@@ -1,5 +1,4 @@
 // Palettes, the nine screen transitions and the clipped line writers.
-#include <string.h>
 
 #include <algorithm>
 #include <vector>
@@ -189,15 +188,6 @@ TEST_F(Palette, NullPicturesAreLeftAlone) {
   }
   EXPECT_TRUE(shown.empty());
   EXPECT_EQ(random_state, 1u);  // not even the scatter ran
-}
-
-// Before the display exists only the system's copy of the palette changes.
-TEST_F(Palette, SetBeforeTheDisplayKeepsItsCopy) {
-  display_shutdown();
-  PALETTEENTRY p[256] = {};
-  p[1] = {9, 8, 7, 4};
-  EXPECT_EQ(palette_set(p), 1);
-  EXPECT_EQ(rgb(display_palette, 1), (Colour{9, 8, 7}));
 }
 
 }  // namespace
