@@ -86,25 +86,25 @@ TEST_F(Shell, FramesRunUntilTheQuitMessage) {
   EXPECT_EQ(headless_display_open(), 0);
 }
 
-TEST_F(Shell, NoDisplayIsReportedAsAFailure) {
-  headless_fail_init(1);
-  testing::internal::CaptureStderr();
-  EXPECT_NE(run_game(), 0);
-  const std::string said = testing::internal::GetCapturedStderr();
-  EXPECT_NE(said.find("no display"), std::string::npos) << said;
-  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1);
-  EXPECT_EQ(headless_display_open(), 0);
-  EXPECT_EQ(headless_keyboard_reads(), 0);
-}
-
-TEST_F(Shell, AWindowThatCantBeMadeIsReportedAsAFailure) {
-  headless_fail_window(1);
-  testing::internal::CaptureStderr();
-  EXPECT_NE(run_game(), 0);
-  const std::string said = testing::internal::GetCapturedStderr();
-  EXPECT_NE(said.find("window"), std::string::npos) << said;
-  EXPECT_EQ(headless_display_open(), 0);
-  EXPECT_EQ(headless_keyboard_reads(), 0);
+// A program that couldn't start says why in one line and ends with a
+// failure, having run nothing.
+TEST_F(Shell, FailuresToStartAreReportedAsFailures) {
+  struct Case {
+    void (*fail)(int);
+    const char *said;
+  } cases[] = {{headless_fail_init, "no display"},
+               {headless_fail_window, "window"}};
+  for (const Case &c : cases) {
+    reset_everything();
+    c.fail(1);
+    testing::internal::CaptureStderr();
+    EXPECT_NE(run_game(), 0);
+    const std::string said = testing::internal::GetCapturedStderr();
+    EXPECT_NE(said.find(c.said), std::string::npos) << said;
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_EQ(headless_display_open(), 0);
+    EXPECT_EQ(headless_keyboard_reads(), 0);
+  }
 }
 
 TEST_F(Shell, NoKeyboardEndsCleanlyInsteadOfWaitingForEver) {
