@@ -1,5 +1,7 @@
 // The shell's loop and its start and end, played through WinMain on the
 // headless platform.
+#include <unistd.h>
+
 #include <algorithm>
 #include <vector>
 
@@ -142,6 +144,22 @@ TEST_F(Shell, WindowCloseAtTheServePromptEndsLikeEscapeThenQuits) {
   EXPECT_EQ(ball.yv, 0);
   EXPECT_EQ(headless_display_open(), 0);
   EXPECT_LT(headless_elapsed(), 20000u);
+}
+
+// With none of its pictures or sounds the game still runs, blank and
+// silent, and touches no memory that isn't there.
+TEST_F(Shell, MissingPicturesAndSoundsLeaveTheGameBlankAndSilent) {
+  char folder[] = "/tmp/quillfire-empty-XXXXXX";
+  ASSERT_NE(mkdtemp(folder), nullptr);
+  ASSERT_EQ(chdir(folder), 0);
+  headless_tap_at(100, DIK_1, 40);
+  headless_tap_at(1500, DIK_SPACE, 40);
+  headless_tap_at(2500, DIK_ESCAPE, 40);
+  headless_tap_at(4500, DIK_Q, 40);
+  EXPECT_EQ(run_game(), 0);
+  EXPECT_EQ(bounce_sound, -1);
+  EXPECT_EQ(title_sound, -1);
+  rmdir(folder);
 }
 
 TEST(Random, FirstFiveValuesFromTheStartState) {
