@@ -100,10 +100,10 @@ void draw_marks(Canvas &c) {
     canvas_put(c, x, CENTRE_Y, shade(RAMP_LINE, 0.5f));
     canvas_put(c, x, CENTRE_Y + 1, shade(RAMP_LINE, 0.22f));
   }
+  // No centre spot: the serve prompt and the winner's message are written
+  // across the middle of the circle and should read cleanly.
   draw_ring(c, CENTRE_X, CENTRE_Y, CENTRE_RADIUS, RAMP_LINE, 0.5f,
             CENTRE_Y - 100, CENTRE_Y + 100);
-  draw_ring(c, CENTRE_X, CENTRE_Y, 6.0f, RAMP_LINE, 0.4f, CENTRE_Y - 8,
-            CENTRE_Y + 8);
   // The creases in front of the goals, in the defenders' colours.
   draw_ring(c, CENTRE_X, TOP_GOAL_LINE + 1, CREASE_RADIUS, RAMP_PADDLE2, 0.4f,
             TOP_GOAL_LINE + 2, TOP_GOAL_LINE + 70);
