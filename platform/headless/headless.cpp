@@ -5,14 +5,10 @@
 #include <stdio.h>
 #include <string.h>
 
-#include <deque>
 #include <string>
 #include <vector>
 
-struct PlatWindow {
-  PlatWindowProc proc;
-  int alive;
-};
+#include "platform/messages.h"
 
 namespace {
 
@@ -27,7 +23,6 @@ const uint8_t kDikEscape = 0x01;
 
 PlatWindow window;
 int window_made;
-std::deque<PlatMessage> queue;
 std::string error_text;
 int cursor_shown = 1;
 int close_requested;
@@ -74,7 +69,7 @@ void advance(uint32_t ms) {
 void request_close() {
   close_requested = 1;
   if (window_made && window.alive) {
-    queue.push_back(PlatMessage{&window, WM_CLOSE, 0, 0});
+    messages_push(PlatMessage{&window, WM_CLOSE, 0, 0});
   }
 }
 
@@ -106,9 +101,9 @@ void apply_due_keys() {
 // ---------------------------------------------------------------------------
 
 void headless_reset(void) {
-  window = PlatWindow{nullptr, 0};
+  window = PlatWindow{nullptr, nullptr, 0};
   window_made = 0;
-  queue.clear();
+  messages_clear();
   error_text.clear();
   cursor_shown = 1;
   close_requested = 0;
@@ -245,7 +240,7 @@ PlatWindow *plat_window_create(const char *title, int32_t x, int32_t y,
     error_text = "the window could not be made (headless: told to fail)";
     return nullptr;
   }
-  window = PlatWindow{proc, 1};
+  window = PlatWindow{nullptr, proc, 1};
   window_made = 1;
   proc(&window, WM_CREATE, 0, 0);
   return &window;
@@ -266,37 +261,7 @@ int plat_peek_message(PlatMessage *msg) {
   peek_count++;
   apply_due_close();
   if (peek_hook) peek_hook(peek_user);
-  if (queue.empty()) return 0;
-  *msg = queue.front();
-  queue.pop_front();
-  return 1;
-}
-
-intptr_t plat_dispatch_message(const PlatMessage *msg) {
-  if (!msg->window || !msg->window->alive || !msg->window->proc) return 0;
-  return msg->window->proc(msg->window, msg->message, msg->wparam, msg->lparam);
-}
-
-int plat_post_message(PlatWindow *w, uint32_t message, uintptr_t wparam,
-                      intptr_t lparam) {
-  if (!w) return 0;
-  queue.push_back(PlatMessage{w, message, wparam, lparam});
-  return 1;
-}
-
-void plat_post_quit_message(int exit_code) {
-  queue.push_back(PlatMessage{nullptr, WM_QUIT, (uintptr_t)exit_code, 0});
-}
-
-intptr_t plat_default_window_proc(PlatWindow *w, uint32_t message,
-                                  uintptr_t wparam, intptr_t lparam) {
-  (void)wparam;
-  (void)lparam;
-  if (message == WM_CLOSE && w && w->alive) {
-    w->proc(w, WM_DESTROY, 0, 0);
-    w->alive = 0;
-  }
-  return 0;
+  return messages_take(msg);
 }
 
 // Polled by the waits that handle no messages, so it moves the clock too.

@@ -1,28 +1,21 @@
-// The SDL window, the message queue, time and the close request.
+// The SDL window, the window system's messages and the close request.
 #include <fcntl.h>
 #include <stdio.h>
 #include <string.h>
 #include <time.h>
 #include <unistd.h>
 
-#include <deque>
 #include <string>
 
+#include "platform/messages.h"
 #include "platform/platform.h"
 #include "platform/sdl/sdl_internal.h"
-
-struct PlatWindow {
-  SDL_Window *sdl;
-  PlatWindowProc proc;
-  int alive;
-};
 
 namespace {
 
 const long long kClosePumpGapNs = 2 * 1000 * 1000;
 
 PlatWindow window;
-std::deque<PlatMessage> posted;
 std::string error_text;
 volatile int close_requested;
 int video_up;
@@ -35,7 +28,6 @@ int close_watch(void *, SDL_Event *event) {
   }
   return 1;
 }
-
 
 // Drivers that show nothing: SDL falls back to them when no display can be
 // reached, and a game started that way would run unseen for ever.
@@ -107,8 +99,9 @@ int init_video_quietly() {
 
 }  // namespace
 
-SDL_Window *sdl_window(void) { return window.alive ? window.sdl : nullptr; }
-
+SDL_Window *sdl_window(void) {
+  return window.alive ? (SDL_Window *)window.native : nullptr;
+}
 
 int plat_init(void) {
   if (init_video_quietly() != 0) {
@@ -168,7 +161,7 @@ void plat_show_cursor(int show) {
 
 void plat_shutdown(void) {
   sdl_present_shutdown();
-  if (window.sdl) SDL_DestroyWindow(window.sdl);
+  if (window.native) SDL_DestroyWindow((SDL_Window *)window.native);
   window = PlatWindow{nullptr, nullptr, 0};
   if (video_up) SDL_DelEventWatch(close_watch, nullptr);
   video_up = 0;
@@ -176,41 +169,9 @@ void plat_shutdown(void) {
 }
 
 int plat_peek_message(PlatMessage *msg) {
-  if (!posted.empty()) {
-    *msg = posted.front();
-    posted.pop_front();
-    return 1;
-  }
+  if (messages_take(msg)) return 1;
   if (!video_up) return 0;
   return next_sdl_message(msg) ? 1 : 0;
-}
-
-intptr_t plat_dispatch_message(const PlatMessage *msg) {
-  if (!msg->window || !msg->window->alive || !msg->window->proc) return 0;
-  return msg->window->proc(msg->window, msg->message, msg->wparam, msg->lparam);
-}
-
-int plat_post_message(PlatWindow *w, uint32_t message, uintptr_t wparam,
-                      intptr_t lparam) {
-  if (!w) return 0;
-  posted.push_back(PlatMessage{w, message, wparam, lparam});
-  return 1;
-}
-
-void plat_post_quit_message(int exit_code) {
-  posted.push_back(PlatMessage{nullptr, WM_QUIT, (uintptr_t)exit_code, 0});
-}
-
-intptr_t plat_default_window_proc(PlatWindow *w, uint32_t message,
-                                  uintptr_t wparam, intptr_t lparam) {
-  (void)wparam;
-  (void)lparam;
-  if (message == WM_CLOSE && w && w->alive) {
-    // The window itself stays up until the program ends; only the game is
-    // told that it is going.
-    w->proc(w, WM_DESTROY, 0, 0);
-  }
-  return 0;
 }
 
 // The close watch sees every event as it is pumped in; the keyboard read

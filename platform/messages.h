@@ -1,0 +1,23 @@
+// Shared by both backends, not by the game: the window record and the queue
+// of posted messages, which work the same whatever shows the window.
+#ifndef QUILLFIRE_MESSAGES_H
+#define QUILLFIRE_MESSAGES_H
+
+#include "platform/platform.h"
+
+struct PlatWindow {
+  void *native;  // the backend's own window, if it has one
+  PlatWindowProc proc;
+  int alive;
+};
+
+// Takes the oldest queued message: 1 and `msg` filled, or 0 when empty.
+int messages_take(PlatMessage *msg);
+
+// Queues a message at the end, as the backend finds it (a close request).
+void messages_push(PlatMessage msg);
+
+// Empties the queue.
+void messages_clear(void);
+
+#endif
