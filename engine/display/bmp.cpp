@@ -197,3 +197,24 @@ int32_t bmp_flip_rows(uint8_t *buffer, int32_t bytes_per_row, int32_t rows) {
   }
   return 1;
 }
+
+// The sums are taken in 64 bits so that no cell number, however large, wraps
+// round into the picture.
+const uint8_t *bmp_cell(const BitmapFile *bitmap, int32_t width, int32_t height,
+                        int32_t cx, int32_t cy, int32_t mode) {
+  if (!bitmap || !bitmap->buffer || bitmap->info_header.biBitCount != 8) {
+    return nullptr;
+  }
+  const int64_t picture_width = bitmap->info_header.biWidth;
+  const int64_t picture_height = llabs(bitmap->info_header.biHeight);
+  int64_t left = cx, top = cy;
+  if (mode == 0) {
+    left = (int64_t)cx * (width + 1) + 1;
+    top = (int64_t)cy * (height + 1) + 1;
+  }
+  if (width <= 0 || height <= 0 || left < 0 || top < 0 ||
+      left + width > picture_width || top + height > picture_height) {
+    return nullptr;
+  }
+  return bitmap->buffer + top * picture_width + left;
+}

@@ -47,4 +47,12 @@ int32_t bmp_load(BitmapFile *bitmap, const char *filename);
 int32_t bmp_unload(BitmapFile *bitmap);
 int32_t bmp_flip_rows(uint8_t *buffer, int32_t bytes_per_row, int32_t rows);
 
+// Where a width x height rectangle of a loaded 8-bit picture starts: at cell
+// (cx, cy) in cell mode (mode 0: cells framed by 1-pixel lines, so cell (c, r)
+// starts at pixel (c x (width + 1) + 1, r x (height + 1) + 1)), or at pixel
+// (cx, cy) with any other mode. Its rows are biWidth bytes apart. Null when
+// the picture holds no 8-bit pixels or any of the rectangle lies outside it.
+const uint8_t *bmp_cell(const BitmapFile *bitmap, int32_t width, int32_t height,
+                        int32_t cx, int32_t cy, int32_t mode);
+
 #endif

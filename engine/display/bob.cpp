@@ -11,32 +11,6 @@
 
 namespace {
 
-const int32_t CELL_MODE = 0;
-
-// The rectangle of the sheet that a frame is copied from, or false when any
-// of it lies outside the bitmap's pixels (or the bitmap isn't an 8-bit one
-// that holds pixels). The sums are taken in 64 bits so that no cell number,
-// however large, wraps round into the bitmap.
-bool source_of(const BitmapFile *bitmap, int32_t width, int32_t height,
-               int32_t cx, int32_t cy, int32_t mode, const uint8_t **source) {
-  if (!bitmap || !bitmap->buffer || bitmap->info_header.biBitCount != 8) {
-    return false;
-  }
-  const int64_t sheet_width = bitmap->info_header.biWidth;
-  const int64_t sheet_height = llabs(bitmap->info_header.biHeight);
-  int64_t left = cx, top = cy;
-  if (mode == CELL_MODE) {
-    left = (int64_t)cx * (width + 1) + 1;
-    top = (int64_t)cy * (height + 1) + 1;
-  }
-  if (width <= 0 || height <= 0 || left < 0 || top < 0 ||
-      left + width > sheet_width || top + height > sheet_height) {
-    return false;
-  }
-  *source = bitmap->buffer + top * sheet_width + left;
-  return true;
-}
-
 bool frame_in_range(const BOB *bob, int32_t frame) {
   return frame >= 0 && frame < bob->frame_count && frame < BOB_MAX_FRAMES &&
          bob->frames[frame] != nullptr;
@@ -94,10 +68,9 @@ int32_t bob_load_frame(BOB *bob, const BitmapFile *bitmap, int32_t frame,
   // The record's size is what gets copied; a surface smaller than that (the
   // record changed after creation) would be written past its end.
   if (bob->width > surface->width || bob->height > surface->height) return 0;
-  const uint8_t *source = nullptr;
-  if (!source_of(bitmap, bob->width, bob->height, cx, cy, mode, &source)) {
-    return 0;
-  }
+  const uint8_t *source =
+      bmp_cell(bitmap, bob->width, bob->height, cx, cy, mode);
+  if (!source) return 0;
 
   uint8_t *dest = nullptr;
   int32_t pitch = 0;

@@ -9,8 +9,6 @@
 
 namespace {
 
-const int32_t CELL_MODE = 0;
-
 // The image's pixels as the record describes them: a buffer that holds at
 // least width x height bytes, or false.
 bool has_pixels(const BitmapImage *image) {
@@ -43,24 +41,10 @@ int32_t image_create(BitmapImage *image, int32_t x, int32_t y, int32_t width,
 int32_t image_load(BitmapImage *image, const BitmapFile *bitmap, int32_t cx,
                    int32_t cy, int32_t mode) {
   if (!image || !has_pixels(image)) return 0;
-  if (!bitmap || !bitmap->buffer || bitmap->info_header.biBitCount != 8) {
-    return 0;
-  }
-  // The cell or rectangle must lie wholly inside the picture; the sums are
-  // 64-bit so that no cell number wraps round into it.
-  const int64_t picture_width = bitmap->info_header.biWidth;
-  const int64_t picture_height = llabs(bitmap->info_header.biHeight);
-  int64_t left = cx, top = cy;
-  if (mode == CELL_MODE) {
-    left = (int64_t)cx * (image->width + 1) + 1;
-    top = (int64_t)cy * (image->height + 1) + 1;
-  }
-  if (left < 0 || top < 0 || left + image->width > picture_width ||
-      top + image->height > picture_height) {
-    return 0;
-  }
-
-  const uint8_t *source = bitmap->buffer + top * picture_width + left;
+  const uint8_t *source =
+      bmp_cell(bitmap, image->width, image->height, cx, cy, mode);
+  if (!source) return 0;
+  const int32_t picture_width = bitmap->info_header.biWidth;
   for (int32_t row = 0; row < image->height; row++) {
     memcpy(image->buffer + (ptrdiff_t)row * image->width,
            source + (ptrdiff_t)row * picture_width, (size_t)image->width);

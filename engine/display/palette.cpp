@@ -41,8 +41,14 @@ uint8_t apply(ChannelRule rule, uint8_t c) {
   return c;
 }
 
+// Every step of a transition is held 12 ms on the frame clock.
+void wait_step() {
+  clock_start();
+  clock_wait(STEP_MS);
+}
+
 // One step of a palette transition: the installed palette moved and put on
-// the screen, then 12 ms held.
+// the screen, then held.
 void palette_step(const PaletteFade &fade) {
   PALETTEENTRY entries[256];
   palette_save(entries);
@@ -53,8 +59,7 @@ void palette_step(const PaletteFade &fade) {
     e.peBlue = apply(fade.blue, e.peBlue);
   }
   palette_set(entries);
-  clock_start();
-  clock_wait(STEP_MS);
+  wait_step();
 }
 
 void run_palette_fade(const PaletteFade &fade) {
@@ -68,11 +73,6 @@ void show_if_screen(const uint8_t *start) {
   if (primary_surface && start == primary_surface->pixels) {
     dd_present(primary_surface);
   }
-}
-
-void wait_step() {
-  clock_start();
-  clock_wait(STEP_MS);
 }
 
 void close_columns(uint8_t *start, int32_t pitch, int32_t w, int32_t h) {
