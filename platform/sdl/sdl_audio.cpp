@@ -8,15 +8,13 @@
 // writes a voice's unconverted samples, which the callback never sees.
 #include "platform/sdl/sdl_audio.h"
 
-#include <fcntl.h>
 #include <limits.h>
-#include <stdio.h>
 #include <string.h>
-#include <unistd.h>
 
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/sdl/sdl_internal.h"
 
 namespace {
 
@@ -98,24 +96,6 @@ void free_voice(Voice *v) {
   delete v;
 }
 
-// Audio libraries that SDL tries while looking for a device print their own
-// complaints when there is none (ALSA lists every missing card). A game
-// without sound runs on silently, so their stderr goes nowhere meanwhile.
-int hush_stderr(void) {
-  fflush(stderr);
-  const int saved = dup(STDERR_FILENO);
-  const int null = open("/dev/null", O_WRONLY);
-  if (saved >= 0 && null >= 0) dup2(null, STDERR_FILENO);
-  if (null >= 0) close(null);
-  return saved;
-}
-
-void restore_stderr(int saved) {
-  if (saved < 0) return;
-  dup2(saved, STDERR_FILENO);
-  close(saved);
-}
-
 // Opens the default device in its own format, or returns 0.
 SDL_AudioDeviceID open_device(SDL_AudioSpec *have) {
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return 0;
@@ -178,9 +158,11 @@ int sdl_audio_device_spec(SDL_AudioSpec *spec) {
 
 int plat_audio_open(void) {
   if (device) return 1;
-  const int saved = hush_stderr();
+  // ALSA lists every missing card while SDL looks for a device; a game
+  // without sound runs on silently.
+  const int saved = sdl_hush_stderr();
   device = open_device(&device_spec);
-  restore_stderr(saved);
+  sdl_restore_stderr(saved);
   if (!device) return 0;
   SDL_PauseAudioDevice(device, 0);
   return 1;

@@ -15,7 +15,11 @@ long long sdl_monotonic_ns(void);
 // like a pause hint in a spin loop.
 void sdl_pace_poll(void);
 
-// Closing the video side: the present path lets go of what it holds.
-void sdl_present_shutdown(void);
+// While SDL probes for a display or a sound device, the libraries behind the
+// ones that aren't there complain on standard error; what matters is said in
+// our own words. sdl_hush_stderr sends standard error nowhere and returns what
+// sdl_restore_stderr needs to bring it back.
+int sdl_hush_stderr(void);
+void sdl_restore_stderr(int saved);
 
 #endif

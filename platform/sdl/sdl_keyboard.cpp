@@ -126,6 +126,11 @@ const KeyCode kKeys[] = {
 
 int keyboard_open;
 
+// The table by scancode, so that a read is one pass over SDL's key state
+// through the same mapping that sdl_scancode_dik reports. Made when the
+// keyboard is opened.
+uint8_t dik_by_scancode[SDL_NUM_SCANCODES];
+
 }  // namespace
 
 uint8_t sdl_scancode_dik(SDL_Scancode scancode) {
@@ -135,25 +140,10 @@ uint8_t sdl_scancode_dik(SDL_Scancode scancode) {
   return 0;
 }
 
-namespace {
-
-// The table by scancode, made on first use, so that a read is one pass over
-// SDL's key state through the same mapping that sdl_scancode_dik reports.
-const uint8_t *dik_by_scancode() {
-  static uint8_t table[SDL_NUM_SCANCODES];
-  static bool made;
-  if (!made) {
-    for (int sc = 0; sc < SDL_NUM_SCANCODES; sc++) {
-      table[sc] = sdl_scancode_dik((SDL_Scancode)sc);
-    }
-    made = true;
-  }
-  return table;
-}
-
-}  // namespace
-
 int plat_keyboard_open(void) {
+  for (int sc = 0; sc < SDL_NUM_SCANCODES; sc++) {
+    dik_by_scancode[sc] = sdl_scancode_dik((SDL_Scancode)sc);
+  }
   keyboard_open = sdl_window() != nullptr;
   return keyboard_open;
 }
@@ -164,10 +154,9 @@ int plat_keyboard_read(uint8_t state[256]) {
   SDL_PumpEvents();
   int count = 0;
   const Uint8 *keys = SDL_GetKeyboardState(&count);
-  const uint8_t *dik = dik_by_scancode();
   memset(state, 0, 256);
   for (int sc = 0; sc < count && sc < SDL_NUM_SCANCODES; sc++) {
-    if (keys[sc] && dik[sc]) state[dik[sc]] = 0x80;
+    if (keys[sc] && dik_by_scancode[sc]) state[dik_by_scancode[sc]] = 0x80;
   }
   return 1;
 }

@@ -111,8 +111,3 @@ void plat_display_close(void) {
   mode_set = 0;
   forget_layout();
 }
-
-void sdl_present_shutdown(void) {
-  mode_set = 0;
-  forget_layout();
-}

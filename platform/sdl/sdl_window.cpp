@@ -80,31 +80,32 @@ bool next_sdl_message(PlatMessage *msg) {
   return false;
 }
 
-// Bringing up video probes every display system SDL knows, and the libraries
-// behind the ones that aren't there complain on standard error. What matters
-// is said in our own one line, so that chatter is held back.
-int init_video_quietly() {
+}  // namespace
+
+int sdl_hush_stderr(void) {
   fflush(stderr);
   const int saved = dup(STDERR_FILENO);
   const int null_fd = open("/dev/null", O_WRONLY);
   if (saved >= 0 && null_fd >= 0) dup2(null_fd, STDERR_FILENO);
-  const int result = SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
-  if (saved >= 0) {
-    dup2(saved, STDERR_FILENO);
-    close(saved);
-  }
   if (null_fd >= 0) close(null_fd);
-  return result;
+  return saved;
 }
 
-}  // namespace
+void sdl_restore_stderr(int saved) {
+  if (saved < 0) return;
+  dup2(saved, STDERR_FILENO);
+  close(saved);
+}
 
 SDL_Window *sdl_window(void) {
   return window.alive ? (SDL_Window *)window.native : nullptr;
 }
 
 int plat_init(void) {
-  if (init_video_quietly() != 0) {
+  const int saved = sdl_hush_stderr();
+  const int result = SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+  sdl_restore_stderr(saved);
+  if (result != 0) {
     error_text = std::string("no display available: ") + SDL_GetError();
     return 0;
   }
@@ -160,7 +161,7 @@ void plat_show_cursor(int show) {
 }
 
 void plat_shutdown(void) {
-  sdl_present_shutdown();
+  plat_display_close();
   if (window.native) SDL_DestroyWindow((SDL_Window *)window.native);
   window = PlatWindow{nullptr, nullptr, 0};
   if (video_up) SDL_DelEventWatch(close_watch, nullptr);
