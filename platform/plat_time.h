@@ -1,0 +1,27 @@
+// Time: the tick count and sleeping.
+// Part of the platform interface; see platform/platform.h.
+#ifndef QUILLFIRE_PLAT_TIME_H
+#define QUILLFIRE_PLAT_TIME_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+// Milliseconds since an arbitrary start, as an unsigned 32-bit count that
+// wraps (GetTickCount). Cheap to call in a busy loop: on the real platform a
+// call that follows the previous one within a fraction of a millisecond first
+// gives the processor away for a moment, so spinning on it does not burn a
+// core; the count it returns is still the current one.
+uint32_t plat_ticks(void);
+
+// Gives the processor away for at least `ms` milliseconds (Sleep).
+void plat_sleep(uint32_t ms);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,106 @@
+// The window, its messages and the close request.
+// Part of the platform interface; see platform/platform.h.
+#ifndef QUILLFIRE_PLAT_WINDOW_H
+#define QUILLFIRE_PLAT_WINDOW_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+typedef struct PlatWindow PlatWindow;  // opaque: the one game window
+
+// Window messages, numbered as the Windows ones the game was written against.
+enum {
+  WM_CREATE = 0x0001,
+  WM_DESTROY = 0x0002,
+  WM_PAINT = 0x000F,
+  WM_CLOSE = 0x0010,
+  WM_QUIT = 0x0012,
+  WM_KEYDOWN = 0x0100,
+  WM_KEYUP = 0x0101,
+  WM_USER = 0x0400
+};
+
+typedef struct PlatMessage {
+  PlatWindow *window;  // null for thread messages such as WM_QUIT
+  uint32_t message;
+  uintptr_t wparam;
+  intptr_t lparam;
+} PlatMessage;
+
+typedef intptr_t (*PlatWindowProc)(PlatWindow *window, uint32_t message,
+                                   uintptr_t wparam, intptr_t lparam);
+
+// Brings up the window system (the stand-in for registering the window
+// class). Called once, first of all. Returns 0 when there is no usable
+// display; plat_error() then says why in one line.
+int plat_init(void);
+
+// The last failure of plat_init or plat_window_create, as one line of text
+// without a newline. Never null.
+const char *plat_error(void);
+
+// The program's instance token (the stand-in for the instance handle). Non-null
+// after plat_init.
+void *plat_instance(void);
+
+// Size of the desktop in pixels, as it is now. Fills both and returns 1, or
+// returns 0 and leaves them alone when there is no display.
+int plat_desktop_size(int32_t *width, int32_t *height);
+
+// Creates the one window: borderless, visible, at (x, y), width by height,
+// titled `title`. `proc` receives the messages dispatched to it; WM_CREATE is
+// sent before this returns. Returns the window, or null (plat_error() says
+// why).
+PlatWindow *plat_window_create(const char *title, int32_t x, int32_t y,
+                               int32_t width, int32_t height,
+                               PlatWindowProc proc);
+
+// Shows (1) or hides (0) the mouse pointer over the window.
+void plat_show_cursor(int show);
+
+// Releases the window and everything plat_init brought up. Called once, as
+// the program ends; nothing else here is called after it.
+void plat_shutdown(void);
+
+// Takes the next message from the queue without waiting (PeekMessage with
+// PM_REMOVE). Returns 1 and fills `msg` when one was taken, 0 when the queue
+// is empty. Posted messages come out in the order they were posted; the
+// window system's own (close requests, paints) are turned into WM_CLOSE and
+// WM_PAINT as they are found.
+int plat_peek_message(PlatMessage *msg);
+
+// Hands a message to its window's procedure and returns what it returned.
+// Thread messages (no window) are not dispatched; 0 is returned.
+intptr_t plat_dispatch_message(const PlatMessage *msg);
+
+// Queues a message for `window`; it is seen by a later plat_peek_message.
+// Returns 1, or 0 when the window is null.
+int plat_post_message(PlatWindow *window, uint32_t message, uintptr_t wparam,
+                      intptr_t lparam);
+
+// Queues WM_QUIT with `exit_code` as its wparam (PostQuitMessage). WM_QUIT is
+// taken after every message posted before it.
+void plat_post_quit_message(int exit_code);
+
+// What a window procedure does with a message it does not handle itself.
+// WM_CLOSE destroys the window: the procedure is sent WM_DESTROY at once.
+// Everything else is answered with 0.
+intptr_t plat_default_window_proc(PlatWindow *window, uint32_t message,
+                                  uintptr_t wparam, intptr_t lparam);
+
+// 1 once the user has asked the program to end (the window's close button,
+// SIGINT, SIGTERM), whether or not the resulting WM_CLOSE has been taken from
+// the queue yet; 0 before. Looks at the window system without waiting, so a
+// busy loop that handles no messages may still poll it to learn that it
+// should give up. Stays 1 once set.
+int plat_close_requested(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif
