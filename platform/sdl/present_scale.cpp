@@ -1,0 +1,187 @@
+#include "platform/sdl/present_scale.h"
+
+#include <stddef.h>
+#include <string.h>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+// Target pixel t of an axis `to` pixels long over a frame axis `from` pixels
+// long (to >= from): the frame pixel it starts in, and the weight of the next
+// one by how much of t it covers. Measured in units of 1 / (from * to) of a
+// target pixel, so that everything stays whole: t spans [t * from, (t + 1) *
+// from) and frame pixel i spans [i * to, (i + 1) * to).
+void axis_sample(int64_t t, int32_t from, int32_t to, int32_t *first,
+                 uint16_t *weight) {
+  int32_t i = (int32_t)(t * from / to);
+  const int64_t end_of_first = (int64_t)(i + 1) * to;
+  const int64_t end = (t + 1) * from;
+  uint32_t w = 0;
+  if (end > end_of_first) {
+    w = (uint32_t)(((end - end_of_first) * SCALE_WEIGHT_ONE + from / 2) / from);
+    if (w >= (uint32_t)SCALE_WEIGHT_ONE) {  // all but a trace is the next
+      i++;
+      w = 0;
+    }
+  }
+  *first = i;
+  *weight = (uint16_t)w;
+}
+
+// One frame row looked up and widened to the picture's width: each column's
+// run of its own colour, then its seam pixel, if any.
+void widen_row(const PresentScale *s, const uint8_t *from,
+               const uint32_t lut[256], uint32_t *to) {
+  const int32_t last = s->frame_width - 1;
+  const int32_t *run = s->column_run.data();
+  const uint16_t *seam = s->column_seam.data();
+  uint32_t colour = lut[from[0]];
+  for (int32_t i = 0; i < last; i++) {
+    const uint32_t next = lut[from[i + 1]];
+    for (int32_t n = run[i]; n > 0; n--) *to++ = colour;
+    if (seam[i]) *to++ = present_blend(colour, next, seam[i]);
+    colour = next;
+  }
+  for (int32_t n = run[last]; n > 0; n--) *to++ = colour;
+}
+
+// The widened frame row `row`, made now unless one of the two held rows is
+// it. Rows are asked for in rising order, so the lower held row goes.
+const uint32_t *wide_row(PresentScale *s, const uint8_t *pixels, int32_t pitch,
+                         const uint32_t lut[256], int32_t row) {
+  const size_t width = (size_t)s->fit.width;
+  for (int k = 0; k < 2; k++) {
+    if (s->wide_row_of[k] == row) return s->wide_rows.data() + k * width;
+  }
+  const int k = s->wide_row_of[0] < s->wide_row_of[1] ? 0 : 1;
+  uint32_t *to = s->wide_rows.data() + k * width;
+  widen_row(s, pixels + (ptrdiff_t)row * pitch, lut, to);
+  s->wide_row_of[k] = row;
+  return to;
+}
+
+void blend_rows(const uint32_t *a, const uint32_t *b, uint32_t weight,
+                uint32_t *to, int32_t count) {
+  int32_t x = 0;
+#if defined(__SSE2__)
+  // Four pixels at a time, each byte widened to 16 bits: the same sums as
+  // present_blend, none of which passes 65535.
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i keep = _mm_set1_epi16((short)(SCALE_WEIGHT_ONE - weight));
+  const __m128i take = _mm_set1_epi16((short)weight);
+  const __m128i half = _mm_set1_epi16(128);
+  for (; x + 4 <= count; x += 4) {
+    const __m128i va = _mm_loadu_si128((const __m128i *)(a + x));
+    const __m128i vb = _mm_loadu_si128((const __m128i *)(b + x));
+    __m128i lo = _mm_add_epi16(
+        _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(va, zero), keep),
+                      _mm_mullo_epi16(_mm_unpacklo_epi8(vb, zero), take)),
+        half);
+    __m128i hi = _mm_add_epi16(
+        _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(va, zero), keep),
+                      _mm_mullo_epi16(_mm_unpackhi_epi8(vb, zero), take)),
+        half);
+    lo = _mm_srli_epi16(lo, 8);
+    hi = _mm_srli_epi16(hi, 8);
+    _mm_storeu_si128((__m128i *)(to + x), _mm_packus_epi16(lo, hi));
+  }
+#endif
+  for (; x < count; x++) to[x] = present_blend(a[x], b[x], weight);
+}
+
+}  // namespace
+
+PresentFit present_fit_shape(int32_t frame_width, int32_t frame_height,
+                             int32_t target_width, int32_t target_height) {
+  PresentFit fit;
+  if ((int64_t)target_width * frame_height <=
+      (int64_t)target_height * frame_width) {
+    // Narrower than the frame's shape: full width, bars above and below.
+    fit.width = target_width;
+    fit.height =
+        (int32_t)(((int64_t)target_width * frame_height + frame_width / 2) /
+                  frame_width);
+  } else {
+    fit.height = target_height;
+    fit.width =
+        (int32_t)(((int64_t)target_height * frame_width + frame_height / 2) /
+                  frame_height);
+  }
+  if (fit.width < 1) fit.width = 1;
+  if (fit.height < 1) fit.height = 1;
+  fit.left = (target_width - fit.width) / 2;
+  fit.top = (target_height - fit.height) / 2;
+  const bool whole = fit.width % frame_width == 0 &&
+                     fit.height % frame_height == 0 &&
+                     fit.width / frame_width == fit.height / frame_height;
+  fit.scale = whole ? fit.width / frame_width : 0;
+  return fit;
+}
+
+void present_scale_layout(PresentScale *s, int32_t frame_width,
+                          int32_t frame_height, int32_t target_width,
+                          int32_t target_height, int32_t whole_only) {
+  s->frame_width = frame_width;
+  s->frame_height = frame_height;
+  s->fit = whole_only ? present_fit(frame_width, frame_height, target_width,
+                                    target_height)
+                      : present_fit_shape(frame_width, frame_height,
+                                          target_width, target_height);
+  // Smaller than the frame, a target pixel would mix more than two frame
+  // pixels: nearest neighbour there, as with whole factors.
+  s->sharp = s->fit.scale == 0 && s->fit.width >= frame_width &&
+             s->fit.height >= frame_height;
+  s->wide_row_of[0] = s->wide_row_of[1] = -1;
+  if (!s->sharp) return;
+  s->column_run.assign((size_t)frame_width, 0);
+  s->column_seam.assign((size_t)frame_width, 0);
+  for (int32_t x = 0; x < s->fit.width; x++) {
+    int32_t i;
+    uint16_t w;
+    axis_sample(x, frame_width, s->fit.width, &i, &w);
+    if (w) {
+      s->column_seam[(size_t)i] = w;
+    } else {
+      s->column_run[(size_t)i]++;
+    }
+  }
+  s->row_source.resize((size_t)s->fit.height);
+  s->row_weight.resize((size_t)s->fit.height);
+  for (int32_t y = 0; y < s->fit.height; y++) {
+    axis_sample(y, frame_height, s->fit.height, &s->row_source[(size_t)y],
+                &s->row_weight[(size_t)y]);
+  }
+  s->wide_rows.assign((size_t)s->fit.width * 2, 0);
+}
+
+void present_scale_draw(PresentScale *s, const uint8_t *pixels, int32_t pitch,
+                        const uint32_t lut[256], uint8_t *dest,
+                        int32_t dest_pitch) {
+  if (s->fit.scale >= 1) {
+    present_convert_scaled(pixels, pitch, s->frame_width, s->frame_height, lut,
+                           s->fit.scale, dest, dest_pitch);
+    return;
+  }
+  if (!s->sharp) {
+    present_convert_any(pixels, pitch, s->frame_width, s->frame_height, lut,
+                        dest, dest_pitch, s->fit.width, s->fit.height, 4);
+    return;
+  }
+  s->wide_row_of[0] = s->wide_row_of[1] = -1;  // a new frame
+  const size_t row_bytes = (size_t)s->fit.width * 4;
+  for (int32_t y = 0; y < s->fit.height; y++) {
+    uint32_t *to = (uint32_t *)(dest + (ptrdiff_t)y * dest_pitch);
+    const int32_t row = s->row_source[(size_t)y];
+    const uint32_t *a = wide_row(s, pixels, pitch, lut, row);
+    const uint16_t w = s->row_weight[(size_t)y];
+    if (w == 0) {
+      memcpy(to, a, row_bytes);
+    } else {
+      blend_rows(a, wide_row(s, pixels, pitch, lut, row + 1), w, to,
+                 s->fit.width);
+    }
+  }
+}

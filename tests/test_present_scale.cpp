@@ -1,0 +1,221 @@
+// The scaler that takes the 640 x 480 frame to any window: where the picture
+// goes, what it leaves alone, and what each screen pixel is made of.
+#include <gtest/gtest.h>
+#include <math.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/sdl/present_scale.h"
+
+namespace {
+
+const uint32_t kUntouched = 0xDEADBEEFu;
+
+struct Target {
+  int32_t w, h;
+};
+
+// Indices to 0xRRGGBB; index 1 is black, index 2 white.
+struct Lut {
+  uint32_t table[256];
+  Lut() {
+    for (int i = 0; i < 256; i++) {
+      table[i] = (uint32_t)((i * 97) & 0xFF) << 16 |
+                 (uint32_t)((i * 31 + 7) & 0xFF) << 8 | (uint32_t)(255 - i);
+    }
+    table[1] = 0x000000;
+    table[2] = 0xFFFFFF;
+  }
+};
+
+struct Screen {
+  Target size;
+  std::vector<uint32_t> pixels;
+  PresentFit fit;
+  uint32_t at(int32_t x, int32_t y) const {
+    return pixels[(size_t)y * size.w + x];
+  }
+};
+
+// The frame drawn into a screen of `size` that held kUntouched everywhere.
+Screen draw(const std::vector<uint8_t> &frame, Target size, int32_t whole_only,
+            const Lut &lut = Lut()) {
+  PresentScale scale;
+  present_scale_layout(&scale, 640, 480, size.w, size.h, whole_only);
+  Screen s{size, std::vector<uint32_t>((size_t)size.w * size.h, kUntouched),
+           scale.fit};
+  uint8_t *corner =
+      (uint8_t *)(s.pixels.data() + (size_t)scale.fit.top * size.w +
+                  scale.fit.left);
+  present_scale_draw(&scale, frame.data(), 640, lut.table, corner, size.w * 4);
+  return s;
+}
+
+std::vector<uint8_t> busy_frame() {
+  std::vector<uint8_t> f(640 * 480);
+  for (size_t i = 0; i < f.size(); i++) f[i] = (uint8_t)(i * 37 + i / 640 * 11);
+  return f;
+}
+
+// Single-pixel lines: black and white columns (or rows).
+std::vector<uint8_t> lines(bool columns) {
+  std::vector<uint8_t> f(640 * 480);
+  for (int32_t y = 0; y < 480; y++) {
+    for (int32_t x = 0; x < 640; x++)
+      f[y * 640 + x] = 1 + ((columns ? x : y) & 1);
+  }
+  return f;
+}
+
+TEST(PresentScale, PictureFillsTheLargestFourByThreeRectangleCentred) {
+  const struct {
+    Target size;
+    int32_t whole_only;
+    PresentFit fit;
+  } cases[] = {
+      {{640, 480}, 0, {0, 0, 640, 480, 1}},
+      {{800, 600}, 0, {0, 0, 800, 600, 0}},
+      {{1024, 768}, 0, {0, 0, 1024, 768, 0}},
+      {{1280, 1024}, 0, {0, 32, 1280, 960, 2}},
+      {{1366, 768}, 0, {171, 0, 1024, 768, 0}},
+      {{1920, 1080}, 0, {240, 0, 1440, 1080, 0}},
+      {{2560, 1440}, 0, {320, 0, 1920, 1440, 3}},
+      {{768, 1366}, 0, {0, 395, 768, 576, 0}},
+      {{1001, 751}, 0, {0, 0, 1001, 751, 0}},  // 750.75 rows, rounded
+      {{1366, 768}, 1, {363, 144, 640, 480, 1}},
+      {{1920, 1080}, 1, {320, 60, 1280, 960, 2}},
+      {{400, 400}, 1, {0, 50, 400, 300, 0}},
+      {{400, 400}, 0, {0, 50, 400, 300, 0}},
+  };
+  const std::vector<uint8_t> frame = busy_frame();
+  for (const auto &c : cases) {
+    SCOPED_TRACE(testing::Message() << c.size.w << "x" << c.size.h
+                                    << (c.whole_only ? " whole" : ""));
+    const Screen s = draw(frame, c.size, c.whole_only);
+    EXPECT_EQ(s.fit.left, c.fit.left);
+    EXPECT_EQ(s.fit.top, c.fit.top);
+    EXPECT_EQ(s.fit.width, c.fit.width);
+    EXPECT_EQ(s.fit.height, c.fit.height);
+    EXPECT_EQ(s.fit.scale, c.fit.scale);
+    // The bars are left as they were; the picture covers all of its place.
+    int32_t wrong = 0;
+    for (int32_t y = 0; y < c.size.h; y++) {
+      for (int32_t x = 0; x < c.size.w; x++) {
+        const bool inside = x >= c.fit.left && x < c.fit.left + c.fit.width &&
+                            y >= c.fit.top && y < c.fit.top + c.fit.height;
+        wrong += inside == (s.at(x, y) == kUntouched);
+      }
+    }
+    EXPECT_EQ(wrong, 0);
+  }
+}
+
+TEST(PresentScale, WholeFactorsAreNearestNeighbour) {
+  const Target sizes[] = {{640, 480}, {1280, 1024}, {2560, 1440}, {1920, 1440}};
+  const std::vector<uint8_t> frame = busy_frame();
+  const Lut lut;
+  for (int32_t whole_only = 0; whole_only < 2; whole_only++) {
+    for (const Target &t : sizes) {
+      SCOPED_TRACE(testing::Message() << t.w << "x" << t.h);
+      const Screen s = draw(frame, t, whole_only);
+      const int32_t k = s.fit.width / 640;
+      int32_t wrong = 0;
+      for (int32_t y = 0; y < 480 * k; y++) {
+        for (int32_t x = 0; x < 640 * k; x++) {
+          wrong += s.at(s.fit.left + x, s.fit.top + y) !=
+                   lut.table[frame[(y / k) * 640 + x / k]];
+        }
+      }
+      EXPECT_EQ(wrong, 0);
+    }
+  }
+  // Whole factors only, between whole factors.
+  const Target between[] = {{1366, 768}, {1920, 1080}, {1000, 1000}};
+  for (const Target &t : between) {
+    const Screen s = draw(frame, t, 1);
+    const int32_t k = s.fit.width / 640;
+    EXPECT_EQ(s.fit.height, 480 * k);
+    int32_t wrong = 0;
+    for (int32_t y = 0; y < 480 * k; y++) {
+      for (int32_t x = 0; x < 640 * k; x++) {
+        wrong += s.at(s.fit.left + x, s.fit.top + y) !=
+                 lut.table[frame[(y / k) * 640 + x / k]];
+      }
+    }
+    EXPECT_EQ(wrong, 0) << t.w << "x" << t.h;
+  }
+}
+
+// Reads one line of screen pixels across black and white frame lines: each
+// pixel must be the colour of the frame line it is in, or a grey seam between
+// that line and the next. Fills in how many whole pixels each frame line got
+// and how much of the screen it covers in all (seams split by their grey).
+void read_line(const std::vector<uint32_t> &line, int32_t frame_lines,
+               std::vector<int32_t> *whole, std::vector<double> *cover) {
+  whole->assign((size_t)frame_lines, 0);
+  cover->assign((size_t)frame_lines, 0.0);
+  int32_t at = 0;  // the frame line being read
+  auto colour = [](int32_t i) { return i % 2 ? 0xFFFFFFu : 0x000000u; };
+  for (size_t p = 0; p < line.size(); p++) {
+    const uint32_t c = line[p];
+    const uint32_t grey = c & 0xFF;
+    ASSERT_EQ(c, grey * 0x010101u) << "pixel " << p << " is not grey";
+    if (c == colour(at)) {
+      (*whole)[at]++;
+      (*cover)[at] += 1;
+      continue;
+    }
+    ASSERT_LT(at + 1, frame_lines) << "pixel " << p << " past the last line";
+    if (c == colour(at + 1)) {  // a seam that fell on a pixel's edge
+      at++;
+      (*whole)[at]++;
+      (*cover)[at] += 1;
+      continue;
+    }
+    // A seam: the share of the next line is how far it is towards its colour.
+    const double next = colour(at + 1) ? grey / 255.0 : 1 - grey / 255.0;
+    (*cover)[at] += 1 - next;
+    (*cover)[at + 1] += next;
+    at++;
+  }
+  EXPECT_EQ(at, frame_lines - 1) << "the line does not reach the last";
+}
+
+TEST(PresentScale, BetweenWholeFactorsEachFramePixelIsASharpBlockWithOneSeam) {
+  const Target sizes[] = {{800, 600},  {1024, 768}, {1366, 768},  {1920, 1080},
+                          {768, 1366}, {1001, 751}, {1300, 1000}, {641, 481}};
+  for (int32_t columns = 0; columns < 2; columns++) {
+    const std::vector<uint8_t> frame = lines(columns == 1);
+    for (const Target &t : sizes) {
+      SCOPED_TRACE(testing::Message()
+                   << t.w << "x" << t.h << (columns ? " columns" : " rows"));
+      const Screen s = draw(frame, t, 0);
+      const int32_t across = columns ? s.fit.width : s.fit.height;
+      const int32_t frame_lines = columns ? 640 : 480;
+      const double share = (double)across / frame_lines;
+      // Every screen line across the frame lines reads the same way.
+      const int32_t along = columns ? s.fit.height : s.fit.width;
+      for (int32_t k = 0; k < along; k += 97) {
+        std::vector<uint32_t> line;
+        for (int32_t i = 0; i < across; i++) {
+          line.push_back(columns ? s.at(s.fit.left + i, s.fit.top + k)
+                                 : s.at(s.fit.left + k, s.fit.top + i));
+        }
+        std::vector<int32_t> whole;
+        std::vector<double> cover;
+        read_line(line, frame_lines, &whole, &cover);
+        if (HasFatalFailure()) return;
+        const auto [low, high] =
+            std::minmax_element(whole.begin(), whole.end());
+        EXPECT_LE(*high - *low, 1) << "blocks differ by more than a pixel";
+        EXPECT_GE(*low, (int32_t)floor(share) - 1);
+        double worst = 0;
+        for (double c : cover) worst = std::max(worst, fabs(c - share));
+        EXPECT_LT(worst, 0.02) << "a frame line covers the wrong share";
+      }
+    }
+  }
+}
+
+}  // namespace
