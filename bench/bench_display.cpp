@@ -3,6 +3,9 @@
 // - the present conversion (palette lookup of a 640 x 480 frame into 32-bit
 //   pixels) at 1x and 2x, against a memcpy of the bytes it writes; aim: 1x
 //   within 4 times the memcpy;
+// - the sharp scaler filling a 1366 x 768 and a 1920 x 1080 screen (1024 x
+//   768 and 1440 x 1080 of picture), against a memcpy of the bytes it
+//   writes; aim: within 6 times the memcpy and 1.5 ms;
 // - a whole-surface fill against memset; aim: within 1.5 times;
 // - a whole-surface blit, plain and colour-keyed, against memcpy.
 #include <benchmark/benchmark.h>
@@ -12,6 +15,7 @@
 
 #include "engine/display/ddraw.h"
 #include "platform/sdl/present_convert.h"
+#include "platform/sdl/present_scale.h"
 
 namespace {
 
@@ -44,6 +48,26 @@ void present_convert(benchmark::State &state) {
 }
 BENCHMARK(present_convert)->Arg(1)->Arg(2);
 
+// Arguments: the screen's width and height.
+void present_sharp(benchmark::State &state) {
+  const std::vector<uint8_t> frame = test_frame();
+  uint32_t lut[256];
+  for (int i = 0; i < 256; i++) lut[i] = 0xFF000000u | (uint32_t)i * 0x010203u;
+  PresentScale scale;
+  present_scale_layout(&scale, kWidth, kHeight, (int32_t)state.range(0),
+                       (int32_t)state.range(1), 0);
+  const int32_t dest_pitch = scale.fit.width * 4;
+  std::vector<uint8_t> dest((size_t)dest_pitch * scale.fit.height);
+  for (auto _ : state) {
+    present_scale_draw(&scale, frame.data(), kWidth, lut, dest.data(),
+                       dest_pitch);
+    benchmark::DoNotOptimize(dest.data());
+    benchmark::ClobberMemory();
+  }
+  state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)dest.size());
+}
+BENCHMARK(present_sharp)->Args({1366, 768})->Args({1920, 1080});
+
 void memcpy_bytes(benchmark::State &state) {
   const size_t bytes = (size_t)state.range(0);
   std::vector<uint8_t> from(bytes, 1), to(bytes);
@@ -54,11 +78,14 @@ void memcpy_bytes(benchmark::State &state) {
   }
   state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)bytes);
 }
-// The bytes the conversion writes at 1x and 2x, and one 8-bit frame.
+// The bytes the conversion writes at 1x and 2x, one 8-bit frame, and the
+// bytes of the sharp pictures at 1024 x 768 and 1440 x 1080.
 BENCHMARK(memcpy_bytes)
     ->Arg((int64_t)kFrameBytes * 4)
     ->Arg((int64_t)kFrameBytes * 16)
-    ->Arg((int64_t)kFrameBytes);
+    ->Arg((int64_t)kFrameBytes)
+    ->Arg((int64_t)1024 * 768 * 4)
+    ->Arg((int64_t)1440 * 1080 * 4);
 
 void memset_bytes(benchmark::State &state) {
   std::vector<uint8_t> to(kFrameBytes);

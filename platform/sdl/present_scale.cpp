@@ -31,21 +31,57 @@ void axis_sample(int64_t t, int32_t from, int32_t to, int32_t *first,
   *weight = (uint16_t)w;
 }
 
-// One frame row looked up and widened to the picture's width: each column's
-// run of its own colour, then its seam pixel, if any.
-void widen_row(const PresentScale *s, const uint8_t *from,
-               const uint32_t lut[256], uint32_t *to) {
-  const int32_t last = s->frame_width - 1;
-  const int32_t *run = s->column_run.data();
-  const uint16_t *seam = s->column_seam.data();
-  uint32_t colour = lut[from[0]];
-  for (int32_t i = 0; i < last; i++) {
-    const uint32_t next = lut[from[i + 1]];
-    for (int32_t n = run[i]; n > 0; n--) *to++ = colour;
-    if (seam[i]) *to++ = present_blend(colour, next, seam[i]);
-    colour = next;
+// The seam pixels of a row: colours[i] mixed with colours[i + 1] by
+// seam_lanes (column i's weight in each of its four bytes' lanes).
+void blend_seams(const uint32_t *colours, const uint16_t *seam_lanes,
+                 int32_t count, uint32_t *seams) {
+  int32_t i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i one = _mm_set1_epi16((short)SCALE_WEIGHT_ONE);
+  const __m128i half = _mm_set1_epi16(128);
+  for (; i + 4 <= count; i += 4) {
+    const __m128i va = _mm_loadu_si128((const __m128i *)(colours + i));
+    const __m128i vb = _mm_loadu_si128((const __m128i *)(colours + i + 1));
+    const __m128i take_lo =
+        _mm_loadu_si128((const __m128i *)(seam_lanes + 4 * i));
+    const __m128i take_hi =
+        _mm_loadu_si128((const __m128i *)(seam_lanes + 4 * i + 8));
+    __m128i lo = _mm_add_epi16(
+        _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(va, zero),
+                                      _mm_sub_epi16(one, take_lo)),
+                      _mm_mullo_epi16(_mm_unpacklo_epi8(vb, zero), take_lo)),
+        half);
+    __m128i hi = _mm_add_epi16(
+        _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(va, zero),
+                                      _mm_sub_epi16(one, take_hi)),
+                      _mm_mullo_epi16(_mm_unpackhi_epi8(vb, zero), take_hi)),
+        half);
+    _mm_storeu_si128(
+        (__m128i *)(seams + i),
+        _mm_packus_epi16(_mm_srli_epi16(lo, 8), _mm_srli_epi16(hi, 8)));
   }
-  for (int32_t n = run[last]; n > 0; n--) *to++ = colour;
+#endif
+  for (; i < count; i++) {
+    seams[i] = present_blend(colours[i], colours[i + 1], seam_lanes[4 * i]);
+  }
+}
+
+// One frame row looked up and widened to the picture's width: each column's
+// run of its own colour, then its seam pixel, if any. The lookup and the
+// seams are made for the whole row first, in passes the processor runs
+// quickest.
+void widen_row(PresentScale *s, const uint8_t *from, const uint32_t lut[256],
+               uint32_t *to) {
+  const int32_t width = s->frame_width;
+  uint32_t *colours = s->colours.data();
+  uint32_t *seams = colours + width + 4;
+  for (int32_t i = 0; i < width; i++) colours[i] = lut[from[i]];
+  colours[width] = colours[width - 1];
+  blend_seams(colours, s->seam_lanes.data(), width, seams);
+  const uint16_t *pick = s->pick.data();
+  const int32_t count = s->fit.width;
+  for (int32_t x = 0; x < count; x++) to[x] = colours[pick[x]];
 }
 
 // The widened frame row `row`, made now unless one of the two held rows is
@@ -153,6 +189,19 @@ void present_scale_layout(PresentScale *s, int32_t frame_width,
   for (int32_t y = 0; y < s->fit.height; y++) {
     axis_sample(y, frame_height, s->fit.height, &s->row_source[(size_t)y],
                 &s->row_weight[(size_t)y]);
+  }
+  s->seam_lanes.assign((size_t)frame_width * 4 + 8, 0);
+  for (size_t i = 0; i < (size_t)frame_width * 4; i++) {
+    s->seam_lanes[i] = s->column_seam[i / 4];
+  }
+  s->colours.assign((size_t)frame_width * 2 + 8, 0);
+  s->pick.clear();
+  for (int32_t i = 0; i < frame_width; i++) {
+    s->pick.insert(s->pick.end(), (size_t)s->column_run[(size_t)i],
+                   (uint16_t)i);
+    if (s->column_seam[(size_t)i]) {
+      s->pick.push_back((uint16_t)(frame_width + 4 + i));
+    }
   }
   s->wide_rows.assign((size_t)s->fit.width * 2, 0);
 }

@@ -28,6 +28,11 @@ struct PresentScale {
   // seam pixel).
   std::vector<int32_t> column_run;
   std::vector<uint16_t> column_seam;
+  std::vector<uint16_t> seam_lanes;  // each column's seam weight four times
+  // One frame row's colours, then its seam pixels, on the way to a wide row;
+  // and for each pixel of a wide row, which of them it is.
+  std::vector<uint32_t> colours;
+  std::vector<uint16_t> pick;
   // Per target row: the frame row it starts in and the weight of the row
   // after it (0: that row alone).
   std::vector<int32_t> row_source;
