@@ -35,9 +35,10 @@ struct Frame {
 
 class Present : public ::testing::Test {
  protected:
-  void open(int32_t w, int32_t h) {
+  void open(int32_t w, int32_t h, int whole_only = 1) {
     setenv("SDL_VIDEODRIVER", "dummy", 1);
     ASSERT_EQ(plat_init(), 1) << plat_error();
+    plat_window_options(0, whole_only);
     ASSERT_NE(plat_window_create("test", 0, 0, w, h, quiet_proc), nullptr);
     ASSERT_EQ(plat_display_set_mode(640, 480, 8), 1);
   }
@@ -94,6 +95,36 @@ TEST_F(Present, NewPaletteAndNewFrameSizeTakeEffectAtOnce) {
   expect_shown(Frame(640, 480), PresentFit{0, 32, 1280, 960, 2});
   expect_shown(Frame(640, 480, 0x5A), PresentFit{0, 32, 1280, 960, 2});
   expect_shown(Frame(320, 200), PresentFit{0, 112, 1280, 800, 4});
+}
+
+// Sharp scaling by 2.25: the middle of each frame pixel's block is that
+// pixel's own colour, the bars are black, and the frame shown again after a
+// palette change is the same picture.
+TEST_F(Present, SharpScalingFillsTheFourByThreeRectangle) {
+  open(1920, 1080, 0);
+  const Frame f(640, 480);
+  plat_present(f.pixels.data(), f.pitch, f.width, f.height, f.palette);
+  SDL_Surface *s = SDL_GetWindowSurface(sdl_window());
+  ASSERT_EQ(s->format->BytesPerPixel, 4);
+  auto at = [&](int32_t x, int32_t y) {
+    return ((const Uint32 *)((uint8_t *)s->pixels + y * s->pitch))[x];
+  };
+  const Uint32 black = SDL_MapRGB(s->format, 0, 0, 0);
+  int32_t wrong = 0;
+  for (int32_t y = 0; y < 1080; y += 7) {
+    for (int32_t x = 0; x < 240; x++) wrong += at(x, y) != black;
+    for (int32_t x = 1680; x < 1920; x++) wrong += at(x, y) != black;
+  }
+  EXPECT_EQ(wrong, 0) << "bars";
+  for (int32_t fy = 0; fy < 480; fy++) {
+    for (int32_t fx = 0; fx < 640; fx++) {
+      const uint8_t *e = f.palette + 4 * f.pixels[fy * f.pitch + fx];
+      wrong += at(240 + (fx * 9 + 4) / 4, (fy * 9 + 4) / 4) !=
+               SDL_MapRGB(s->format, e[0], e[1], e[2]);
+    }
+  }
+  EXPECT_EQ(wrong, 0) << "block middles";
+  EXPECT_NE(at(240 + 2, 0), at(240 + 1, 0)) << "no seam between two pixels";
 }
 
 }  // namespace

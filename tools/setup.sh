@@ -20,7 +20,7 @@ qf_install_missing() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-QF_BUILD_PACKAGES=(cmake g++ make pkg-config libsdl2-dev libgtest-dev libbenchmark-dev zlib1g-dev)
+QF_BUILD_PACKAGES=(cmake g++ make pkg-config libsdl2-dev libx11-dev libgtest-dev libbenchmark-dev zlib1g-dev)
 
 # qf_build DIR [cmake options...]
 qf_build() {

@@ -25,6 +25,7 @@ PlatWindow window;
 int window_made;
 std::string error_text;
 int cursor_shown = 1;
+int option_windowed, option_whole_scale_only;
 int close_requested;
 int close_scheduled;
 uint32_t close_at;
@@ -106,6 +107,7 @@ void headless_reset(void) {
   messages_clear();
   error_text.clear();
   cursor_shown = 1;
+  option_windowed = option_whole_scale_only = 0;
   close_requested = 0;
   close_scheduled = 0;
   close_at = 0;
@@ -201,6 +203,11 @@ PlatWindow *headless_window(void) {
 }
 
 int headless_cursor_shown(void) { return cursor_shown; }
+
+void headless_window_options(int *windowed, int *whole_scale_only) {
+  *windowed = option_windowed;
+  *whole_scale_only = option_whole_scale_only;
+}
 int headless_display_open(void) { return display_open; }
 
 // ---------------------------------------------------------------------------
@@ -244,6 +251,11 @@ PlatWindow *plat_window_create(const char *title, int32_t x, int32_t y,
   window_made = 1;
   proc(&window, WM_CREATE, 0, 0);
   return &window;
+}
+
+void plat_window_options(int windowed, int whole_scale_only) {
+  option_windowed = windowed;
+  option_whole_scale_only = whole_scale_only;
 }
 
 void plat_show_cursor(int show) { cursor_shown = show; }

@@ -78,6 +78,8 @@ int32_t headless_last_rgb(int32_t x, int32_t y);
 // The window, after plat_window_create (null before and after shut-down).
 PlatWindow *headless_window(void);
 int headless_cursor_shown(void);
+// What plat_window_options was last told (0 and 0 after a reset).
+void headless_window_options(int *windowed, int *whole_scale_only);
 int headless_display_open(void);
 
 #endif

@@ -7,6 +7,30 @@
 // The game window, or null before it is made.
 SDL_Window *sdl_window(void);
 
+// 1 when the picture is to be scaled by whole numbers only (the window
+// options).
+int sdl_whole_scale_only(void);
+
+// Shows the last presented frame again, laid out afresh for the window's
+// size now: after a resize or a switch between window and full screen, so
+// the new size shows the picture at once even while the game waits.
+void sdl_present_again(void);
+
+// Called right after every pump of SDL's events (the keyboard reads, the
+// message peek, the close poll): carries out what the pump brought in and the
+// game is not told of, the switches between window and full screen (Alt+Enter,
+// F11) and showing the frame again after a resize.
+void sdl_after_pump(void);
+
+// 1 for the key presses that switch between window and full screen (F11,
+// Enter with Alt): they belong to the platform and never reach the game.
+int sdl_switch_key(const SDL_KeyboardEvent *key);
+
+// 1 when an X11 window manager runs on the display SDL uses (one that keeps
+// _NET_SUPPORTING_WM_CHECK up to date), 0 when none does or there is no X
+// display.
+int sdl_x11_window_manager_running(void);
+
 // Nanoseconds on the monotonic clock.
 long long sdl_monotonic_ns(void);
 

@@ -131,6 +131,17 @@ int keyboard_open;
 // keyboard is opened.
 uint8_t dik_by_scancode[SDL_NUM_SCANCODES];
 
+// F11 and Alt+Enter switch between window and full screen; the game never
+// sees them.
+void hide_switch_keys(const Uint8 *keys, uint8_t state[256]) {
+  state[DIK_F11] = 0;
+  if ((keys[SDL_SCANCODE_LALT] || keys[SDL_SCANCODE_RALT]) &&
+      (keys[SDL_SCANCODE_RETURN] || keys[SDL_SCANCODE_KP_ENTER])) {
+    state[DIK_LMENU] = state[DIK_RMENU] = 0;
+    state[DIK_RETURN] = state[DIK_NUMPADENTER] = 0;
+  }
+}
+
 }  // namespace
 
 uint8_t sdl_scancode_dik(SDL_Scancode scancode) {
@@ -158,12 +169,15 @@ int plat_keyboard_read(uint8_t state[256]) {
   for (int sc = 0; sc < count && sc < SDL_NUM_SCANCODES; sc++) {
     if (keys[sc] && dik_by_scancode[sc]) state[dik_by_scancode[sc]] = 0x80;
   }
+  hide_switch_keys(keys, state);
+  sdl_after_pump();
   return 1;
 }
 
 int plat_escape_down(void) {
   if (!sdl_window()) return 0;
   SDL_PumpEvents();
+  sdl_after_pump();
   return SDL_GetKeyboardState(nullptr)[SDL_SCANCODE_ESCAPE] ? 1 : 0;
 }
 

@@ -1,4 +1,5 @@
-// The SDL window, the window system's messages and the close request.
+// The SDL window, the window system's messages and the close request; the
+// switch between window and full screen.
 #include <fcntl.h>
 #include <stdio.h>
 #include <string.h>
@@ -14,19 +15,80 @@
 namespace {
 
 const long long kClosePumpGapNs = 2 * 1000 * 1000;
+const int32_t kFrameWidth = 640, kFrameHeight = 480;
 
 PlatWindow window;
 std::string error_text;
 volatile int close_requested;
 int video_up;
 
-int close_watch(void *, SDL_Event *event) {
+// The window options, and how the window is shown now.
+int start_windowed;
+int whole_scale_only;
+int window_manager;  // full screen is then the window manager's own state
+int fullscreen;
+
+// Seen by the event watch as events are pumped in, carried out after the
+// pump by sdl_after_pump.
+int switches_pending;
+int repaint_pending;
+
+int event_watch(void *, SDL_Event *event) {
   if (event->type == SDL_QUIT ||
       (event->type == SDL_WINDOWEVENT &&
        event->window.event == SDL_WINDOWEVENT_CLOSE)) {
     close_requested = 1;
   }
+  if (event->type == SDL_KEYDOWN && !event->key.repeat &&
+      sdl_switch_key(&event->key)) {
+    switches_pending++;
+  }
+  if (event->type == SDL_WINDOWEVENT &&
+      (event->window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
+       event->window.event == SDL_WINDOWEVENT_EXPOSED)) {
+    repaint_pending = 1;
+  }
   return 1;
+}
+
+// The largest whole multiple of the frame that fits the desktop's usable
+// part (1280 x 960 on 1920 x 1080); the frame's own size when none does.
+void windowed_size(int32_t *width, int32_t *height) {
+  SDL_Rect usable = {0, 0, kFrameWidth, kFrameHeight};
+  SDL_GetDisplayUsableBounds(0, &usable);
+  int32_t k = usable.w / kFrameWidth < usable.h / kFrameHeight
+                  ? usable.w / kFrameWidth
+                  : usable.h / kFrameHeight;
+  if (k < 1) k = 1;
+  *width = kFrameWidth * k;
+  *height = kFrameHeight * k;
+}
+
+void show_windowed(SDL_Window *sdl) {
+  if (SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN) {
+    SDL_SetWindowFullscreen(sdl, 0);
+  }
+  int32_t width, height;
+  windowed_size(&width, &height);
+  SDL_SetWindowBordered(sdl, SDL_TRUE);
+  SDL_SetWindowResizable(sdl, SDL_TRUE);
+  SDL_SetWindowSize(sdl, width, height);
+  SDL_SetWindowPosition(sdl, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+  fullscreen = 0;
+}
+
+void show_fullscreen(SDL_Window *sdl) {
+  if (window_manager) {
+    SDL_SetWindowFullscreen(sdl, SDL_WINDOW_FULLSCREEN_DESKTOP);
+  } else {
+    SDL_Rect desktop = {0, 0, kFrameWidth, kFrameHeight};
+    SDL_GetDisplayBounds(0, &desktop);
+    SDL_SetWindowResizable(sdl, SDL_FALSE);
+    SDL_SetWindowBordered(sdl, SDL_FALSE);
+    SDL_SetWindowPosition(sdl, desktop.x, desktop.y);
+    SDL_SetWindowSize(sdl, desktop.w, desktop.h);
+  }
+  fullscreen = 1;
 }
 
 // Drivers that show nothing: SDL falls back to them when no display can be
@@ -36,10 +98,12 @@ bool invisible_driver(const char *driver) {
          (strcmp(driver, "offscreen") == 0 || strcmp(driver, "dummy") == 0);
 }
 
-bool x11_driver() {
+bool current_driver_is(const char *name) {
   const char *driver = SDL_GetCurrentVideoDriver();
-  return driver && strcmp(driver, "x11") == 0;
+  return driver && strcmp(driver, name) == 0;
 }
+
+bool x11_driver() { return current_driver_is("x11"); }
 
 bool asked_for(const char *driver) {
   const char *wanted = SDL_getenv("SDL_VIDEODRIVER");
@@ -68,6 +132,7 @@ bool next_sdl_message(PlatMessage *msg) {
         break;
       case SDL_KEYDOWN:
       case SDL_KEYUP:
+        if (sdl_switch_key(&event.key)) break;
         *msg = PlatMessage{&window,
                            event.type == SDL_KEYDOWN ? (uint32_t)WM_KEYDOWN
                                                      : (uint32_t)WM_KEYUP,
@@ -97,6 +162,33 @@ void sdl_restore_stderr(int saved) {
   close(saved);
 }
 
+int sdl_whole_scale_only(void) { return whole_scale_only; }
+
+int sdl_switch_key(const SDL_KeyboardEvent *key) {
+  const SDL_Scancode code = key->keysym.scancode;
+  return code == SDL_SCANCODE_F11 ||
+         ((code == SDL_SCANCODE_RETURN || code == SDL_SCANCODE_KP_ENTER) &&
+          (key->keysym.mod & KMOD_ALT));
+}
+
+void sdl_after_pump(void) {
+  static int busy;  // a switch may pump events itself
+  SDL_Window *sdl = sdl_window();
+  if (busy || !sdl || (!switches_pending && !repaint_pending)) return;
+  busy = 1;
+  if (switches_pending % 2) {
+    if (fullscreen) {
+      show_windowed(sdl);
+    } else {
+      show_fullscreen(sdl);
+    }
+  }
+  switches_pending = 0;
+  repaint_pending = 0;
+  sdl_present_again();
+  busy = 0;
+}
+
 SDL_Window *sdl_window(void) {
   return window.alive ? (SDL_Window *)window.native : nullptr;
 }
@@ -118,7 +210,7 @@ int plat_init(void) {
     return 0;
   }
   video_up = 1;
-  SDL_AddEventWatch(close_watch, nullptr);
+  SDL_AddEventWatch(event_watch, nullptr);
   return 1;
 }
 
@@ -145,8 +237,23 @@ PlatWindow *plat_window_create(const char *title, int32_t x, int32_t y,
   // without a GPU) behind it for nothing. Other drivers (Wayland, KMSDRM)
   // have no window surface of their own and need that renderer to give one.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, x11_driver() ? "0" : "1");
-  SDL_Window *sdl = SDL_CreateWindow(title, x, y, width, height,
-                                     SDL_WINDOW_BORDERLESS | SDL_WINDOW_SHOWN);
+  // Without a window manager nothing would carry out SDL's desktop full
+  // screen; a borderless window over the desktop is full screen there. A
+  // Wayland compositor is always one; the other drivers have none.
+  window_manager = x11_driver() ? sdl_x11_window_manager_running()
+                                : current_driver_is("wayland");
+  Uint32 flags = SDL_WINDOW_SHOWN;
+  if (start_windowed) {
+    windowed_size(&width, &height);
+    x = y = SDL_WINDOWPOS_CENTERED;
+    flags |= SDL_WINDOW_RESIZABLE;
+  } else {
+    flags |=
+        window_manager ? SDL_WINDOW_FULLSCREEN_DESKTOP : SDL_WINDOW_BORDERLESS;
+  }
+  fullscreen = !start_windowed;
+  switches_pending = repaint_pending = 0;
+  SDL_Window *sdl = SDL_CreateWindow(title, x, y, width, height, flags);
   if (!sdl) {
     error_text = std::string("the window could not be made: ") + SDL_GetError();
     return nullptr;
@@ -154,6 +261,11 @@ PlatWindow *plat_window_create(const char *title, int32_t x, int32_t y,
   window = PlatWindow{sdl, proc, 1};
   proc(&window, WM_CREATE, 0, 0);
   return &window;
+}
+
+void plat_window_options(int windowed, int whole_only) {
+  start_windowed = windowed ? 1 : 0;
+  whole_scale_only = whole_only ? 1 : 0;
 }
 
 void plat_show_cursor(int show) {
@@ -164,7 +276,7 @@ void plat_shutdown(void) {
   plat_display_close();
   if (window.native) SDL_DestroyWindow((SDL_Window *)window.native);
   window = PlatWindow{nullptr, nullptr, 0};
-  if (video_up) SDL_DelEventWatch(close_watch, nullptr);
+  if (video_up) SDL_DelEventWatch(event_watch, nullptr);
   video_up = 0;
   SDL_Quit();
 }
@@ -172,7 +284,9 @@ void plat_shutdown(void) {
 int plat_peek_message(PlatMessage *msg) {
   if (messages_take(msg)) return 1;
   if (!video_up) return 0;
-  return next_sdl_message(msg) ? 1 : 0;
+  const bool taken = next_sdl_message(msg);
+  sdl_after_pump();
+  return taken ? 1 : 0;
 }
 
 // The close watch sees every event as it is pumped in; the keyboard read
@@ -184,6 +298,7 @@ int plat_close_requested(void) {
   if (video_up && !close_requested && now - last_pump > kClosePumpGapNs) {
     SDL_PumpEvents();
     last_pump = now;
+    sdl_after_pump();
   }
   return close_requested;
 }
