@@ -38,6 +38,12 @@ const OptionRow OPTION_TABLE[] = {
        o->window = 0;
        return o->fullscreen = 1;
      }},
+    {0, "scale", "MODE", "sharp (the default) or integer (whole multiples)",
+     [](LaunchOptions *o, const char *v) {
+       if (strcmp(v, "sharp") == 0) return (o->integer_scale = 0), 1;
+       if (strcmp(v, "integer") == 0) return o->integer_scale = 1;
+       return 0;
+     }},
 };
 
 const OptionRow *find_long(const char *name, size_t length) {

@@ -14,6 +14,7 @@ struct LaunchOptions {
   int no_sound;          // --nosound: play silent, without a notice
   int window;            // -w, --window; the later of -w and -f wins
   int fullscreen;        // -f, --fullscreen
+  int integer_scale;     // --scale integer (--scale sharp, the default: 0)
 };
 
 // Exit statuses of the program.

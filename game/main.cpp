@@ -24,13 +24,6 @@ int main(int argc, char **argv) {
     printf("quillfire %s\n", QUILLFIRE_VERSION);
     return EXIT_STATUS_OK;
   }
-  if (options.window) {
-    // The game can only take the whole screen so far.
-    fprintf(stderr,
-            "quillfire: --window is not available yet: the game plays full "
-            "screen only\n");
-    return EXIT_STATUS_USAGE;
-  }
   if (!options.data_dir.empty() && chdir(options.data_dir.c_str()) != 0) {
     fprintf(stderr, "quillfire: can't use data folder '%s'\n",
             options.data_dir.c_str());
@@ -39,5 +32,6 @@ int main(int argc, char **argv) {
   // The sound table opens the device on its first use only; marking that use
   // as done keeps the device closed, and every sound then loads as none.
   if (options.no_sound) sound_first_call = 0;
+  plat_window_options(options.window, options.integer_scale);
   return WinMain(plat_instance(), nullptr, nullptr, 0);
 }

@@ -52,12 +52,12 @@ void *plat_instance(void);
 int plat_desktop_size(int32_t *width, int32_t *height);
 
 // How the window is to be shown, from the command line: called by main once,
-// after plat_init and before plat_window_create. windowed: 1 for a decorated,
-// resizable window of the largest whole multiple of 640 by 480 that fits the
-// desktop, 0 (the default) for full screen. whole_scale_only: 1 to scale the
-// picture by whole numbers only, 0 (the default) to fill the largest 4:3
-// rectangle with sharp seams. Either way Alt+Enter and F11 switch between
-// window and full screen at any moment; the game is not told.
+// before the game starts (before plat_init and plat_window_create). windowed: 1
+// for a decorated, resizable window of the largest whole multiple of 640 by 480
+// that fits the desktop, 0 (the default) for full screen. whole_scale_only: 1
+// to scale the picture by whole numbers only, 0 (the default) to fill the
+// largest 4:3 rectangle with sharp seams. Either way Alt+Enter and F11 switch
+// between window and full screen at any moment; the game is not told.
 void plat_window_options(int windowed, int whole_scale_only);
 
 // Creates the one window: borderless, visible, at (x, y), width by height,

@@ -90,6 +90,35 @@ TEST(CommandLine, MistakesAreRefusedWithOneLine) {
   }
 }
 
+TEST(CommandLine, ScaleIsSharpOrInteger) {
+  const struct {
+    std::vector<const char *> args;
+    int ok, integer_scale;
+    const char *error;
+  } cases[] = {
+      {{}, 1, 0, ""},
+      {{"--scale", "integer"}, 1, 1, ""},
+      {{"--scale=integer", "-w"}, 1, 1, ""},
+      {{"--scale=integer", "--scale=sharp"}, 1, 0, ""},
+      {{"--scale=Integer"}, 0, 0, "invalid value 'Integer' for --scale"},
+      {{"--scale", "2"}, 0, 0, "invalid value '2' for --scale"},
+      {{"--scale"}, 0, 0, "option '--scale' requires a value"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.args.empty() ? "" : c.args.back());
+    LaunchOptions options;
+    std::string error;
+    ASSERT_EQ(parse(c.args, &options, &error), c.ok);
+    if (c.ok) {
+      EXPECT_EQ(options.integer_scale, c.integer_scale);
+    } else {
+      EXPECT_EQ(error, c.error);
+    }
+  }
+  EXPECT_NE(command_line_usage().find("\n      --scale MODE "),
+            std::string::npos);
+}
+
 TEST(CommandLine, UsageNamesEveryOptionOnItsOwnLine) {
   const std::string usage = command_line_usage();
   const char *lines[] = {

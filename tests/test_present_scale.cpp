@@ -10,7 +10,7 @@
 
 namespace {
 
-const uint32_t kUntouched = 0xDEADBEEFu;
+const uint32_t UNTOUCHED = 0xDEADBEEFu;
 
 struct Target {
   int32_t w, h;
@@ -38,12 +38,12 @@ struct Screen {
   }
 };
 
-// The frame drawn into a screen of `size` that held kUntouched everywhere.
+// The frame drawn into a screen of `size` that held UNTOUCHED everywhere.
 Screen draw(const std::vector<uint8_t> &frame, Target size, int32_t whole_only,
             const Lut &lut = Lut()) {
   PresentScale scale;
   present_scale_layout(&scale, 640, 480, size.w, size.h, whole_only);
-  Screen s{size, std::vector<uint32_t>((size_t)size.w * size.h, kUntouched),
+  Screen s{size, std::vector<uint32_t>((size_t)size.w * size.h, UNTOUCHED),
            scale.fit};
   uint8_t *corner =
       (uint8_t *)(s.pixels.data() + (size_t)scale.fit.top * size.w +
@@ -104,7 +104,7 @@ TEST(PresentScale, PictureFillsTheLargestFourByThreeRectangleCentred) {
       for (int32_t x = 0; x < c.size.w; x++) {
         const bool inside = x >= c.fit.left && x < c.fit.left + c.fit.width &&
                             y >= c.fit.top && y < c.fit.top + c.fit.height;
-        wrong += inside == (s.at(x, y) == kUntouched);
+        wrong += inside == (s.at(x, y) == UNTOUCHED);
       }
     }
     EXPECT_EQ(wrong, 0);

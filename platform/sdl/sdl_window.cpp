@@ -15,7 +15,7 @@
 namespace {
 
 const long long kClosePumpGapNs = 2 * 1000 * 1000;
-const int32_t kFrameWidth = 640, kFrameHeight = 480;
+const int32_t FRAME_WIDTH = 640, FRAME_HEIGHT = 480;
 
 PlatWindow window;
 std::string error_text;
@@ -54,14 +54,14 @@ int event_watch(void *, SDL_Event *event) {
 // The largest whole multiple of the frame that fits the desktop's usable
 // part (1280 x 960 on 1920 x 1080); the frame's own size when none does.
 void windowed_size(int32_t *width, int32_t *height) {
-  SDL_Rect usable = {0, 0, kFrameWidth, kFrameHeight};
+  SDL_Rect usable = {0, 0, FRAME_WIDTH, FRAME_HEIGHT};
   SDL_GetDisplayUsableBounds(0, &usable);
-  int32_t k = usable.w / kFrameWidth < usable.h / kFrameHeight
-                  ? usable.w / kFrameWidth
-                  : usable.h / kFrameHeight;
+  int32_t k = usable.w / FRAME_WIDTH < usable.h / FRAME_HEIGHT
+                  ? usable.w / FRAME_WIDTH
+                  : usable.h / FRAME_HEIGHT;
   if (k < 1) k = 1;
-  *width = kFrameWidth * k;
-  *height = kFrameHeight * k;
+  *width = FRAME_WIDTH * k;
+  *height = FRAME_HEIGHT * k;
 }
 
 void show_windowed(SDL_Window *sdl) {
@@ -81,7 +81,7 @@ void show_fullscreen(SDL_Window *sdl) {
   if (window_manager) {
     SDL_SetWindowFullscreen(sdl, SDL_WINDOW_FULLSCREEN_DESKTOP);
   } else {
-    SDL_Rect desktop = {0, 0, kFrameWidth, kFrameHeight};
+    SDL_Rect desktop = {0, 0, FRAME_WIDTH, FRAME_HEIGHT};
     SDL_GetDisplayBounds(0, &desktop);
     SDL_SetWindowResizable(sdl, SDL_FALSE);
     SDL_SetWindowBordered(sdl, SDL_FALSE);

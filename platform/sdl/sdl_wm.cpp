@@ -2,7 +2,7 @@
 // manager's own full-screen state when there is one (so panels and docks go
 // under the game) and a borderless window over the desktop when there is
 // none (nothing would carry out that state then). The test is the one the
-// window manager specification gives: the root window names a check window,
+// Extended Window Manager Hints give: the root window names a check window,
 // and that window names itself; a name left behind by a window manager that
 // has gone points at a window that is gone or says otherwise.
 #include <X11/Xatom.h>
