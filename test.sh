@@ -5,7 +5,7 @@
 set -euo pipefail
 source "$(dirname "$0")/tools/setup.sh"
 
-qf_install_missing "${QF_BUILD_PACKAGES[@]}" xvfb xdotool x11-apps imagemagick sox python3
+qf_install_missing "${QF_BUILD_PACKAGES[@]}" xvfb xdotool x11-apps x11-utils openbox imagemagick sox python3
 
 status=0
 

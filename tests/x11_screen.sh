@@ -1,0 +1,177 @@
+#!/usr/bin/env bash
+# The screen in a real X server (Xvfb, 1920 x 1080), bare or under openbox:
+# full screen covers the whole screen (under openbox, as the window manager's
+# own full-screen state); Alt+Enter gives a window of 1280 x 960 (decorated
+# under openbox) and F11 full screen again, at the title and in a rally;
+# --window starts in a window; the picture matches the headless title frame
+# scaled by the same rule, pixel for pixel, full screen, in the window and in
+# a resized window, sharp and whole-number; Q ends with 0.
+#   x11_screen.sh QUILLFIRE RUN_DIR QF_TITLE_SCALED bare|openbox
+set -uo pipefail
+
+game="$1"
+run_dir="$2"
+title_scaled="$3"
+mode="$4"
+work="$(mktemp -d)"
+xvfb_pid=""
+wm_pid=""
+game_pid=""
+
+finish() {
+  [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null
+  [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap finish EXIT
+
+fail() {
+  echo "x11_screen ($mode): $*" >&2
+  exit 1
+}
+
+"$title_scaled" "$work" 1920x1080 1280x960 1000x700 1000x700i >/dev/null ||
+  fail "the expected pictures could not be made"
+
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$work/display" \
+  >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export DISPLAY=":$(cat "$work/display")"
+
+if [ "$mode" = openbox ]; then
+  openbox --config-file /dev/null >/dev/null 2>&1 &
+  wm_pid=$!
+  for _ in $(seq 50); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.1
+  done
+  xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' ||
+    fail "openbox did not start"
+fi
+
+window=""
+start() {
+  (cd "$run_dir" && SDL_AUDIODRIVER=dummy exec "$game" "$@") &
+  game_pid=$!
+  window=""
+  for _ in $(seq 100); do
+    window=$(xdotool search --onlyvisible --name '^Quillfire$' 2>/dev/null | head -1)
+    [ -n "$window" ] && break
+    sleep 0.1
+  done
+  [ -n "$window" ] || fail "no Quillfire window appeared ($*)"
+  sleep 1.5
+}
+
+press() {  # held long enough for a once-a-frame read to see it
+  xdotool keydown "$1"
+  sleep 0.1
+  xdotool keyup "$1"
+}
+
+quit() {
+  press q
+  for _ in $(seq 50); do kill -0 "$game_pid" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$game_pid" 2>/dev/null && fail "still running 5 s after Q ($1)"
+  wait "$game_pid"
+  local code=$?
+  game_pid=""
+  [ "$code" -eq 0 ] || fail "exit code $code after Q ($1)"
+}
+
+# The window's place and size on the screen: "x y width height".
+geometry() {
+  xwininfo -id "$window" | awk '/Absolute upper-left X/ {x=$NF}
+    /Absolute upper-left Y/ {y=$NF} /Width:/ {w=$NF} /Height:/ {h=$NF}
+    END {print x, y, w, h}'
+}
+
+states() { xprop -id "$window" _NET_WM_STATE 2>/dev/null; }
+# Top edge of the window manager's frame (0 when there is none).
+frame_top() {
+  xprop -id "$window" _NET_FRAME_EXTENTS 2>/dev/null |
+    awk -F'[=,]' 'NF >= 5 {print $4 + 0; exit} END {if (!NR) print 0}'
+}
+
+expect_fullscreen() {
+  local g
+  for _ in $(seq 30); do
+    g=$(geometry)
+    [ "$g" = "0 0 1920 1080" ] && break
+    sleep 0.1
+  done
+  [ "$g" = "0 0 1920 1080" ] || fail "$1: full screen is at $g"
+  if [ "$mode" = openbox ]; then
+    states | grep -q _NET_WM_STATE_FULLSCREEN ||
+      fail "$1: no _NET_WM_STATE_FULLSCREEN ($(states))"
+  fi
+}
+
+expect_window() {
+  local g size
+  for _ in $(seq 30); do
+    g=$(geometry)
+    size=${g#* * }
+    [ "$size" = "$2" ] && break
+    sleep 0.1
+  done
+  [ "$size" = "$2" ] || fail "$1: the window is $g, not $2"
+  if [ "$mode" = openbox ]; then
+    [ "$(frame_top)" -gt 0 ] || fail "$1: the window has no title bar"
+    states | grep -q _NET_WM_STATE_FULLSCREEN && fail "$1: still full screen"
+  fi
+  return 0
+}
+
+# The window's picture against the expected one, a few tries while the
+# window manager settles.
+expect_picture() {
+  local shot="$work/shot.ppm" differ
+  for _ in $(seq 10); do
+    import -window "$window" "$shot" 2>/dev/null &&
+      differ=$(compare -metric AE "$shot" "$work/title_$2.ppm" null: 2>&1)
+    [ "${differ:-x}" = 0 ] && return 0
+    sleep 0.3
+  done
+  fail "$1: the picture differs from the headless title at $2 in ${differ:-?} pixels"
+}
+
+# Full screen (the default), switched with Alt+Enter and F11 at the title.
+start
+expect_fullscreen "at start"
+expect_picture "full screen" 1920x1080
+xdotool key alt+Return
+expect_window "Alt+Enter" "1280 960"
+expect_picture "window" 1280x960
+xdotool windowsize "$window" 1000 700
+expect_window "resized" "1000 700"
+expect_picture "resized window" 1000x700
+xdotool key F11
+expect_fullscreen "F11"
+expect_picture "full screen again" 1920x1080
+# In a rally: out to a window and back; the game plays on.
+press 1
+sleep 2
+press space
+sleep 0.5
+xdotool key alt+Return
+expect_window "Alt+Enter in a rally" "1280 960"
+sleep 0.5
+xdotool key alt+Return
+expect_fullscreen "Alt+Enter in a rally, back"
+press Escape
+sleep 2
+quit "full screen"
+
+# --window, scaled by whole numbers only.
+start --window --scale integer
+expect_window "--window" "1280 960"
+expect_picture "--window" 1280x960
+xdotool windowsize "$window" 1000 700
+expect_window "--window resized" "1000 700"
+expect_picture "--window --scale integer, resized" 1000x700i
+quit "--window"
+echo "x11_screen ($mode): full screen, window, Alt+Enter, F11, the picture and Q: passed"
