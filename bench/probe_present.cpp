@@ -6,7 +6,8 @@
 //   Xvfb :99 -screen 0 1280x1024x24 &
 //   DISPLAY=:99 probe_present ours 1000
 //
-// Paths: ours (plat_present), blit (an 8-bit SDL surface stretched onto the
+// Paths: ours (plat_present, sharp scaling), integer (plat_present with
+// whole factors only), blit (an 8-bit SDL surface stretched onto the
 // window surface by SDL_BlitScaled), gl and software (an SDL renderer of that
 // kind with a streaming texture, integer-scaled logical size).
 #include <stdio.h>
@@ -147,6 +148,7 @@ void renderer_show(const uint8_t *frame, const uint8_t *palette) {
 }
 
 const Path kPaths[] = {{"ours", ours_open, ours_show},
+                       {"integer", ours_open, ours_show},
                        {"blit", blit_open, blit_show},
                        {"gl", gl_open, renderer_show},
                        {"software", software_open, renderer_show}};
@@ -161,9 +163,11 @@ int main(int argc, char **argv) {
     if (which == p.name) path = &p;
   }
   if (!path || frames <= 0) {
-    fprintf(stderr, "usage: probe_present ours|blit|gl|software [frames]\n");
+    fprintf(stderr,
+            "usage: probe_present ours|integer|blit|gl|software [frames]\n");
     return 2;
   }
+  plat_window_options(0, which == "integer");
   int32_t w = 0, h = 0;
   if (!plat_init() || !plat_desktop_size(&w, &h) ||
       !plat_window_create("probe", 0, 0, w, h, quiet_proc) ||
