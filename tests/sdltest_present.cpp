@@ -48,6 +48,10 @@ class Present : public ::testing::Test {
   // `fit`, black outside it.
   static void expect_shown(const Frame &f, const PresentFit &fit) {
     plat_present(f.pixels.data(), f.pitch, f.width, f.height, f.palette);
+    expect_window_holds(f, fit);
+  }
+
+  static void expect_window_holds(const Frame &f, const PresentFit &fit) {
     SDL_Surface *s = SDL_GetWindowSurface(sdl_window());
     ASSERT_EQ(s->format->BytesPerPixel, 4);
     for (int32_t y = 0; y < s->h; y++) {
@@ -125,6 +129,45 @@ TEST_F(Present, SharpScalingFillsTheFourByThreeRectangle) {
   }
   EXPECT_EQ(wrong, 0) << "block middles";
   EXPECT_NE(at(240 + 2, 0), at(240 + 1, 0)) << "no seam between two pixels";
+}
+
+// F11 and Alt+Enter, as the window system hands them in: the game gets no
+// message for them, the window switches, and the last frame is shown again
+// at the new size without the game presenting anything.
+TEST_F(Present, SwitchKeysChangeTheWindowAndShowTheLastFrameAgain) {
+  open(1280, 1024);
+  const Frame f(640, 480);
+  expect_shown(f, PresentFit{0, 32, 1280, 960, 2});
+  SDL_DisplayMode desktop;
+  ASSERT_EQ(SDL_GetDesktopDisplayMode(0, &desktop), 0);
+  const struct {
+    SDL_Scancode key;
+    Uint16 mod;
+    int32_t w, h;  // the window's size after
+  } presses[] = {
+      {SDL_SCANCODE_F11, 0, 640, 480},  // to a window, 640 x 480 fits
+      {SDL_SCANCODE_RETURN, KMOD_LALT, desktop.w, desktop.h},  // full screen
+      {SDL_SCANCODE_KP_ENTER, KMOD_RALT, 640, 480},
+  };
+  for (const auto &p : presses) {
+    SCOPED_TRACE(p.key);
+    SDL_Event event = {};
+    event.type = SDL_KEYDOWN;
+    event.key.windowID = SDL_GetWindowID(sdl_window());
+    event.key.state = SDL_PRESSED;
+    event.key.keysym.scancode = p.key;
+    event.key.keysym.mod = p.mod;
+    ASSERT_EQ(SDL_PushEvent(&event), 1);
+    PlatMessage msg;
+    while (plat_peek_message(&msg)) {
+      EXPECT_NE(msg.message, (uint32_t)WM_KEYDOWN) << "the game saw the key";
+    }
+    int w = 0, h = 0;
+    SDL_GetWindowSize(sdl_window(), &w, &h);
+    EXPECT_EQ(w, p.w);
+    EXPECT_EQ(h, p.h);
+    expect_window_holds(f, present_fit(640, 480, p.w, p.h));
+  }
 }
 
 }  // namespace

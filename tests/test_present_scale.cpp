@@ -87,6 +87,9 @@ TEST(PresentScale, PictureFillsTheLargestFourByThreeRectangleCentred) {
       {{1920, 1080}, 1, {320, 60, 1280, 960, 2}},
       {{400, 400}, 1, {0, 50, 400, 300, 0}},
       {{400, 400}, 0, {0, 50, 400, 300, 0}},
+      // A window dragged down to almost nothing.
+      {{1, 1}, 0, {0, 0, 1, 1, 0}},
+      {{2, 1000}, 0, {0, 499, 2, 2, 0}},
   };
   const std::vector<uint8_t> frame = busy_frame();
   for (const auto &c : cases) {
