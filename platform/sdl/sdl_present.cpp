@@ -138,6 +138,10 @@ void plat_present(const uint8_t *pixels, int32_t pitch, int32_t width,
   memcpy(last_palette, palette, sizeof last_palette);
   last_width = width;
   last_height = height;
+  // The transitions present step after step without reading the keyboard:
+  // a switch asked for meanwhile is carried out here, with this frame.
+  SDL_PumpEvents();
+  sdl_after_pump();
   show(last_pixels.data(), width, width, height, last_palette);
 }
 
