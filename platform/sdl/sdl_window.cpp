@@ -51,11 +51,18 @@ int event_watch(void *, SDL_Event *event) {
   return 1;
 }
 
+// The display the window is on, the first before there is one.
+int window_display() {
+  const int index =
+      window.alive ? SDL_GetWindowDisplayIndex((SDL_Window *)window.native) : 0;
+  return index < 0 ? 0 : index;
+}
+
 // The largest whole multiple of the frame that fits the desktop's usable
 // part (1280 x 960 on 1920 x 1080); the frame's own size when none does.
 void windowed_size(int32_t *width, int32_t *height) {
   SDL_Rect usable = {0, 0, FRAME_WIDTH, FRAME_HEIGHT};
-  SDL_GetDisplayUsableBounds(0, &usable);
+  SDL_GetDisplayUsableBounds(window_display(), &usable);
   int32_t k = usable.w / FRAME_WIDTH < usable.h / FRAME_HEIGHT
                   ? usable.w / FRAME_WIDTH
                   : usable.h / FRAME_HEIGHT;
@@ -82,7 +89,7 @@ void show_fullscreen(SDL_Window *sdl) {
     SDL_SetWindowFullscreen(sdl, SDL_WINDOW_FULLSCREEN_DESKTOP);
   } else {
     SDL_Rect desktop = {0, 0, FRAME_WIDTH, FRAME_HEIGHT};
-    SDL_GetDisplayBounds(0, &desktop);
+    SDL_GetDisplayBounds(window_display(), &desktop);
     SDL_SetWindowResizable(sdl, SDL_FALSE);
     SDL_SetWindowBordered(sdl, SDL_FALSE);
     SDL_SetWindowPosition(sdl, desktop.x, desktop.y);
@@ -289,7 +296,7 @@ int plat_peek_message(PlatMessage *msg) {
   return taken ? 1 : 0;
 }
 
-// The close watch sees every event as it is pumped in; the keyboard read
+// The event watch sees every event as it is pumped in; the keyboard read
 // pumps on every pass of the waits, so a pump here is only needed when none
 // came lately.
 int plat_close_requested(void) {
