@@ -13,6 +13,12 @@ const char *const DATA_PICTURES[DATA_PICTURE_COUNT] = {
 const char *const DATA_SOUNDS[DATA_SOUND_COUNT] = {"BOING.WAV", "BUZZER.WAV",
                                                    "SPIKE.WAV", "FIRE.WAV"};
 
+// The installed data folder from the installed program's folder; the build
+// works it out from the install layout.
+#ifndef QF_DATA_FROM_BIN
+#define QF_DATA_FROM_BIN "../share/quillfire"
+#endif
+
 namespace {
 
 int is_folder(const std::string &path) {
@@ -82,7 +88,7 @@ int data_folder_find(const DataSearch &search, DataFolder *found,
     return take_named(search.env_dir, "from QUILLFIRE_DATA", found, error);
   }
   if (!search.exe_dir.empty()) {
-    const std::string installed = search.exe_dir + "/../share/quillfire";
+    const std::string installed = search.exe_dir + "/" + QF_DATA_FROM_BIN;
     if (holds_game_files(installed)) {
       *found = DataFolder{tidy(installed), "installed beside the program"};
       return 1;

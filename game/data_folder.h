@@ -31,7 +31,8 @@ struct DataFolder {
 void data_folder_search_here(DataSearch *search);
 
 // Chooses the folder, in this order: option_dir; env_dir; exe_dir's
-// ../share/quillfire (an installed or unpacked prefix); exe_dir's run/ (the
+// ../share/quillfire (an installed or unpacked prefix; the build may set
+// another layout); exe_dir's run/ (the
 // build tree); work_dir. A folder that was named (option or variable) must
 // exist, or the search fails with one line in `error`. A folder found beside
 // the executable is taken only when it holds at least one of those files;
