@@ -134,7 +134,7 @@ const RecordBytes &replay_take(uint8_t tag) {
   const RecordBytes &r = replay_next();
   const uint8_t found = r.bytes[0];
   const bool tick =
-      tag == TAG_TICK && (found >= TAG_TICK || found == TAG_TICK_BIG);
+      tag == TAG_TICK && (record_is_tick(found) || found == TAG_TICK_BIG);
   if (found != tag && !tick) replay_out_of_step();
   return r;
 }

@@ -199,7 +199,7 @@ uint32_t __wrap_plat_ticks(void) {
   if (replaying()) {
     const RecordBytes &r = replay_take(TAG_TICK);
     uint64_t delta = 0;
-    if (r.bytes[0] >= TAG_TICK) {
+    if (record_is_tick(r.bytes[0])) {
       delta = r.bytes[0] - TAG_TICK;
     } else {
       size_t at = 1;
