@@ -96,9 +96,11 @@ TEST(RecordStream, RecordsComeBackInOrderAndRepeatsFoldIntoFewBytes) {
   for (int i = 0; i < 7; i++) title.push_back(rec({TAG_KEYS_SAME}));
   title.push_back(rec({TAG_CHECKPOINT, 1, 2, 3, 4}));
   const Case cases[] = {
-      {"one of each", {rec({TAG_INIT, 1}), rec({TAG_DESKTOP, 1, 0x80, 0x0A, 0x80, 0x08}),
-                       rec({TAG_PEEK, 0x02, 0, 0, 1}), rec({TAG_TICK_BIG, 0xE8, 0x07}),
-                       rec({TAG_END})}, 64},
+      {"one of each",
+       {rec({TAG_INIT, 1}), rec({TAG_DESKTOP, 1, 0x80, 0x0A, 0x80, 0x08}),
+        rec({TAG_PEEK, 0x02, 0, 0, 1}), rec({TAG_TICK_BIG, 0xE8, 0x07}),
+        rec({TAG_END})},
+       64},
       {"frame wait", spin, 24},
       {"keys", keys, 24},
       {"title wait", title, 64},
@@ -121,7 +123,8 @@ TEST(RecordStream, RecordsComeBackInOrderAndRepeatsFoldIntoFewBytes) {
     ASSERT_EQ(back.size(), c.records.size()) << c.name;
     for (size_t i = 0; i < back.size(); i++) {
       const RecordBytes &r = c.records[i];
-      ASSERT_EQ(back[i], Bytes(r.bytes, r.bytes + r.size)) << c.name << " " << i;
+      ASSERT_EQ(back[i], Bytes(r.bytes, r.bytes + r.size))
+          << c.name << " " << i;
     }
   }
 }
@@ -145,7 +148,8 @@ TEST(RecordStream, RefusesWhatIsNoRecordingAndStopsWhereOneIsCutShort) {
   };
   const Case cases[] = {
       {"empty", {}, READER_BAD, 0},
-      {"header cut short", Bytes(good.begin(), good.begin() + 9), READER_BAD, 0},
+      {"header cut short", Bytes(good.begin(), good.begin() + 9), READER_BAD,
+       0},
       {"garbage", Bytes(64, 0xA5), READER_BAD, 0},
       {"other format version", other_version, READER_BAD, 0},
       {"version text too long", long_version, READER_BAD, 0},
@@ -153,11 +157,13 @@ TEST(RecordStream, RefusesWhatIsNoRecordingAndStopsWhereOneIsCutShort) {
       {"result of 2", with({TAG_INIT, 2}), READER_BAD, 0},
       {"repeat of nothing", with({TAG_REPEAT + 2, 5}), READER_BAD, 0},
       {"repeat of no times", with({T0, TAG_REPEAT, 0}), READER_BAD, 1},
-      {"number of eleven bytes", with({TAG_TICK_BIG, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                       0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x01}),
+      {"number of eleven bytes",
+       with({TAG_TICK_BIG, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+             0xFF, 0x01}),
        READER_BAD, 0},
       {"header only", good, READER_END, 0},
-      {"last record cut short", with({T0, TAG_CHECKPOINT, 1, 2}), READER_END, 1},
+      {"last record cut short", with({T0, TAG_CHECKPOINT, 1, 2}), READER_END,
+       1},
       {"huge repeat, cut short", with({T0, TAG_REPEAT, 0x80, 0x80, 0x80, 0x80}),
        READER_END, 1},
   };
@@ -289,7 +295,8 @@ TEST_F(Replay, ADifferentFrameOrACutStopsTheReplayThere) {
   const Bytes cut(stream.begin(), stream.begin() + (long)stream.size() / 2);
   stop = replay(cut);
   EXPECT_EQ(stop.status, 0);
-  EXPECT_EQ(stop.line.rfind("the recording stops at frame ", 0), 0u) << stop.line;
+  EXPECT_EQ(stop.line.rfind("the recording stops at frame ", 0), 0u)
+      << stop.line;
   EXPECT_EQ(stop.line.find('\n'), std::string::npos);
   EXPECT_GT(replayed.size(), 10u);
   EXPECT_LT(replayed.size(), hashes.size());
