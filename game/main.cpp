@@ -1,6 +1,12 @@
+// The real program: reads the command line, then runs the game, recorded or
+// replayed when asked.
 #include <stdio.h>
-#include <string.h>
+#include <unistd.h>
 
+#include <string>
+
+#include "engine/sound/sound.h"
+#include "game/command_line.h"
 #include "game/game.h"
 #include "platform/record/record.h"
 
@@ -8,19 +14,67 @@ namespace {
 
 int run_game(void) { return WinMain(plat_instance(), nullptr, nullptr, 0); }
 
+RecordSessionMode session_mode(int demo) {
+  switch (demo) {
+    case DEMO_RECORD:
+      return SESSION_RECORD;
+    case DEMO_REPLAY:
+      return SESSION_REPLAY;
+    case DEMO_TIMEDEMO:
+      return SESSION_TIMEDEMO;
+    default:
+      return SESSION_PLAY;
+  }
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
-  RecordSessionMode mode = SESSION_PLAY;
-  const char *path = nullptr;
-  if (argc == 3 && strcmp(argv[1], "--record") == 0) mode = SESSION_RECORD;
-  if (argc == 3 && strcmp(argv[1], "--replay") == 0) mode = SESSION_REPLAY;
-  if (argc == 3 && strcmp(argv[1], "--timedemo") == 0) mode = SESSION_TIMEDEMO;
-  if (mode != SESSION_PLAY) {
-    path = argv[2];
-  } else if (argc != 1) {
-    fprintf(stderr, "usage: quillfire [--record|--replay|--timedemo FILE]\n");
-    return 2;
+  LaunchOptions options;
+  std::string error;
+  if (!command_line_parse(argc, argv, &options, &error)) {
+    fprintf(stderr, "quillfire: %s\n%s", error.c_str(),
+            command_line_usage().c_str());
+    return EXIT_STATUS_USAGE;
   }
-  return record_session(mode, path, run_game, "quillfire");
+  if (options.show_help) {
+    fputs(command_line_usage().c_str(), stdout);
+    return EXIT_STATUS_OK;
+  }
+  if (options.show_version) {
+    printf("quillfire %s\n", QUILLFIRE_VERSION);
+    return EXIT_STATUS_OK;
+  }
+  if (options.window) {
+    // The game can only take the whole screen so far.
+    fprintf(stderr,
+            "quillfire: --window is not available yet: the game plays full "
+            "screen only\n");
+    return EXIT_STATUS_USAGE;
+  }
+  // The recording is named from where the player stands, not from the data
+  // folder the game goes to.
+  std::string demo_file = options.demo_file;
+  if (!demo_file.empty() && demo_file[0] != '/') {
+    char here[4096];
+    if (getcwd(here, sizeof here))
+      demo_file = std::string(here) + "/" + demo_file;
+  }
+  if (!options.data_dir.empty() && chdir(options.data_dir.c_str()) != 0) {
+    fprintf(stderr, "quillfire: can't use data folder '%s'\n",
+            options.data_dir.c_str());
+    return EXIT_STATUS_FAILURE;
+  }
+  const RecordSessionMode mode = session_mode(options.demo);
+  if (options.no_sound && mode == SESSION_PLAY) {
+    // The sound table opens the device on its first use only; marking that
+    // use as done keeps the device closed, and every sound loads as none.
+    sound_first_call = 0;
+  } else if (options.no_sound) {
+    // Recorded or replayed, silence is the platform's: the game asks for the
+    // device as always, so that recordings made and replayed with or
+    // without sound stay in step.
+    record_mute(1);
+  }
+  return record_session(mode, demo_file.c_str(), run_game, "quillfire");
 }

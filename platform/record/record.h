@@ -105,6 +105,12 @@ int record_replay_complete(void);
 uint64_t record_frames(void);
 double record_seconds(void);
 
+// Keeps the real sound device closed. Recording, the game is told there is
+// no sound device, and that is what is recorded; replaying, the game gets
+// the recorded answers and nothing is heard. Set before record_start or
+// record_replay.
+void record_mute(int mute);
+
 // The last tick count the game was given (recorded, replayed or passed on).
 uint32_t record_last_tick(void);
 

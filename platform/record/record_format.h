@@ -102,8 +102,8 @@ struct RecordReader {
   int source_ended = 0;
   RecordBytes history[RECORD_MAX_PERIOD];
   uint64_t history_count = 0;
-  int period = 0;          // the run being unfolded
-  uint64_t run_left = 0;   // records of it still to give
+  int period = 0;         // the run being unfolded
+  uint64_t run_left = 0;  // records of it still to give
   std::string game_version;
 };
 

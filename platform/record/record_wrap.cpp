@@ -325,14 +325,14 @@ int __wrap_plat_escape_down(void) {
 
 int __wrap_plat_audio_open(void) {
   if (!replaying()) {
-    const int real = __real_plat_audio_open();
+    const int real = writing() && s.mute ? 0 : __real_plat_audio_open();
     if (writing()) put_result(TAG_AUDIO_OPEN, real);
     return real;
   }
   // The game is told what it was told when recorded; the real device, when
   // there is one, still plays its sounds.
   const int recorded = take_result(TAG_AUDIO_OPEN);
-  if (recorded) __real_plat_audio_open();
+  if (recorded && !s.mute) __real_plat_audio_open();
   return recorded;
 }
 
