@@ -14,6 +14,13 @@ namespace {
 
 int run_game(void) { return WinMain(plat_instance(), nullptr, nullptr, 0); }
 
+// After a replay stopped in the middle of the game: what WinMain does as it
+// ends.
+void end_game(void) {
+  game_shutdown();
+  plat_shutdown();
+}
+
 RecordSessionMode session_mode(int demo) {
   switch (demo) {
     case DEMO_RECORD:
@@ -76,5 +83,6 @@ int main(int argc, char **argv) {
     // without sound stay in step.
     record_mute(1);
   }
-  return record_session(mode, demo_file.c_str(), run_game, "quillfire");
+  return record_session(mode, demo_file.c_str(), run_game, end_game,
+                        "quillfire");
 }

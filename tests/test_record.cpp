@@ -37,7 +37,7 @@ long memory_read(void *user, uint8_t *buffer, size_t count) {
     return RECORD_SOURCE_WAIT;
   }
   const size_t n = std::min({count, m->step, m->bytes.size() - m->at});
-  memcpy(buffer, m->bytes.data() + m->at, n);
+  if (n > 0) memcpy(buffer, m->bytes.data() + m->at, n);
   m->at += n;
   return (long)n;
 }
@@ -248,7 +248,9 @@ class Replay : public Fresh {
     try {
       EXPECT_EQ(WinMain(plat_instance(), nullptr, nullptr, 0), 0);
     } catch (const RecordStop &stop) {
-      record_shut_platform();
+      record_finish();
+      game_shutdown();
+      plat_shutdown();
       return stop;
     }
     return RecordStop{-1, ""};
@@ -323,7 +325,9 @@ TEST_F(Replay, KeysMergedBeforeRecordingArePlayedBackAndCloseEndsAReplay) {
     WinMain(plat_instance(), nullptr, nullptr, 0);
     ADD_FAILURE() << "the replay went on after the close";
   } catch (const RecordStop &stop) {
-    record_shut_platform();
+    record_finish();
+    game_shutdown();
+    plat_shutdown();
     EXPECT_EQ(stop.status, 0);
     EXPECT_EQ(stop.line.rfind("replay stopped at frame ", 0), 0u);
   }

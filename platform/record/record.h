@@ -118,14 +118,12 @@ uint32_t record_last_tick(void);
 // to call again) and forgets the replay. The layer is inactive afterwards.
 void record_finish(void);
 
-// After a RecordStop: ends the recording or replay, then closes the real
-// platform (audio, keyboard, display, window) that the game left open.
-void record_shut_platform(void);
-
 // How a program runs the game: as usual, recording to `path`, replaying it
 // in step with the real clock, or replaying it as fast as it goes (a
 // timedemo, which prints "N frames in S s: F frames/s" as it ends). `game`
-// runs the game and returns its exit status. Returns the program's exit
+// runs the game and returns its exit status; `end_game`, after a RecordStop,
+// releases what the game holds and shuts the platform down (the layer is
+// inactive by then, so its calls reach the backend). Returns the program's exit
 // status: the game's, or 1 when the recording can't be written, or those of
 // RecordStop, or 2 when the file to replay can't be read or isn't a
 // recording. Lines go to standard error, prefixed with `program` where they
@@ -137,7 +135,7 @@ enum RecordSessionMode {
   SESSION_TIMEDEMO
 };
 int record_session(RecordSessionMode mode, const char *path, int (*game)(void),
-                   const char *program);
+                   void (*end_game)(void), const char *program);
 
 // The last failure, as one line. Never null.
 const char *record_error(void);

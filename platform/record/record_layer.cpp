@@ -107,14 +107,6 @@ void record_finish(void) {
   s.mode = RECORD_OFF;
 }
 
-void record_shut_platform(void) {
-  record_finish();
-  __real_plat_audio_close();
-  plat_keyboard_close();
-  plat_display_close();
-  __real_plat_shutdown();
-}
-
 void replay_stop(int status, const std::string &line) {
   // Whatever runs after this (the stop's unwinding, shutting down) talks to
   // the real platform only.

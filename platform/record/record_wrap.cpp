@@ -226,9 +226,11 @@ uint32_t __wrap_plat_ticks(void) {
   return real;
 }
 
-// A replay doesn't sleep: the next tick it gives waits until it is due.
+// A paced replay sleeps too, so that what the game shows and plays before
+// a sleep (the winner's message and tune) comes when it came; a timedemo
+// doesn't wait.
 void __wrap_plat_sleep(uint32_t ms) {
-  if (!replaying()) __real_plat_sleep(ms);
+  if (!replaying() || s.paced) __real_plat_sleep(ms);
 }
 
 int __wrap_plat_display_set_mode(int32_t width, int32_t height, int32_t bits) {
