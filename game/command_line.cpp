@@ -53,7 +53,7 @@ const OptionRow OPTION_TABLE[] = {
        return set_demo(o, DEMO_REPLAY, v);
      }},
     {0, "timedemo", "FILE",
-     "play back a recording as fast as it goes and report frames per second",
+     "play back a recording as fast as it goes, then report its speed",
      [](LaunchOptions *o, const char *v) {
        return set_demo(o, DEMO_TIMEDEMO, v);
      }},
