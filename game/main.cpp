@@ -1,16 +1,36 @@
-// The real program: reads the command line, then runs the game, recorded or
-// replayed when asked.
+// The real program: reads the command line, finds and checks the game's
+// files, then runs the game from their folder, recorded or replayed when
+// asked.
+#include <errno.h>
 #include <stdio.h>
+#include <string.h>
 #include <unistd.h>
 
 #include <string>
 
 #include "engine/sound/sound.h"
 #include "game/command_line.h"
+#include "game/data_folder.h"
 #include "game/game.h"
+#include "game/start_check.h"
 #include "platform/record/record.h"
 
 namespace {
+
+// Tells of each sound that can't be used; the game plays without it.
+void warn_of_sounds(const DataFolder &folder) {
+  for (const char *name : DATA_SOUNDS) {
+    const std::string problem = start_check_sound(folder.path, name);
+    if (problem.empty()) continue;
+    fprintf(stderr, "quillfire: warning: %s in %s: %s; playing without it\n",
+            name, folder.path.c_str(), problem.c_str());
+  }
+}
+
+// The sound table opens the device on its first use only. Marking that use
+// as done keeps it from trying (again): every sound then loads as none and
+// the game plays silent.
+void keep_sound_off(void) { sound_first_call = 0; }
 
 int run_game(void) { return WinMain(plat_instance(), nullptr, nullptr, 0); }
 
@@ -34,6 +54,16 @@ RecordSessionMode session_mode(int demo) {
   }
 }
 
+// The recording is named from where the player stands, not from the data
+// folder the game goes to.
+std::string from_here(const std::string &path) {
+  char here[4096];
+  if (path.empty() || path[0] == '/' || !getcwd(here, sizeof here)) {
+    return path;
+  }
+  return std::string(here) + "/" + path;
+}
+
 }  // namespace
 
 int main(int argc, char **argv) {
@@ -53,36 +83,57 @@ int main(int argc, char **argv) {
     return EXIT_STATUS_OK;
   }
   if (options.window) {
-    // The game can only take the whole screen so far.
     fprintf(stderr,
             "quillfire: --window is not available yet: the game plays full "
             "screen only\n");
     return EXIT_STATUS_USAGE;
   }
-  // The recording is named from where the player stands, not from the data
-  // folder the game goes to.
-  std::string demo_file = options.demo_file;
-  if (!demo_file.empty() && demo_file[0] != '/') {
-    char here[4096];
-    if (getcwd(here, sizeof here))
-      demo_file = std::string(here) + "/" + demo_file;
-  }
-  if (!options.data_dir.empty() && chdir(options.data_dir.c_str()) != 0) {
-    fprintf(stderr, "quillfire: can't use data folder '%s'\n",
-            options.data_dir.c_str());
+  const std::string demo_file = from_here(options.demo_file);
+  const RecordSessionMode mode = session_mode(options.demo);
+
+  DataSearch search;
+  search.option_dir = options.data_dir;
+  data_folder_search_here(&search);
+  DataFolder folder;
+  if (!data_folder_find(search, &folder, &error)) {
+    fprintf(stderr, "quillfire: %s\n", error.c_str());
     return EXIT_STATUS_FAILURE;
   }
-  const RecordSessionMode mode = session_mode(options.demo);
-  if (options.no_sound && mode == SESSION_PLAY) {
-    // The sound table opens the device on its first use only; marking that
-    // use as done keeps the device closed, and every sound loads as none.
-    sound_first_call = 0;
-  } else if (options.no_sound) {
-    // Recorded or replayed, silence is the platform's: the game asks for the
-    // device as always, so that recordings made and replayed with or
-    // without sound stay in step.
-    record_mute(1);
+  std::string picture, problem;
+  if (!start_check_pictures(folder.path, &picture, &problem)) {
+    fprintf(stderr, "quillfire: %s in %s (%s): %s\n", picture.c_str(),
+            folder.path.c_str(), folder.origin.c_str(), problem.c_str());
+    return EXIT_STATUS_FAILURE;
   }
-  return record_session(mode, demo_file.c_str(), run_game, end_game,
-                        "quillfire");
+  // The game reads its files by plain name.
+  if (chdir(folder.path.c_str()) != 0) {
+    fprintf(stderr, "quillfire: can't enter %s: %s\n", folder.path.c_str(),
+            strerror(errno));
+    return EXIT_STATUS_FAILURE;
+  }
+
+  // Recorded or replayed, whether there is sound is the platform's answer
+  // to the game (the recording layer's, with --nosound), never a choice made
+  // here: the game always asks, so that a recording stays in step on a
+  // machine with or without a sound device.
+  if (mode == SESSION_REPLAY || mode == SESSION_TIMEDEMO) {
+    if (options.no_sound) record_mute(1);
+  } else if (options.no_sound) {
+    if (mode == SESSION_PLAY) keep_sound_off();
+    record_mute(1);
+  } else {
+    warn_of_sounds(folder);
+    // Opened here, before the game, so that its absence can be told; the
+    // game's own opening then finds it open.
+    if (!plat_audio_open()) {
+      fprintf(stderr,
+              "quillfire: no sound device could be opened; playing silent\n");
+      if (mode == SESSION_PLAY) keep_sound_off();
+    }
+  }
+  const int status =
+      record_session(mode, demo_file.c_str(), run_game, end_game, "quillfire");
+  // Still open only when the game stopped before its own shutdown.
+  plat_audio_close();
+  return status;
 }
