@@ -7,6 +7,8 @@
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
+source "$root/tools/setup.sh"
+qf_install_missing xvfb xdotool time
 build="$(cd "${1:-$root/build}" && pwd)"
 rounds="${2:-3}"
 work="$(mktemp -d)"
@@ -52,9 +54,9 @@ for round in $(seq "$rounds"); do
   plain=$(session)
   recorded=$(session --record "$work/r.qfrec")
   echo "round $round: plain ${plain} s, recording ${recorded} s ($(stat -c %s "$work/r.qfrec") bytes)"
-  plain_total=$(echo "$plain_total + $plain" | bc -l)
-  record_total=$(echo "$record_total + $recorded" | bc -l)
+  plain_total=$(awk -v a="$plain_total" -v b="$plain" 'BEGIN {print a + b}')
+  record_total=$(awk -v a="$record_total" -v b="$recorded" 'BEGIN {print a + b}')
 done
-echo "mean: plain $(echo "$plain_total / $rounds" | bc -l | cut -c1-6) s," \
-  "recording $(echo "$record_total / $rounds" | bc -l | cut -c1-6) s:" \
-  "$(echo "100 * ($record_total - $plain_total) / $plain_total" | bc -l | cut -c1-5) % more"
+awk -v p="$plain_total" -v r="$record_total" -v n="$rounds" 'BEGIN {
+  printf "mean: plain %.3f s, recording %.3f s: %+.1f %%\n", p / n, r / n,
+         100 * (r - p) / p }'

@@ -9,6 +9,8 @@
 set -euo pipefail
 
 root="$(cd "$(dirname "$0")/.." && pwd)"
+source "$root/tools/setup.sh"
+qf_install_missing xvfb xdotool
 build="$(cd "${1:-$root/build}" && pwd)"
 game="$build/quillfire"
 runner="$build/tools/quillfire-run"
