@@ -5,6 +5,12 @@
 
 namespace {
 
+int set_demo(LaunchOptions *options, int demo, const char *file) {
+  options->demo = demo;
+  options->demo_file = file;
+  return file[0] != '\0' ? 1 : 0;
+}
+
 // One option. `value_name` is null for a flag; otherwise the option takes a
 // value, which `apply` checks and stores (0 refuses it). Flags get a null
 // value.
@@ -43,6 +49,19 @@ const OptionRow OPTION_TABLE[] = {
        if (strcmp(v, "sharp") == 0) return (o->integer_scale = 0), 1;
        if (strcmp(v, "integer") == 0) return o->integer_scale = 1;
        return 0;
+     }},
+    {0, "record", "FILE", "play, recording the game into FILE",
+     [](LaunchOptions *o, const char *v) {
+       return set_demo(o, DEMO_RECORD, v);
+     }},
+    {0, "replay", "FILE", "play back a recording, at the speed it was played",
+     [](LaunchOptions *o, const char *v) {
+       return set_demo(o, DEMO_REPLAY, v);
+     }},
+    {0, "timedemo", "FILE",
+     "play back a recording as fast as it goes, then report its speed",
+     [](LaunchOptions *o, const char *v) {
+       return set_demo(o, DEMO_TIMEDEMO, v);
      }},
 };
 

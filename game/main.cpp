@@ -1,5 +1,6 @@
 // The real program: reads the command line, finds and checks the game's
-// files, then runs the game from their folder.
+// files, then runs the game from their folder, recorded or replayed when
+// asked.
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>
@@ -12,6 +13,7 @@
 #include "game/data_folder.h"
 #include "game/game.h"
 #include "game/start_check.h"
+#include "platform/record/record.h"
 
 namespace {
 
@@ -29,6 +31,38 @@ void warn_of_sounds(const DataFolder &folder) {
 // as done keeps it from trying (again): every sound then loads as none and
 // the game plays silent.
 void keep_sound_off(void) { sound_first_call = 0; }
+
+int run_game(void) { return WinMain(plat_instance(), nullptr, nullptr, 0); }
+
+// After a replay stopped in the middle of the game: what WinMain does as it
+// ends.
+void end_game(void) {
+  game_shutdown();
+  plat_shutdown();
+}
+
+RecordSessionMode session_mode(int demo) {
+  switch (demo) {
+    case DEMO_RECORD:
+      return SESSION_RECORD;
+    case DEMO_REPLAY:
+      return SESSION_REPLAY;
+    case DEMO_TIMEDEMO:
+      return SESSION_TIMEDEMO;
+    default:
+      return SESSION_PLAY;
+  }
+}
+
+// The recording is named from where the player stands, not from the data
+// folder the game goes to.
+std::string from_here(const std::string &path) {
+  char here[4096];
+  if (path.empty() || path[0] == '/' || !getcwd(here, sizeof here)) {
+    return path;
+  }
+  return std::string(here) + "/" + path;
+}
 
 }  // namespace
 
@@ -48,6 +82,9 @@ int main(int argc, char **argv) {
     printf("quillfire %s\n", QUILLFIRE_VERSION);
     return EXIT_STATUS_OK;
   }
+  const std::string demo_file = from_here(options.demo_file);
+  const RecordSessionMode mode = session_mode(options.demo);
+
   DataSearch search;
   search.option_dir = options.data_dir;
   data_folder_search_here(&search);
@@ -69,8 +106,15 @@ int main(int argc, char **argv) {
     return EXIT_STATUS_FAILURE;
   }
 
-  if (options.no_sound) {
-    keep_sound_off();
+  // Recorded or replayed, whether there is sound is the platform's answer
+  // to the game (the recording layer's, with --nosound), never a choice made
+  // here: the game always asks, so that a recording stays in step on a
+  // machine with or without a sound device.
+  if (mode == SESSION_REPLAY || mode == SESSION_TIMEDEMO) {
+    if (options.no_sound) record_mute(1);
+  } else if (options.no_sound) {
+    if (mode == SESSION_PLAY) keep_sound_off();
+    record_mute(1);
   } else {
     warn_of_sounds(folder);
     // Opened here, before the game, so that its absence can be told; the
@@ -78,11 +122,12 @@ int main(int argc, char **argv) {
     if (!plat_audio_open()) {
       fprintf(stderr,
               "quillfire: no sound device could be opened; playing silent\n");
-      keep_sound_off();
+      if (mode == SESSION_PLAY) keep_sound_off();
     }
   }
   plat_window_options(options.window, options.integer_scale);
-  const int status = WinMain(plat_instance(), nullptr, nullptr, 0);
+  const int status =
+      record_session(mode, demo_file.c_str(), run_game, end_game, "quillfire");
   // Still open only when the game stopped before its own shutdown.
   plat_audio_close();
   return status;

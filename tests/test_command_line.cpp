@@ -57,6 +57,32 @@ TEST(CommandLine, AcceptedFormsFillTheRecord) {
   }
 }
 
+TEST(CommandLine, RecordingOptionsNameTheFileAndTheLastOneWins) {
+  const struct {
+    std::vector<const char *> args;
+    int demo;
+    const char *file;
+  } cases[] = {
+      {{"--record", "a.qfrec"}, DEMO_RECORD, "a.qfrec"},
+      {{"--replay=b.qfrec", "--nosound"}, DEMO_REPLAY, "b.qfrec"},
+      {{"--timedemo", "c"}, DEMO_TIMEDEMO, "c"},
+      {{"--record", "a", "--timedemo", "c"}, DEMO_TIMEDEMO, "c"},
+  };
+  for (const auto &c : cases) {
+    LaunchOptions options;
+    std::string error;
+    ASSERT_EQ(parse(c.args, &options, &error), 1) << error;
+    EXPECT_EQ(options.demo, c.demo);
+    EXPECT_EQ(options.demo_file, c.file);
+  }
+  LaunchOptions options;
+  std::string error;
+  EXPECT_EQ(parse({"--replay"}, &options, &error), 0);
+  EXPECT_EQ(error, "option '--replay' requires a value");
+  EXPECT_EQ(parse({"--record="}, &options, &error), 0);
+  EXPECT_EQ(error, "invalid value '' for --record");
+}
+
 struct Refused {
   std::vector<const char *> args;
   const char *error;

@@ -31,6 +31,11 @@ int sdl_switch_key(const SDL_KeyboardEvent *key);
 // display.
 int sdl_x11_window_manager_running(void);
 
+// Forgets the display mode (plat_display_close's work), for plat_shutdown:
+// one backend file never calls another's plat_* function, since a layer
+// wrapped over the backend would see that call as the game's.
+void sdl_present_close(void);
+
 // Nanoseconds on the monotonic clock.
 long long sdl_monotonic_ns(void);
 

@@ -152,8 +152,10 @@ void sdl_present_again(void) {
   show(last_pixels.data(), last_width, last_width, last_height, last_palette);
 }
 
-void plat_display_close(void) {
+void sdl_present_close(void) {
   mode_set = 0;
   forget_layout();
   last_width = last_height = 0;
 }
+
+void plat_display_close(void) { sdl_present_close(); }
