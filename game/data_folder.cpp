@@ -8,11 +8,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-const char *const DATA_PICTURES[DATA_PICTURE_COUNT] = {
-    "BALL3D8BIG.BMP", "PADDLES3D8.BMP", "BACK8.BMP", "TITLE8.BMP"};
-const char *const DATA_SOUNDS[DATA_SOUND_COUNT] = {"BOING.WAV", "BUZZER.WAV",
-                                                   "SPIKE.WAV", "FIRE.WAV"};
-
 // The installed data folder from the installed program's folder; the build
 // works it out from the install layout.
 #ifndef QF_DATA_FROM_BIN

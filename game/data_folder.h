@@ -5,12 +5,7 @@
 
 #include <string>
 
-// The files the game reads, by the names it reads them, pictures in the
-// order the scene loads them.
-const int DATA_PICTURE_COUNT = 4;
-const int DATA_SOUND_COUNT = 4;
-extern const char *const DATA_PICTURES[DATA_PICTURE_COUNT];
-extern const char *const DATA_SOUNDS[DATA_SOUND_COUNT];
+#include "game/data_files.h"  // the files looked for: DATA_PICTURES, DATA_SOUNDS
 
 // What the search starts from. Empty means "not given" or "not known".
 struct DataSearch {

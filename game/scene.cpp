@@ -7,6 +7,7 @@
 #include "engine/display/palette.h"
 #include "engine/display/text.h"
 #include "engine/sound/sound.h"
+#include "game/data_files.h"
 #include "game/game.h"
 
 BitmapImage background_image, title_image;
@@ -35,7 +36,7 @@ int32_t load_assets(void) {
   display_init(640, 480, 8);
   plat_show_cursor(0);
 
-  bmp_load(&scratch_bitmap, "BALL3D8BIG.BMP");
+  bmp_load(&scratch_bitmap, DATA_BALL_PICTURE);
   palette_set(scratch_bitmap.palette);
   text_draw_index("Loading...", LOADING_X, LOADING_Y, MESSAGE_COLOR,
                   primary_surface);
@@ -43,21 +44,21 @@ int32_t load_assets(void) {
   bob_load_frame(&ball, &scratch_bitmap, 0, 0, 0, CELL_MODE);
   bmp_unload(&scratch_bitmap);
 
-  bmp_load(&scratch_bitmap, "PADDLES3D8.BMP");
+  bmp_load(&scratch_bitmap, DATA_PADDLE_PICTURE);
   bob_create(&paddle1, 0, 0, 66, 8, 1, BOB_FLAGS, BOB_MEM_FLAGS);
   bob_load_frame(&paddle1, &scratch_bitmap, 0, 0, 0, CELL_MODE);
   bob_create(&paddle2, 0, 0, 65, 8, 1, BOB_FLAGS, BOB_MEM_FLAGS);
   bob_load_frame(&paddle2, &scratch_bitmap, 0, 1, 0, CELL_MODE);
   bmp_unload(&scratch_bitmap);
 
-  bmp_load(&scratch_bitmap, "BACK8.BMP");
+  bmp_load(&scratch_bitmap, DATA_COURT_PICTURE);
   image_create(&background_image, 0, 0, 639, 479);
   image_load(&background_image, &scratch_bitmap, 0, 0, CELL_MODE);
   bmp_unload(&scratch_bitmap);
   background_image.x = 0;
   background_image.y = 0;
 
-  bmp_load(&scratch_bitmap, "TITLE8.BMP");
+  bmp_load(&scratch_bitmap, DATA_TITLE_PICTURE);
   image_create(&title_image, 0, 0, 619, 459);
   image_load(&title_image, &scratch_bitmap, 0, 0, CELL_MODE);
   bmp_unload(&scratch_bitmap);
@@ -71,10 +72,10 @@ int32_t load_assets(void) {
 
 int32_t load_sounds(void) {
   sound_init();
-  bounce_sound = sound_load_wav("BOING.WAV", SOUND_FLAGS);
-  goal_sound = sound_load_wav("BUZZER.WAV", SOUND_FLAGS);
-  win_sound = sound_load_wav("SPIKE.WAV", SOUND_FLAGS);
-  title_sound = sound_load_wav("FIRE.WAV", SOUND_FLAGS);
+  bounce_sound = sound_load_wav(DATA_BOUNCE_SOUND, SOUND_FLAGS);
+  goal_sound = sound_load_wav(DATA_GOAL_SOUND, SOUND_FLAGS);
+  win_sound = sound_load_wav(DATA_WIN_SOUND, SOUND_FLAGS);
+  title_sound = sound_load_wav(DATA_TITLE_SOUND, SOUND_FLAGS);
   return 1;
 }
 

@@ -1,4 +1,5 @@
-// What each picture must hold, and the reasons a file is refused.
+// The reasons a file is refused. What each picture must hold is listed with
+// the files, in data_files.h.
 #include "game/start_check.h"
 
 #include <errno.h>
@@ -9,28 +10,12 @@
 
 #include "engine/display/bmp.h"
 #include "engine/sound/wav.h"
-#include "game/data_folder.h"
+#include "game/data_files.h"
 
 namespace {
 
-// One rectangle the scene cuts from a picture, in cell mode: its size and
-// its cell. These are the cuts load_assets makes; a picture must hold them
-// all.
-struct Cut {
-  const char *picture;
-  int32_t width, height, cx, cy;
-};
-
-const Cut SCENE_CUTS[] = {
-    {"BALL3D8BIG.BMP", 11, 11, 0, 0}, {"PADDLES3D8.BMP", 66, 8, 0, 0},
-    {"PADDLES3D8.BMP", 65, 8, 1, 0},  {"BACK8.BMP", 639, 479, 0, 0},
-    {"TITLE8.BMP", 619, 459, 0, 0},
-};
 const int32_t CELL_MODE = 0;
 const int32_t GAME_BITS_PER_PIXEL = 8;
-
-const char *const PICTURES[] = {"BALL3D8BIG.BMP", "PADDLES3D8.BMP", "BACK8.BMP",
-                                "TITLE8.BMP"};
 
 // What stops a file from being read at all, or "".
 std::string file_problem(const std::string &path) {
@@ -51,7 +36,7 @@ std::string file_problem(const std::string &path) {
 // of a w x h cut spans pixels c(w+1)+1 .. c(w+1)+w across, and so down.
 void smallest_size(const char *name, int64_t *width, int64_t *height) {
   *width = *height = 0;
-  for (const Cut &cut : SCENE_CUTS) {
+  for (const DataCut &cut : DATA_CUTS) {
     if (strcmp(cut.picture, name) != 0) continue;
     const int64_t right = (int64_t)cut.cx * (cut.width + 1) + 1 + cut.width;
     const int64_t bottom = (int64_t)cut.cy * (cut.height + 1) + 1 + cut.height;
@@ -66,7 +51,7 @@ std::string loaded_picture_problem(const BitmapFile &bitmap, const char *name) {
     // Not the file's own depth: the loader keeps 24-bit pixels as 16-bit.
     return "not an 8-bit (256-colour) picture";
   }
-  for (const Cut &cut : SCENE_CUTS) {
+  for (const DataCut &cut : DATA_CUTS) {
     if (strcmp(cut.picture, name) != 0) continue;
     if (bmp_cell(&bitmap, cut.width, cut.height, cut.cx, cut.cy, CELL_MODE)) {
       continue;

@@ -16,8 +16,9 @@ std::string start_check_picture(const std::string &folder, const char *name);
 // game's WAV reader.
 std::string start_check_sound(const std::string &folder, const char *name);
 
-// Checks the four pictures in the order the game loads them. Returns 1, or 0
-// with the first unusable one's name in `name` and its reason in `reason`.
+// Checks the game's pictures (DATA_PICTURES) in the order it loads them.
+// Returns 1, or 0 with the first unusable one's name in `name` and its reason
+// in `reason`.
 int start_check_pictures(const std::string &folder, std::string *name,
                          std::string *reason);
 

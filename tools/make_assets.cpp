@@ -1,5 +1,6 @@
 // Writes the game's pictures and sounds into the folder it is given, where
-// the game finds them by plain name.
+// the game finds them by plain name: one file for each line of the game's
+// list of files, made by the function that line names.
 #include <stdio.h>
 
 #include <string>
@@ -10,6 +11,7 @@
 #include "assets/pictures.h"
 #include "assets/sounds.h"
 #include "assets/wav_write.h"
+#include "game/data_files.h"
 
 int main(int argc, char **argv) {
   if (argc != 2) {
@@ -24,18 +26,16 @@ int main(int argc, char **argv) {
     const char *name;
     Canvas (*draw)();
   };
-  const Picture pictures[] = {{"BALL3D8BIG.BMP", picture_ball_sheet},
-                              {"PADDLES3D8.BMP", picture_paddle_sheet},
-                              {"BACK8.BMP", picture_court},
-                              {"TITLE8.BMP", picture_title}};
+#define DATA_PICTURE_MAKER(id, file, maker) {file, maker},
+  const Picture pictures[] = {DATA_PICTURE_FILES(DATA_PICTURE_MAKER)};
+#undef DATA_PICTURE_MAKER
   struct Sound {
     const char *name;
     std::vector<float> (*make)();
   };
-  const Sound sounds[] = {{"BOING.WAV", sound_bounce},
-                          {"BUZZER.WAV", sound_goal},
-                          {"SPIKE.WAV", sound_win},
-                          {"FIRE.WAV", sound_title}};
+#define DATA_SOUND_MAKER(id, file, maker) {file, maker},
+  const Sound sounds[] = {DATA_SOUND_FILES(DATA_SOUND_MAKER)};
+#undef DATA_SOUND_MAKER
 
   int failures = 0;
   for (const Picture &p : pictures) {

@@ -1,4 +1,5 @@
-// The game's four sounds, synthesised: samples from -1 to 1 at 11025 Hz.
+// The game's sounds, synthesised: samples from -1 to 1 at 11025 Hz. Which
+// file each makes is written in game/data_files.h.
 #ifndef QUILLFIRE_TOOLS_SOUNDS_H
 #define QUILLFIRE_TOOLS_SOUNDS_H
 
@@ -8,10 +9,10 @@
 // hear over the others, never clipping.
 const float SOUND_PEAK = 0.7f;
 
-std::vector<float> sound_bounce();  // BOING.WAV: a short pitched boing
-std::vector<float> sound_goal();    // BUZZER.WAV: a harsh low buzzer
-std::vector<float> sound_win();     // SPIKE.WAV: a rising flourish
-std::vector<float> sound_title();   // FIRE.WAV: a fiery whoosh
+std::vector<float> sound_bounce();  // a short pitched boing
+std::vector<float> sound_goal();    // a harsh low buzzer
+std::vector<float> sound_win();     // a rising flourish
+std::vector<float> sound_title();   // a fiery whoosh
 
 // Scales the samples so the loudest reaches `peak`.
 void sound_normalise(std::vector<float> &samples, float peak);
