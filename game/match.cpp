@@ -129,6 +129,9 @@ int32_t fade_out(void) {
   palette_save(saved_palette);
   unlock_primary();
   screen_transition(TRANSITION_DARKEN, nullptr, 0);
+  // Cut short by a close request: no screen follows, so nothing more is
+  // shown.
+  if (game_quitting()) return 1;
   surface_fill(primary_surface, 0);
   surface_fill(back_surface, 0);
   palette_set(saved_palette);
