@@ -8,7 +8,7 @@ struct SlotKeys {
   uint8_t left, right, choose;
 };
 
-const SlotKeys kSlotKeys[PAD_SLOTS] = {
+const SlotKeys SLOT_KEYS[PAD_SLOTS] = {
     {DIK_LEFT, DIK_RIGHT, DIK_1},
     {DIK_Z, DIK_X, DIK_2},
 };
@@ -17,7 +17,7 @@ const SlotKeys kSlotKeys[PAD_SLOTS] = {
 
 void pad_keys(const PadState *pad, int32_t slot, uint8_t keys[256]) {
   if (slot < 0 || slot >= PAD_SLOTS) return;
-  const SlotKeys &k = kSlotKeys[slot];
+  const SlotKeys &k = SLOT_KEYS[slot];
   const uint8_t *b = pad->buttons;
   if (b[PAD_DPAD_LEFT] || pad->left_x < -PAD_DEAD_ZONE) keys[k.left] = 0x80;
   if (b[PAD_DPAD_RIGHT] || pad->left_x > PAD_DEAD_ZONE) keys[k.right] = 0x80;

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""The real game in a real X server, asked to end on each screen: by SIGTERM
-and by the window manager's close request (WM_DELETE_WINDOW, as the close
+"""The real game in a real X server, asked to end on each screen: by SIGTERM,
+by SIGINT and by the window manager's close request (WM_DELETE_WINDOW, as the close
 button sends it). Prints the time from the request to the end of the
 process, per screen.
 
@@ -96,8 +96,8 @@ class Game:
         """Asks the game to end; returns the seconds until it did, and its
         status."""
         start = time.monotonic()
-        if how == "SIGTERM":
-            self.proc.send_signal(signal.SIGTERM)
+        if how in ("SIGTERM", "SIGINT"):
+            self.proc.send_signal(getattr(signal, how))
         else:
             send_delete_window(self.window)
         try:
@@ -198,7 +198,8 @@ def main():
     os.environ["DISPLAY"] = f":{number}"
 
     if measure_all:
-        runs = [(s, how) for s in SCREENS for how in ("SIGTERM", "close")]
+        runs = [(s, how) for s in SCREENS
+                for how in ("SIGTERM", "SIGINT", "close")]
     else:
         runs = [(SCREENS[0], "close"), (SCREENS[-1], "SIGTERM")]
     problems = []

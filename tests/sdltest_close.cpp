@@ -1,10 +1,10 @@
 // A close request on SDL (what SIGTERM, SIGINT and the window's button
 // become) cuts a sleep short. In a file of its own: the request, once made,
 // holds for the rest of the process.
-#include <SDL.h>
 #include <gtest/gtest.h>
 
 #include "platform/platform.h"
+#include "platform/sdl/sdl_internal.h"
 
 namespace {
 

@@ -15,7 +15,7 @@ namespace {
 intptr_t quiet_proc(PlatWindow *, uint32_t, uintptr_t, intptr_t) { return 0; }
 
 // The keys the game reads; a read is compared on these.
-const uint8_t kGameKeys[] = {DIK_ESCAPE, DIK_1, DIK_2,     DIK_Q,
+const uint8_t GAME_KEYS[] = {DIK_ESCAPE, DIK_1, DIK_2,     DIK_Q,
                              DIK_Z,      DIK_X, DIK_SPACE, DIK_LEFT,
                              DIK_RIGHT,  DIK_P, DIK_M};
 
@@ -23,7 +23,7 @@ std::vector<uint8_t> read_game_keys() {
   uint8_t state[256];
   EXPECT_EQ(plat_keyboard_read(state), 1);
   std::vector<uint8_t> down;
-  for (uint8_t k : kGameKeys) {
+  for (uint8_t k : GAME_KEYS) {
     if (state[k]) down.push_back(k);
   }
   return down;

@@ -201,15 +201,15 @@ TEST_F(Controls, APadRallyWithPadsComingAndGoing) {
   headless_pad_at(1500, 0, &a);
   headless_pad_at(1540, 0, &idle);
   headless_pad_unplug_at(4000, 1);
-  const uint32_t kLeave = 16000;
+  const uint32_t LEAVE_AT = 16000;
   static bool top_plugged;
   top_plugged = true;
   on_frame = [](const Frame &f) {
     if (f.at >= 4000 && f.at < 5000) top_plugged = false;
-    if (f.at >= 5000 && f.at < kLeave) {
+    if (f.at >= 5000 && f.at < LEAVE_AT) {
       top_plugged = true;
     }
-    if (f.at >= kLeave) return;
+    if (f.at >= LEAVE_AT) return;
     for (int32_t slot = 0; slot < 2; slot++) {
       if (slot == 1 && !top_plugged) continue;
       const int32_t paddle = slot == 0 ? f.paddle1_x : f.paddle2_x;
@@ -227,15 +227,15 @@ TEST_F(Controls, APadRallyWithPadsComingAndGoing) {
     }
   };
   const PadState b = pad_with(PAD_B), back = pad_with(PAD_BACK);
-  headless_pad_at(kLeave, 0, &b);
-  headless_pad_at(kLeave + 40, 0, &idle);
-  headless_pad_at(kLeave + 3000, 1, &back);
+  headless_pad_at(LEAVE_AT, 0, &b);
+  headless_pad_at(LEAVE_AT + 40, 0, &idle);
+  headless_pad_at(LEAVE_AT + 3000, 1, &back);
   ASSERT_EQ(play(), 0);
 
   EXPECT_EQ(game_state.mode, 2);
   int bottom_hits = 0, top_hits = 0;
   for (size_t i = 1; i < seen.size(); i++) {
-    if (seen[i].at >= kLeave) break;
+    if (seen[i].at >= LEAVE_AT) break;
     if (seen[i - 1].ball_yv > 0 && seen[i].ball_yv < 0) bottom_hits++;
     if (seen[i - 1].ball_yv < 0 && seen[i].ball_yv > 0) top_hits++;
   }
@@ -246,8 +246,8 @@ TEST_F(Controls, APadRallyWithPadsComingAndGoing) {
   ASSERT_GT(out.size(), 10u);
   for (const Frame *f : out) EXPECT_EQ(f->paddle2_x, out[0]->paddle2_x);
   // Left at B, then the title until Back.
-  EXPECT_GT(headless_now(), kLeave + 3000);
-  EXPECT_LT(headless_now(), kLeave + 3000 + 2000);
+  EXPECT_GT(headless_now(), LEAVE_AT + 3000);
+  EXPECT_LT(headless_now(), LEAVE_AT + 3000 + 2000);
 }
 
 // M mutes and unmutes every sound at any moment; voices play on meanwhile.

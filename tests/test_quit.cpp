@@ -9,7 +9,7 @@
 
 namespace {
 
-const uint32_t kWithinMs = 500;
+const uint32_t WITHIN_MS = 500;
 
 // When the close comes, as a time or relative to the winner's score.
 enum Moment { AT_TIME, WINNER_PAUSE, WINNER_MESSAGE };
@@ -94,7 +94,7 @@ TEST_F(Quit, ACloseRequestEndsEveryScreenAtOnce) {
     if (c.moment == AT_TIME) headless_request_close_at(c.close);
     EXPECT_EQ(WinMain(plat_instance(), nullptr, nullptr, 0), 0) << c.screen;
     EXPECT_TRUE(c.moment == AT_TIME || winner_seen) << c.screen;
-    EXPECT_LE(headless_now(), close_at + kWithinMs) << c.screen;
+    EXPECT_LE(headless_now(), close_at + WITHIN_MS) << c.screen;
     EXPECT_GE(headless_now(), close_at) << c.screen;
     EXPECT_EQ(frames_after_quit, 0) << c.screen;
   }

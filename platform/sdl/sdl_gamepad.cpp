@@ -18,7 +18,7 @@ int controllers_up;
 int devices_changed;
 
 // Which of SDL's buttons is which of ours.
-const SDL_GameControllerButton kButtons[PAD_BUTTON_COUNT] = {
+const SDL_GameControllerButton SDL_BUTTONS[PAD_BUTTON_COUNT] = {
     SDL_CONTROLLER_BUTTON_A,         SDL_CONTROLLER_BUTTON_B,
     SDL_CONTROLLER_BUTTON_BACK,      SDL_CONTROLLER_BUTTON_START,
     SDL_CONTROLLER_BUTTON_DPAD_LEFT, SDL_CONTROLLER_BUTTON_DPAD_RIGHT,
@@ -62,7 +62,7 @@ void rescan() {
 PadState read_pad(SDL_GameController *controller) {
   PadState pad = {};
   for (int b = 0; b < PAD_BUTTON_COUNT; b++) {
-    pad.buttons[b] = SDL_GameControllerGetButton(controller, kButtons[b]);
+    pad.buttons[b] = SDL_GameControllerGetButton(controller, SDL_BUTTONS[b]);
   }
   pad.left_x = SDL_GameControllerGetAxis(controller, SDL_CONTROLLER_AXIS_LEFTX);
   return pad;
@@ -113,7 +113,7 @@ void sdl_gamepad_event(const SDL_Event *event, uint8_t pressed[256]) {
       if (slot < 0) return;
       PadState pad = {};
       for (int b = 0; b < PAD_BUTTON_COUNT; b++) {
-        if (kButtons[b] == event->cbutton.button) pad.buttons[b] = 1;
+        if (SDL_BUTTONS[b] == event->cbutton.button) pad.buttons[b] = 1;
       }
       pad_keys(&pad, slot, pressed);
       return;

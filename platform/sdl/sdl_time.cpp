@@ -71,12 +71,12 @@ uint32_t plat_ticks(void) {
 
 // In short slices, so that a close request ends it within one.
 void plat_sleep(uint32_t ms) {
-  const uint32_t kSliceMs = 5;
+  const uint32_t SLEEP_SLICE_MS = 5;
   const uint32_t start = SDL_GetTicks();
   while (!plat_close_requested()) {
     const uint32_t passed = SDL_GetTicks() - start;
     if (passed >= ms) return;
-    SDL_Delay(ms - passed < kSliceMs ? ms - passed : kSliceMs);
+    SDL_Delay(ms - passed < SLEEP_SLICE_MS ? ms - passed : SLEEP_SLICE_MS);
   }
 }
 
