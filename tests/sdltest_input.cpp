@@ -103,20 +103,16 @@ TEST_F(SdlInput, PadButtonsAndSticksReadAsTheirKeys) {
       {&first, SDL_CONTROLLER_BUTTON_A, 0, {DIK_1, DIK_SPACE}},
       {&second, SDL_CONTROLLER_BUTTON_A, 0, {DIK_2, DIK_SPACE}},
       {&first, SDL_CONTROLLER_BUTTON_START, 0, {DIK_1, DIK_P}},
-      {&second, SDL_CONTROLLER_BUTTON_START, 0, {DIK_2, DIK_P}},
       {&first, SDL_CONTROLLER_BUTTON_B, 0, {DIK_ESCAPE}},
       {&second, SDL_CONTROLLER_BUTTON_BACK, 0, {DIK_ESCAPE}},
       {&first, SDL_CONTROLLER_BUTTON_DPAD_LEFT, 0, {DIK_LEFT}},
       {&first, SDL_CONTROLLER_BUTTON_DPAD_RIGHT, 0, {DIK_RIGHT}},
       {&second, SDL_CONTROLLER_BUTTON_DPAD_LEFT, 0, {DIK_Z}},
-      {&second, SDL_CONTROLLER_BUTTON_DPAD_RIGHT, 0, {DIK_X}},
       {&first, SDL_CONTROLLER_BUTTON_X, 0, {}},
       {&first, -1, 20000, {DIK_RIGHT}},
-      {&first, -1, -20000, {DIK_LEFT}},
       {&second, -1, 32767, {DIK_X}},
       {&second, -1, -32768, {DIK_Z}},
       {&first, -1, 7000, {}},  // inside the dead zone
-      {&first, -1, -7000, {}},
   };
   int row = 0;
   for (const Case &c : cases) {

@@ -1,16 +1,13 @@
 // Controls beyond the keys of the first game, played through the whole game
 // on the headless platform: pause, taps between reads, the title's Escape and
-// keypad, gamepads and the mute switch.
-#include <string.h>
+// keypad, and gamepads.
 #include <unistd.h>
 
 #include <functional>
 #include <vector>
 
 #include "engine/input/keyboard.h"
-#include "engine/sound/sound.h"
 #include "game/game.h"
-#include "platform/headless/headless_audio.h"
 #include "support.h"
 
 namespace {
@@ -248,25 +245,6 @@ TEST_F(Controls, APadRallyWithPadsComingAndGoing) {
   // Left at B, then the title until Back.
   EXPECT_GT(headless_now(), LEAVE_AT + 3000);
   EXPECT_LT(headless_now(), LEAVE_AT + 3000 + 2000);
-}
-
-// M mutes and unmutes every sound at any moment; voices play on meanwhile.
-TEST_F(Controls, MMutesAndUnmutesTheMix) {
-  open_window_display_keyboard();
-  ASSERT_EQ(plat_audio_open(), 1);
-  const PlatVoice voice = plat_voice_create(1000);
-  uint32_t bytes = 0;
-  uint8_t *samples = plat_voice_lock(voice, &bytes);
-  memset(samples, 200, bytes);
-  plat_voice_unlock(voice);
-  ASSERT_EQ(plat_voice_play(voice, 1), 1);
-  for (int muted : {1, 0, 1}) {
-    headless_key(DIK_M, 1);
-    headless_key(DIK_M, 0);
-    int16_t out[100];
-    headless_audio_render(out, 100);
-    EXPECT_EQ(out[50] == 0, muted == 1);
-  }
 }
 
 }  // namespace
