@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the game and its pictures and sounds, and
-# starts it.
+# Installs what is missing, builds the game and its pictures and sounds (and
+# nothing else), and starts it. Options are passed to the game:
+#   ./play.sh --nosound
 set -euo pipefail
 source "$(dirname "$0")/tools/setup.sh"
 
 qf_install_missing "${QF_BUILD_PACKAGES[@]}"
-qf_build "$QF_BUILD"
+qf_build "$QF_BUILD" --target quillfire
 
-cd "$QF_BUILD/run"
-exec "$QF_BUILD/quillfire"
+# The game finds its files in run/ beside itself.
+exec "$QF_BUILD/quillfire" "$@"

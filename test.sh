@@ -6,6 +6,8 @@ set -euo pipefail
 source "$(dirname "$0")/tools/setup.sh"
 
 qf_install_missing "${QF_BUILD_PACKAGES[@]}" xvfb xdotool x11-apps imagemagick sox python3
+# Packaging and the checks of the installed files.
+qf_install_missing dpkg-dev file lintian appstream desktop-file-utils man-db
 
 status=0
 

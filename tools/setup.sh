@@ -22,10 +22,16 @@ qf_install_missing() {
 
 QF_BUILD_PACKAGES=(cmake g++ make pkg-config libsdl2-dev libgtest-dev libbenchmark-dev zlib1g-dev)
 
-# qf_build DIR [cmake options...]
+# qf_build DIR [--target NAME] [cmake options...]: everything, or only NAME
+# and what it needs.
 qf_build() {
   local dir="$1"
   shift
+  local target=()
+  if [ "${1:-}" = "--target" ]; then
+    target=(--target "$2")
+    shift 2
+  fi
   cmake -S "$QF_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
-  cmake --build "$dir" -j "$(nproc)"
+  cmake --build "$dir" -j "$(nproc)" "${target[@]}"
 }

@@ -1,0 +1,134 @@
+// The start-up checks on a copy of the generated files, damaged one way at a
+// time: each damage is named, and intact files pass.
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "game/start_check.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// An uncompressed bottom-up BMP of the given size and depth: the 14 and 40
+// byte headers, a full colour table for 8 bits, rows padded to 4 bytes.
+std::string bmp_file(int32_t width, int32_t height, int bits) {
+  const int32_t row = (width * (bits / 8) + 3) / 4 * 4;
+  const int32_t table = bits == 8 ? 1024 : 0;
+  const uint32_t offset = 54 + table, size = offset + row * height;
+  std::string f;
+  auto put = [&](uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) f += (char)((v >> (8 * i)) & 0xFF);
+  };
+  f += "BM";
+  put(size, 4), put(0, 4), put(offset, 4);
+  put(40, 4), put(width, 4), put(height, 4), put(1, 2), put(bits, 2);
+  put(0, 4), put(row * height, 4), put(0, 4), put(0, 4), put(0, 4), put(0, 4);
+  f.append(table, '\x40');
+  f.append((size_t)row * height, '\x01');
+  return f;
+}
+
+class StartCheck : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/qf_check_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder = pattern;
+    for (const auto &entry : fs::directory_iterator(QF_RUN_DIR)) {
+      fs::copy(entry.path(), folder);
+    }
+  }
+  void TearDown() override { fs::remove_all(folder); }
+
+  void replace(const std::string &name, const std::string &bytes) {
+    fs::remove_all(folder + "/" + name);
+    std::ofstream(folder + "/" + name, std::ios::binary) << bytes;
+  }
+  std::string first_half(const std::string &name) {
+    std::ifstream in(folder + "/" + name, std::ios::binary);
+    std::string all((std::istreambuf_iterator<char>(in)), {});
+    return all.substr(0, all.size() / 2);
+  }
+  std::string folder;
+};
+
+TEST_F(StartCheck, IntactFilesPass) {
+  std::string name = "untouched", reason = "untouched";
+  EXPECT_EQ(start_check_pictures(folder, &name, &reason), 1);
+  EXPECT_EQ(name, "untouched");
+  for (const char *sound : {"BOING.WAV", "BUZZER.WAV", "SPIKE.WAV", "FIRE.WAV"})
+    EXPECT_EQ(start_check_sound(folder, sound), "") << sound;
+}
+
+// Each picture is also tried one pixel short of what its cells need: the
+// ball's 11 x 11 cell, both paddle cells side by side, the 639 x 479 court
+// and the 619 x 459 title, each inside a 1-pixel frame.
+TEST_F(StartCheck, EachDamagedPictureIsNamedWithItsReason) {
+  const std::string damaged =
+      "damaged, cut short or not an uncompressed BMP picture";
+  const struct {
+    const char *name;
+    int32_t short_width, short_height;
+    const char *too_small;
+  } pictures[] = {
+      {"BALL3D8BIG.BMP", 8, 12,
+       "(8 x 12 pixels, where the game needs 12 x 12)"},
+      {"PADDLES3D8.BMP", 131, 9,
+       "(131 x 9 pixels, where the game needs 132 x 9)"},
+      {"BACK8.BMP", 640, 479,
+       "(640 x 479 pixels, where the game needs 640 x 480)"},
+      {"TITLE8.BMP", 616, 460,
+       "(616 x 460 pixels, where the game needs 620 x 460)"},
+  };
+  for (const auto &p : pictures) {
+    const struct {
+      std::string bytes;
+      std::string reason;
+    } damages[] = {
+        {"", "empty"},
+        {first_half(p.name), damaged},
+        {"BM not a picture at all", damaged},
+        {bmp_file(640, 480, 24), "not an 8-bit (256-colour) picture"},
+        {bmp_file(p.short_width, p.short_height, 8),
+         std::string("too small ") + p.too_small},
+    };
+    for (const auto &d : damages) {
+      SCOPED_TRACE(std::string(p.name) + ": " + d.reason);
+      const std::string path = folder + "/" + p.name;
+      fs::rename(path, path + ".good");
+      replace(p.name, d.bytes);
+      std::string name, reason;
+      EXPECT_EQ(start_check_pictures(folder, &name, &reason), 0);
+      EXPECT_EQ(name, p.name);
+      EXPECT_EQ(reason, d.reason);
+      fs::remove(path);
+      fs::rename(path + ".good", path);
+    }
+  }
+}
+
+TEST_F(StartCheck, FilesThatCannotBeOpenedAreNamedByWhy) {
+  fs::remove(folder + "/TITLE8.BMP");
+  EXPECT_EQ(start_check_picture(folder, "TITLE8.BMP"), "missing");
+  fs::create_directory(folder + "/TITLE8.BMP");
+  EXPECT_EQ(start_check_picture(folder, "TITLE8.BMP"), "a folder, not a file");
+  fs::remove(folder + "/BOING.WAV");
+  EXPECT_EQ(start_check_sound(folder, "BOING.WAV"), "missing");
+  replace("FIRE.WAV", "RIFF....WAVEjunk");
+  EXPECT_EQ(start_check_sound(folder, "FIRE.WAV"),
+            "damaged or not a PCM WAVE sound");
+  // Permissions bind only a normal user.
+  if (geteuid() != 0) {
+    fs::permissions(folder + "/BACK8.BMP", fs::perms::none);
+    EXPECT_EQ(start_check_picture(folder, "BACK8.BMP"),
+              "can't be read: Permission denied");
+  }
+}
+
+}  // namespace

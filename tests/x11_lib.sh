@@ -1,0 +1,81 @@
+# Shared by the tests that play the real game in an X server (sourced):
+# a private Xvfb, waiting for the window, a screenshot of the title, Q.
+# The caller sets `work` (a scratch folder, removed by it) and calls
+# x11_start first; x11_finish stops what was started.
+
+xvfb_pid=""
+game_pid=""
+
+fail() {
+  echo "$test_name: $*" >&2
+  exit 1
+}
+
+x11_start() {
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" \
+    >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+  [ -s "$work/display" ] || fail "Xvfb did not start"
+  export DISPLAY=":$(cat "$work/display")"
+}
+
+x11_finish() {
+  [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  return 0
+}
+
+# x11_wait_window: 0 once the game's window exists, 1 after 10 s.
+x11_wait_window() {
+  xdotool search --sync --name '^Quillfire$' >/dev/null 2>&1 &
+  local search=$!
+  for _ in $(seq 100); do kill -0 "$search" 2>/dev/null || return 0; sleep 0.1; done
+  kill "$search" 2>/dev/null
+  return 1
+}
+
+# x11_title_shown NAME: a screenshot of the whole screen shows the title
+# picture (many colours where it lies; black to its left), not the black
+# screen a game without its pictures shows.
+x11_title_shown() {
+  xwd -root -silent | convert xwd:- "$work/$1.ppm" || fail "screenshot failed"
+  python3 - "$work/$1.ppm" <<'PY'
+import sys
+data = open(sys.argv[1], "rb").read()
+fields, pos = [], 0
+while len(fields) < 4:
+    while data[pos:pos + 1].isspace():
+        pos += 1
+    if data[pos:pos + 1] == b"#":
+        pos = data.index(b"\n", pos)
+        continue
+    end = pos
+    while not data[end:end + 1].isspace():
+        end += 1
+    fields.append(data[pos:end])
+    pos = end
+width, height, pixels = int(fields[1]), int(fields[2]), data[pos + 1:]
+def logical(x, y):  # 640 x 480 at twice the size, centred in 1280 x 1024
+    i = 3 * (((height - 960) // 2 + 2 * y) * width + 2 * x)
+    return tuple(pixels[i:i + 3])
+title = {logical(x, y) for y in range(20, 479, 3) for x in range(20, 639, 3)}
+band = {logical(x, y) for y in range(30, 470, 3) for x in range(0, 18, 3)}
+ok = len(title) >= 8 and band == {(0, 0, 0)}
+print(f"{len(title)} colours in the title, left band {sorted(band)[:3]}")
+sys.exit(0 if ok else 1)
+PY
+}
+
+# x11_quit: Q at the title; the game's exit status, or fail after 5 s.
+x11_quit() {
+  xdotool keydown q
+  sleep 0.1
+  xdotool keyup q
+  for _ in $(seq 50); do kill -0 "$game_pid" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$game_pid" 2>/dev/null && fail "still running 5 s after Q"
+  local code=0
+  wait "$game_pid" || code=$?
+  game_pid=""
+  return $code
+}
