@@ -35,9 +35,22 @@ intptr_t window_proc(PlatWindow *window, uint32_t message, uintptr_t wparam,
 int32_t game_init(void);
 int32_t game_shutdown(void);
 
+// Set once the end of the program has been posted; from then on no frame
+// runs. game_quitting() is also 1 once the user has asked the program to end
+// (plat_close_requested), which every screen gives way to at once.
+extern int32_t quit_posted;
+int32_t game_quitting(void);
+
 // The rally.
 int32_t game_frame(void);
 int32_t game_reset(void);
+
+// The pause of a rally. pause_update looks at this frame's keyboard_state
+// and returns game_paused: 1 while the rally stands still.
+extern int32_t game_paused;
+int32_t pause_update(void);
+void pause_focus_lost(void);
+void pause_reset(void);
 
 // The match flow.
 int32_t title_menu(void);

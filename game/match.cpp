@@ -39,8 +39,10 @@ void launch_serve() {
   }
 }
 
+// A close request cuts the waits short (plat_sleep) and then shows nothing.
 int32_t show_winner(const char *message) {
   plat_sleep(WINNER_PAUSE_MS);
+  if (game_quitting()) return 0;
   sound_play(win_sound, 0);
   text_draw_index(message, WINNER_X, WINNER_Y, MESSAGE_COLOR, primary_surface);
   plat_sleep(WINNER_SHOWN_MS);
@@ -59,24 +61,32 @@ int32_t title_menu(void) {
   }
   unlock_primary();
 
+  // Escape quits here only when pressed here: the Escape that left the match
+  // may still be held, or still remembered by the keyboard, and counts only
+  // once it has been seen up. The Escape test of the frame forgets it too.
+  plat_escape_down();
+  bool escape_was_down = true;
   bool chosen = false;
   while (!chosen) {
     keyboard_read();
-    if (key_down(DIK_1)) {
+    if (key_down(DIK_1) || key_down(DIK_NUMPAD1)) {
       game_state.mode = 1;
       chosen = true;
     }
-    if (key_down(DIK_2)) {
+    if (key_down(DIK_2) || key_down(DIK_NUMPAD2)) {
       game_state.mode = 2;
       chosen = true;
     }
-    // Closing the window at the title is taken as Q.
-    if (key_down(DIK_Q) || plat_close_requested()) {
+    const bool escape_pressed = key_down(DIK_ESCAPE) && !escape_was_down;
+    escape_was_down = key_down(DIK_ESCAPE);
+    // Closing the window at the title is taken as Q; its fade is cut short.
+    if (key_down(DIK_Q) || escape_pressed || game_quitting()) {
       game_quit();
       return 1;
     }
   }
   fade_out();
+  if (game_quitting()) return 1;
   point_scored();
   return 1;
 }
@@ -110,7 +120,7 @@ int32_t point_scored(void) {
       served = true;
     }
     // Closing the window at the prompt is taken as Escape.
-    if (key_down(DIK_ESCAPE) || plat_close_requested()) return 0;
+    if (key_down(DIK_ESCAPE) || game_quitting()) return 0;
   }
   return 1;
 }
@@ -119,6 +129,9 @@ int32_t fade_out(void) {
   palette_save(saved_palette);
   unlock_primary();
   screen_transition(TRANSITION_DARKEN, nullptr, 0);
+  // Cut short by a close request: no screen follows, so nothing more is
+  // shown.
+  if (game_quitting()) return 1;
   surface_fill(primary_surface, 0);
   surface_fill(back_surface, 0);
   palette_set(saved_palette);
@@ -128,5 +141,6 @@ int32_t fade_out(void) {
 int32_t game_quit(void) {
   fade_out();
   plat_post_message(main_window, WM_DESTROY, 0, 0);
+  quit_posted = 1;
   return 1;
 }

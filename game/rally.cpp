@@ -68,26 +68,39 @@ void deflect_off(const BOB *paddle, bool in_band, bool moving_towards,
   game_state.goal_armed = 0;
 }
 
+// The fade and the title, unless the program is ending: then neither.
+void back_to_title() {
+  if (game_quitting()) return;
+  fade_out();
+  if (game_quitting()) return;
+  title_menu();
+}
+
 void goal_for(int32_t *score, int32_t side) {
   sound_play(goal_sound, 0);
   *score += 1;
   game_state.serving_side = side;
-  if (!point_scored()) {
-    fade_out();
-    title_menu();
-  }
+  if (!point_scored()) back_to_title();
 }
 
 }  // namespace
 
+// Once the end of the program is posted, or asked for, the frame stops where
+// it is: nothing more is composed or shown.
 int32_t game_frame(void) {
+  if (game_quitting()) return 1;
   if (plat_escape_down()) {
-    fade_out();
-    title_menu();
+    back_to_title();
+    if (game_quitting()) return 1;
   }
   clock_start();
   game_state.goal_armed = 1;
   keyboard_read();
+  if (pause_update()) {
+    draw_frame();
+    clock_wait(FRAME_MS);
+    return 1;
+  }
 
   move_player_paddle(&paddle1, DIK_RIGHT, DIK_LEFT);
   if (game_state.mode == 2) {
@@ -106,9 +119,11 @@ int32_t game_frame(void) {
 
   if (ball.y < TOP_GOAL_Y && game_state.goal_armed == 1) {
     goal_for(&game_state.player1_score, 1);
+    if (game_quitting()) return 1;
   }
   if (ball.y > BOTTOM_GOAL_Y && game_state.goal_armed == 1) {
     goal_for(&game_state.player2_score, 2);
+    if (game_quitting()) return 1;
   }
 
   if (ball.x > display_width - ball.width - WALL_MARGIN ||
@@ -132,5 +147,6 @@ int32_t game_reset(void) {
   bob_set_velocity(&ball, 0, 0);
   game_state.player2_score = 0;
   game_state.player1_score = 0;
+  pause_reset();
   return 1;
 }

@@ -29,6 +29,8 @@ const int32_t PLAYER1_SCORE_X = 20;
 const int32_t PLAYER2_SCORE_END_X = 620;  // assumes 6 pixels a character
 const int32_t CHAR_WIDTH = 6;
 const int32_t TITLE_X = 20, TITLE_Y = 20;
+const char PAUSED_TEXT[] = "Paused";
+const int32_t PAUSED_Y = 235;  // the line of the other messages
 
 }  // namespace
 
@@ -100,6 +102,11 @@ int32_t draw_frame(void) {
   text_draw_rgb(score_text, PLAYER2_SCORE_END_X - CHAR_WIDTH * length, SCORE_Y,
                 white, back_surface);
 
+  if (game_paused) {
+    const int32_t width = CHAR_WIDTH * (int32_t)(sizeof PAUSED_TEXT - 1);
+    text_draw_index(PAUSED_TEXT, (display_width - width) / 2, PAUSED_Y,
+                    MESSAGE_COLOR, back_surface);
+  }
   display_flip();
   return 1;
 }

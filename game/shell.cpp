@@ -18,13 +18,23 @@ int exit_status = 0;
 
 }  // namespace
 
+int32_t quit_posted;
+
+int32_t game_quitting(void) {
+  return quit_posted || plat_close_requested() ? 1 : 0;
+}
+
 intptr_t window_proc(PlatWindow *window, uint32_t message, uintptr_t wparam,
                      intptr_t lparam) {
   switch (message) {
     case WM_CREATE:
       return 0;
     case WM_DESTROY:
+      quit_posted = 1;
       plat_post_quit_message(exit_status);
+      return 0;
+    case WM_KILLFOCUS:
+      pause_focus_lost();
       return 0;
     case WM_PAINT:
       // The picture belongs to the display; there is nothing to repaint.
@@ -39,12 +49,12 @@ int32_t game_init(void) {
   load_sounds();
   input_init();
   if (!keyboard_init()) {
-    // Without a keyboard the title could never be left: end at once, with
-    // the court set up and the ball at rest for the frame that still runs.
+    // Without a keyboard the title could never be left: end at once.
     fprintf(stderr, "quillfire: no keyboard could be opened\n");
     exit_status = kExitFailure;
     game_reset();
     plat_post_message(main_window, WM_DESTROY, 0, 0);
+    quit_posted = 1;
     return 1;
   }
   title_menu();
@@ -69,6 +79,7 @@ int WinMain(void *instance, void *previous, char *command_line, int show) {
   (void)command_line;
   (void)show;
   exit_status = 0;
+  quit_posted = 0;
   if (!plat_init()) {
     fprintf(stderr, "quillfire: %s\n", plat_error());
     return kExitFailure;
@@ -92,7 +103,8 @@ int WinMain(void *instance, void *previous, char *command_line, int show) {
     const int taken = plat_peek_message(&msg);
     if (taken && msg.message == WM_QUIT) break;
     if (taken) plat_dispatch_message(&msg);
-    game_frame();
+    // Once the end is posted the loop only drains the queue to WM_QUIT.
+    if (!quit_posted) game_frame();
   }
 
   game_shutdown();

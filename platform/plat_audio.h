@@ -14,6 +14,10 @@ extern "C" {
 // samples played at 11025 Hz, whatever they were recorded as. Voices play
 // independently and are mixed by the platform (a clamped sum).
 //
+// The M key is the player's mute switch, kept by the platform itself: each
+// press silences or restores the whole mix, at any moment, whatever the game
+// is doing. Muted voices still play on and end as they would be heard.
+//
 // Handles are never reused while the program runs: a call with a destroyed
 // (or never made) handle does nothing and returns 0 or null.
 

@@ -17,7 +17,10 @@ extern "C" {
 // core; the count it returns is still the current one.
 uint32_t plat_ticks(void);
 
-// Gives the processor away for at least `ms` milliseconds (Sleep).
+// Gives the processor away for `ms` milliseconds (Sleep), or less: it
+// returns early, within a few milliseconds, once plat_close_requested() is 1
+// (and at once when it already is), so that no wait holds up a program that
+// was asked to end.
 void plat_sleep(uint32_t ms);
 
 #ifdef __cplusplus

@@ -16,6 +16,11 @@ typedef struct PlatWindow PlatWindow;  // opaque: the one game window
 enum {
   WM_CREATE = 0x0001,
   WM_DESTROY = 0x0002,
+  // The window gained (WM_SETFOCUS) or lost (WM_KILLFOCUS) the keyboard
+  // focus. Queued by both backends as it happens; a loss that is already
+  // over when the window system's event is taken is not reported.
+  WM_SETFOCUS = 0x0007,
+  WM_KILLFOCUS = 0x0008,
   WM_PAINT = 0x000F,
   WM_CLOSE = 0x0010,
   WM_QUIT = 0x0012,

@@ -24,6 +24,8 @@ void reset_everything() {
   clock_start_tick = 0;
   memset(keyboard_state, 0, sizeof keyboard_state);
   game_state = GameState{0, 0, 0, 1, 1};
+  quit_posted = 0;
+  pause_reset();
   ball = BOB{};
   paddle1 = BOB{};
   paddle2 = BOB{};

@@ -7,6 +7,7 @@
 #include "engine/display/clock.h"
 #include "engine/display/display.h"
 #include "engine/random.h"
+#include "platform/platform.h"
 
 namespace {
 
@@ -41,6 +42,10 @@ uint8_t apply(ChannelRule rule, uint8_t c) {
   return c;
 }
 
+// A transition is only a way to show the next screen: once the program has
+// been asked to end there is no next screen, and it stops at its next step.
+bool cut_short() { return plat_close_requested() != 0; }
+
 // Every step of a transition is held 12 ms on the frame clock.
 void wait_step() {
   clock_start();
@@ -63,7 +68,9 @@ void palette_step(const PaletteFade &fade) {
 }
 
 void run_palette_fade(const PaletteFade &fade) {
-  for (int32_t step = 0; step < fade.steps; step++) palette_step(fade);
+  for (int32_t step = 0; step < fade.steps && !cut_short(); step++) {
+    palette_step(fade);
+  }
 }
 
 // Pixels written into the primary's memory are not seen by the display layer
@@ -76,7 +83,7 @@ void show_if_screen(const uint8_t *start) {
 }
 
 void close_columns(uint8_t *start, int32_t pitch, int32_t w, int32_t h) {
-  for (int32_t i = 0; i < w / 2; i += 2) {
+  for (int32_t i = 0; i < w / 2 && !cut_short(); i += 2) {
     wait_step();
     vline_clipped(0, h - 1, w - i - 1, BLACK, start, pitch);
     vline_clipped(0, h - 1, i, BLACK, start, pitch);
@@ -87,7 +94,7 @@ void close_columns(uint8_t *start, int32_t pitch, int32_t w, int32_t h) {
 }
 
 void close_rows(uint8_t *start, int32_t pitch, int32_t w, int32_t h) {
-  for (int32_t i = 0; i < h / 2; i += 2) {
+  for (int32_t i = 0; i < h / 2 && !cut_short(); i += 2) {
     wait_step();
     hline_clipped(0, w - 1, h - i - 1, BLACK, start, pitch);
     hline_clipped(0, w - 1, i, BLACK, start, pitch);
@@ -102,7 +109,7 @@ void close_rows(uint8_t *start, int32_t pitch, int32_t w, int32_t h) {
 // row number would be taken modulo 0), so there nothing is drawn.
 void close_both(uint8_t *start, int32_t pitch, int32_t w, int32_t h) {
   if (h / 2 == 0) return;
-  for (int32_t i = 0; i < w / 2; i += 2) {
+  for (int32_t i = 0; i < w / 2 && !cut_short(); i += 2) {
     wait_step();
     const int32_t r = i % (h / 2);
     hline_clipped(0, w - 1, h - r - 1, BLACK, start, pitch);
@@ -126,7 +133,10 @@ void scatter(uint8_t *start, int32_t pitch, int32_t w, int32_t h) {
     const int32_t y = random_next() % h;
     const int32_t x = random_next() % w;
     plot_pixel(x, y, BLACK, start, pitch);
-    if (n % show_every == 0) show_if_screen(start);
+    if (n % show_every == 0) {
+      show_if_screen(start);
+      if (cut_short()) return;
+    }
   }
   show_if_screen(start);
 }

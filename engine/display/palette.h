@@ -20,6 +20,8 @@ enum {
 
 int32_t palette_save(PALETTEENTRY *destination);
 int32_t palette_set(const PALETTEENTRY *source);
+// Runs a transition step by step; once plat_close_requested() is 1 it stops
+// before its next step, leaving what it has done so far.
 void screen_transition(int32_t type, uint8_t *start, int32_t pitch);
 int32_t plot_pixel(int32_t x, int32_t y, uint32_t color, uint8_t *start,
                    int32_t pitch);

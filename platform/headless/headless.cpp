@@ -8,18 +8,25 @@
 #include <string>
 #include <vector>
 
+#include "platform/dik.h"
+#include "platform/headless/headless_audio.h"
+#include "platform/key_latch.h"
 #include "platform/messages.h"
+#include "platform/pad_keys.h"
 
 namespace {
 
+// A key or a pad that changes at a virtual time.
 struct KeyEvent {
   uint32_t at;
   uint8_t dik;
   int down;
+  int32_t pad_slot;  // -1 for a key
+  PadState pad;
+  int pad_plugged;
 };
 
 const uint64_t kDefaultTimeLimit = 60ull * 60 * 1000;
-const uint8_t kDikEscape = 0x01;
 
 PlatWindow window;
 int window_made;
@@ -39,6 +46,9 @@ std::vector<KeyEvent> scheduled;
 int keyboard_present = 1;
 int keyboard_open;
 int keyboard_reads;
+KeyLatch read_latch, escape_latch;
+PadState pads[PAD_SLOTS];
+int pad_plugged[PAD_SLOTS];
 
 int fail_init, fail_window, fail_display_mode;
 int display_open;
@@ -81,13 +91,50 @@ void apply_due_close() {
   }
 }
 
+// A key that goes down is remembered by both readers; M is the mute
+// switch, as on the real platform.
+void set_key(uint8_t dik, int down) {
+  if (down && !keys[dik]) {
+    key_latch_press(&read_latch, dik);
+    key_latch_press(&escape_latch, dik);
+    if (dik == DIK_M) headless_audio_set_muted(!headless_audio_muted());
+  }
+  keys[dik] = down ? 0x80 : 0;
+}
+
+// The keys all plugged pads hold, over `state`.
+void add_pad_keys(uint8_t state[256]) {
+  for (int32_t slot = 0; slot < PAD_SLOTS; slot++) {
+    if (pad_plugged[slot]) pad_keys(&pads[slot], slot, state);
+  }
+}
+
+void set_pad(int32_t slot, const PadState *pad, int plugged) {
+  if (slot < 0 || slot >= PAD_SLOTS) return;
+  uint8_t before[256] = {0}, after[256] = {0};
+  if (pad_plugged[slot]) pad_keys(&pads[slot], slot, before);
+  pads[slot] = plugged && pad ? *pad : PadState{};
+  pad_plugged[slot] = plugged;
+  if (plugged) pad_keys(&pads[slot], slot, after);
+  for (int i = 0; i < 256; i++) {
+    if (after[i] && !before[i]) {
+      key_latch_press(&read_latch, (uint8_t)i);
+      key_latch_press(&escape_latch, (uint8_t)i);
+    }
+  }
+}
+
 // Applies every scheduled key event that is due, oldest first.
 void apply_due_keys() {
   size_t kept = 0;
   for (size_t i = 0; i < scheduled.size(); i++) {
     const KeyEvent &e = scheduled[i];
     if ((int32_t)(now - e.at) >= 0) {
-      keys[e.dik] = e.down ? 0x80 : 0;
+      if (e.pad_slot < 0) {
+        set_key(e.dik, e.down);
+      } else {
+        set_pad(e.pad_slot, &e.pad, e.pad_plugged);
+      }
     } else {
       scheduled[kept++] = e;
     }
@@ -119,6 +166,12 @@ void headless_reset(void) {
   keyboard_present = 1;
   keyboard_open = 0;
   keyboard_reads = 0;
+  key_latch_clear(&read_latch);
+  key_latch_clear(&escape_latch);
+  for (int32_t slot = 0; slot < PAD_SLOTS; slot++) {
+    pads[slot] = PadState{};
+    pad_plugged[slot] = 0;
+  }
   fail_init = fail_window = fail_display_mode = 0;
   display_open = 0;
   mode_width = mode_height = 0;
@@ -138,11 +191,32 @@ void headless_set_now(uint32_t ms) { now = ms; }
 void headless_set_time_limit(uint64_t ms) { time_limit = ms; }
 uint64_t headless_elapsed(void) { return elapsed; }
 
-void headless_key(uint8_t dik, int down) { keys[dik] = down ? 0x80 : 0; }
+void headless_key(uint8_t dik, int down) { set_key(dik, down); }
 
 void headless_key_at(uint32_t ms, uint8_t dik, int down) {
-  scheduled.push_back(KeyEvent{ms, dik, down});
+  scheduled.push_back(KeyEvent{ms, dik, down, -1, PadState{}, 0});
 }
+
+void headless_pad(int32_t slot, const PadState *pad) { set_pad(slot, pad, 1); }
+void headless_pad_unplug(int32_t slot) { set_pad(slot, nullptr, 0); }
+
+void headless_pad_at(uint32_t ms, int32_t slot, const PadState *pad) {
+  scheduled.push_back(KeyEvent{ms, 0, 0, slot, pad ? *pad : PadState{}, 1});
+}
+
+void headless_pad_unplug_at(uint32_t ms, int32_t slot) {
+  scheduled.push_back(KeyEvent{ms, 0, 0, slot, PadState{}, 0});
+}
+
+void headless_set_focus(int focused) {
+  if (window_made && window.alive) {
+    messages_push(PlatMessage{
+        &window, focused ? (uint32_t)WM_SETFOCUS : (uint32_t)WM_KILLFOCUS, 0,
+        0});
+  }
+}
+
+int headless_close_raised(void) { return close_requested; }
 
 void headless_tap_at(uint32_t ms, uint8_t dik, uint32_t hold) {
   headless_key_at(ms, dik, 1);
@@ -293,7 +367,17 @@ uint32_t plat_ticks(void) {
   return t;
 }
 
-void plat_sleep(uint32_t ms) { advance(ms); }
+// Ends early at a close request that falls within the sleep.
+void plat_sleep(uint32_t ms) {
+  if (close_requested) return;
+  const int64_t until = (int32_t)(close_at - now);
+  if (close_scheduled && until < (int64_t)ms) {
+    if (until > 0) advance((uint32_t)until);
+    apply_due_close();
+    return;
+  }
+  advance(ms);
+}
 
 // ---------------------------------------------------------------------------
 // Display
@@ -341,13 +425,19 @@ int plat_keyboard_read(uint8_t state[256]) {
   apply_due_keys();
   if (!keyboard_open) return 0;
   memcpy(state, keys, 256);
+  add_pad_keys(state);
+  key_latch_take(&read_latch, state);
   return 1;
 }
 
 int plat_escape_down(void) {
   advance(1);
   apply_due_keys();
-  return keys[kDikEscape] != 0;
+  uint8_t state[256];
+  memcpy(state, keys, 256);
+  add_pad_keys(state);
+  key_latch_take(&escape_latch, state);
+  return state[DIK_ESCAPE] != 0;
 }
 
 void plat_keyboard_close(void) { keyboard_open = 0; }

@@ -3,8 +3,8 @@
 // The headless platform has no screen, keyboard or sound card. Instead:
 // - time is virtual: every plat_ticks, plat_keyboard_read, plat_escape_down
 //   and plat_close_requested moves it one millisecond forward, plat_sleep by
-//   the time asked, so busy waits end at once in real time and every run
-//   gives the same result;
+//   the time asked (less when a close request falls within it), so busy waits
+//   end at once in real time and every run gives the same result;
 // - keys are pressed and released by the test, at once or at a virtual time;
 // - every presented frame is captured (indices and palette);
 // - a run that passes the virtual time limit throws HeadlessTimeLimit instead
@@ -16,6 +16,7 @@
 
 #include <stdexcept>
 
+#include "platform/pad_keys.h"
 #include "platform/platform.h"
 
 // Thrown by any platform call once the virtual clock passes the limit.
@@ -41,6 +42,20 @@ void headless_key_at(uint32_t ms, uint8_t dik, int down);
 // Presses a key for `hold` ms starting at `ms`.
 void headless_tap_at(uint32_t ms, uint8_t dik, uint32_t hold);
 int headless_key_down(uint8_t dik);
+// A key that goes down is seen by the next read even when it is up again by
+// then (and by the next Escape query, apart). M toggles the mute of the
+// headless audio as it goes down.
+
+// Gamepads, by slot (0 the first pad, 1 the second; platform/pad_keys.h):
+// plugged in with this state, or unplugged; at once or at a virtual time.
+void headless_pad(int32_t slot, const PadState *pad);
+void headless_pad_unplug(int32_t slot);
+void headless_pad_at(uint32_t ms, int32_t slot, const PadState *pad);
+void headless_pad_unplug_at(uint32_t ms, int32_t slot);
+
+// The window gains (1) or loses (0) the keyboard focus: WM_SETFOCUS or
+// WM_KILLFOCUS is queued for it.
+void headless_set_focus(int focused);
 int headless_keyboard_reads(void);  // plat_keyboard_read calls since reset
 
 // What can fail. Each stays as set until the next reset.
@@ -55,6 +70,8 @@ void headless_set_audio_present(int present);
 void headless_request_close(void);
 // The same, at the first platform call at or after virtual time `ms`.
 void headless_request_close_at(uint32_t ms);
+// 1 once the close request has been raised, without moving the clock.
+int headless_close_raised(void);
 
 // Called at the start of every plat_peek_message, before the queue is looked
 // at: a test can post a message there to keep one pending at every pass.

@@ -25,6 +25,7 @@ int audio_present = 1;
 int audio_open;
 int open_count;
 int fail_create, fail_lock;
+int muted;
 PlatVoice next_handle = 1;
 std::vector<Voice> voices;  // in creation order, which is also mixing order
 std::vector<HeadlessAudioEvent> events;
@@ -59,9 +60,12 @@ int32_t take_sample(Voice *v) {
 }  // namespace
 
 void headless_set_audio_present(int present) { audio_present = present; }
+void headless_audio_set_muted(int on) { muted = on; }
+int headless_audio_muted(void) { return muted; }
 
 void headless_audio_reset(void) {
   audio_present = 1;
+  muted = 0;
   audio_open = 0;
   open_count = 0;
   fail_create = fail_lock = 0;
@@ -78,7 +82,7 @@ void headless_audio_render(int16_t *out, uint32_t frames) {
     }
     if (sum > INT16_MAX) sum = INT16_MAX;
     if (sum < INT16_MIN) sum = INT16_MIN;
-    if (out) out[i] = (int16_t)sum;
+    if (out) out[i] = muted ? 0 : (int16_t)sum;
   }
 }
 

@@ -45,6 +45,11 @@ int headless_audio_is_open(void);
 int headless_audio_open_count(void);   // successful plat_audio_open calls
 int headless_audio_voice_count(void);  // voices alive now
 
+// The mute switch (the M key toggles it). While muted the mix is silent, but
+// voices still play on and end as they would be heard.
+void headless_audio_set_muted(int muted);
+int headless_audio_muted(void);
+
 // What can fail, each until the next reset.
 void headless_audio_fail_create(int fail);  // plat_voice_create returns 0
 void headless_audio_fail_lock(int fail);    // plat_voice_lock returns null

@@ -39,6 +39,7 @@ SDL_AudioDeviceID device;
 SDL_AudioSpec device_spec;
 std::vector<Voice *> voices;
 PlatVoice next_handle = 1;
+SDL_atomic_t muted;  // read by the audio thread
 
 // SDL's own mixing clamps integer samples at every add, but lets float ones
 // run past full scale; they are brought back here, once the sum is complete.
@@ -74,6 +75,7 @@ void SDLCALL mix(void *, Uint8 *stream, int len) {
     }
   }
   clamp_float_mix(stream, wanted);
+  if (SDL_AtomicGet(&muted)) memset(stream, device_spec.silence, wanted);
 }
 
 Voice *find(PlatVoice handle) {
@@ -149,6 +151,12 @@ uint8_t *sdl_audio_convert(const uint8_t *samples, uint32_t bytes,
   *converted = (uint32_t)cvt.len_cvt;
   return buffer;
 }
+
+void sdl_audio_toggle_mute(void) {
+  SDL_AtomicSet(&muted, !SDL_AtomicGet(&muted));
+}
+
+int sdl_audio_muted(void) { return SDL_AtomicGet(&muted); }
 
 int sdl_audio_device_spec(SDL_AudioSpec *spec) {
   if (!device) return 0;

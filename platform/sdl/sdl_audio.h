@@ -22,4 +22,10 @@ uint8_t *sdl_audio_convert(const uint8_t *samples, uint32_t bytes,
 // returns 0 when no device is open.
 int sdl_audio_device_spec(SDL_AudioSpec *spec);
 
+// The mute switch, flipped by the M key (sdl_keyboard.cpp). While muted the
+// device plays silence, but voices play on and end as they would be heard.
+// It holds across closing and opening the device.
+void sdl_audio_toggle_mute(void);
+int sdl_audio_muted(void);
+
 #endif

@@ -1,8 +1,14 @@
-// The keyboard from SDL's key state, by DirectInput key code.
+// The keyboard from SDL's key state, by DirectInput key code, with the
+// gamepads as keys. Every key event is also watched as SDL takes it in, so
+// that a press is remembered until the next read even when the key is up
+// again by then; M is the mute switch of the sound.
 #include <string.h>
 
 #include "platform/dik.h"
+#include "platform/key_latch.h"
 #include "platform/platform.h"
+#include "platform/sdl/sdl_audio.h"
+#include "platform/sdl/sdl_gamepad.h"
 #include "platform/sdl/sdl_internal.h"
 #include "platform/sdl/sdl_keymap.h"
 
@@ -142,6 +148,39 @@ void hide_switch_keys(const Uint8 *keys, uint8_t state[256]) {
   }
 }
 
+// Presses since the last keyboard read, and since the last Escape query.
+KeyLatch read_latch, escape_latch;
+
+// Runs on the game's thread, inside SDL's event pumping.
+int input_watch(void *, SDL_Event *event) {
+  uint8_t pressed[256] = {0};
+  if (event->type == SDL_KEYDOWN) {
+    const SDL_Scancode sc = event->key.keysym.scancode;
+    if (sc >= 0 && sc < SDL_NUM_SCANCODES && dik_by_scancode[sc] &&
+        !sdl_switch_key(&event->key)) {
+      pressed[dik_by_scancode[sc]] = 0x80;
+    }
+    if (sc == SDL_SCANCODE_M && !event->key.repeat) sdl_audio_toggle_mute();
+  } else {
+    sdl_gamepad_event(event, pressed);
+  }
+  key_latch_press_all(&read_latch, pressed);
+  key_latch_press_all(&escape_latch, pressed);
+  return 1;
+}
+
+// The keys down now, pads included.
+void keys_now(uint8_t state[256]) {
+  int count = 0;
+  const Uint8 *keys = SDL_GetKeyboardState(&count);
+  memset(state, 0, 256);
+  for (int sc = 0; sc < count && sc < SDL_NUM_SCANCODES; sc++) {
+    if (keys[sc] && dik_by_scancode[sc]) state[dik_by_scancode[sc]] = 0x80;
+  }
+  hide_switch_keys(keys, state);
+  sdl_gamepad_keys(state);
+}
+
 }  // namespace
 
 uint8_t sdl_scancode_dik(SDL_Scancode scancode) {
@@ -156,20 +195,21 @@ int plat_keyboard_open(void) {
     dik_by_scancode[sc] = sdl_scancode_dik((SDL_Scancode)sc);
   }
   keyboard_open = sdl_window() != nullptr;
-  return keyboard_open;
+  if (!keyboard_open) return 0;
+  key_latch_clear(&read_latch);
+  key_latch_clear(&escape_latch);
+  sdl_gamepad_open();
+  SDL_DelEventWatch(input_watch, nullptr);
+  SDL_AddEventWatch(input_watch, nullptr);
+  return 1;
 }
 
 int plat_keyboard_read(uint8_t state[256]) {
   if (!keyboard_open) return 0;
   sdl_pace_poll();
   SDL_PumpEvents();
-  int count = 0;
-  const Uint8 *keys = SDL_GetKeyboardState(&count);
-  memset(state, 0, 256);
-  for (int sc = 0; sc < count && sc < SDL_NUM_SCANCODES; sc++) {
-    if (keys[sc] && dik_by_scancode[sc]) state[dik_by_scancode[sc]] = 0x80;
-  }
-  hide_switch_keys(keys, state);
+  keys_now(state);
+  key_latch_take(&read_latch, state);
   sdl_after_pump();
   return 1;
 }
@@ -178,7 +218,15 @@ int plat_escape_down(void) {
   if (!sdl_window()) return 0;
   SDL_PumpEvents();
   sdl_after_pump();
-  return SDL_GetKeyboardState(nullptr)[SDL_SCANCODE_ESCAPE] ? 1 : 0;
+  uint8_t state[256];
+  keys_now(state);
+  key_latch_take(&escape_latch, state);
+  return state[DIK_ESCAPE] ? 1 : 0;
 }
 
-void plat_keyboard_close(void) { keyboard_open = 0; }
+void plat_keyboard_close(void) {
+  if (!keyboard_open) return;
+  SDL_DelEventWatch(input_watch, nullptr);
+  sdl_gamepad_close();
+  keyboard_open = 0;
+}

@@ -69,7 +69,16 @@ uint32_t plat_ticks(void) {
   return (uint32_t)ms;
 }
 
-void plat_sleep(uint32_t ms) { SDL_Delay(ms); }
+// In short slices, so that a close request ends it within one.
+void plat_sleep(uint32_t ms) {
+  const uint32_t SLEEP_SLICE_MS = 5;
+  const uint32_t start = SDL_GetTicks();
+  while (!plat_close_requested()) {
+    const uint32_t passed = SDL_GetTicks() - start;
+    if (passed >= ms) return;
+    SDL_Delay(ms - passed < SLEEP_SLICE_MS ? ms - passed : SLEEP_SLICE_MS);
+  }
+}
 
 void sdl_pace_poll(void) {
   static long long last;

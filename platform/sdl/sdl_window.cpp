@@ -136,6 +136,17 @@ bool next_sdl_message(PlatMessage *msg) {
           *msg = PlatMessage{&window, WM_PAINT, 0, 0};
           return true;
         }
+        // A loss already made good (the focus came back while the game's
+        // waits held the events) would only pause a rally for nothing.
+        if (event.window.event == SDL_WINDOWEVENT_FOCUS_LOST &&
+            SDL_GetKeyboardFocus() != (SDL_Window *)window.native) {
+          *msg = PlatMessage{&window, WM_KILLFOCUS, 0, 0};
+          return true;
+        }
+        if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
+          *msg = PlatMessage{&window, WM_SETFOCUS, 0, 0};
+          return true;
+        }
         break;
       case SDL_KEYDOWN:
       case SDL_KEYUP:

@@ -1,0 +1,37 @@
+// Pausing a rally: P or Pause stops it and starts it again, and a window that
+// loses the keyboard focus pauses it, so that a player who looks away does
+// not lose points. Only a rally pauses: the title and the serve prompt wait
+// for the player anyway.
+#include "engine/input/keyboard.h"
+#include "game/game.h"
+
+int32_t game_paused;
+
+namespace {
+
+// The pause keys as the previous rally frame read them: only a press that
+// begins counts, so a key held down does not pause and unpause every frame.
+bool pause_key_was_down = true;
+
+bool rally_running() { return ball.xv != 0 || ball.yv != 0; }
+
+}  // namespace
+
+int32_t pause_update(void) {
+  const bool down =
+      keyboard_state[DIK_P] != 0 || keyboard_state[DIK_PAUSE] != 0;
+  const bool pressed = down && !pause_key_was_down;
+  pause_key_was_down = down;
+  if (pressed && (game_paused || rally_running())) game_paused = !game_paused;
+  return game_paused;
+}
+
+void pause_focus_lost(void) {
+  if (rally_running()) game_paused = 1;
+}
+
+void pause_reset(void) {
+  game_paused = 0;
+  // A pause key held as a match begins was pressed for something else.
+  pause_key_was_down = true;
+}

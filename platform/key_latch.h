@@ -1,0 +1,28 @@
+// Shared by both backends, not by the game: remembers every key that went
+// down since the last read, so that a press and release between two reads
+// (a short tap, or any press while the game reads no keys) is still seen.
+#ifndef QUILLFIRE_KEY_LATCH_H
+#define QUILLFIRE_KEY_LATCH_H
+
+#include <stdint.h>
+
+// One reader's memory of presses, by DirectInput key code. Each reader of the
+// keyboard keeps its own, so that one read does not eat another's tap.
+struct KeyLatch {
+  uint8_t pressed[256];
+};
+
+// A key went down.
+void key_latch_press(KeyLatch *latch, uint8_t dik);
+
+// Every key down in `keys` (non-zero bytes) went down.
+void key_latch_press_all(KeyLatch *latch, const uint8_t keys[256]);
+
+// Marks every key that went down since the last take as down (0x80) in
+// `state`, which holds the keys as they are now, and forgets them.
+void key_latch_take(KeyLatch *latch, uint8_t state[256]);
+
+// Forgets every press.
+void key_latch_clear(KeyLatch *latch);
+
+#endif
