@@ -15,10 +15,10 @@
 #ifndef QUILLFIRE_PLATFORM_H
 #define QUILLFIRE_PLATFORM_H
 
-#include "platform/plat_window.h"
-#include "platform/plat_time.h"
+#include "platform/plat_audio.h"
 #include "platform/plat_display.h"
 #include "platform/plat_keyboard.h"
-#include "platform/plat_audio.h"
+#include "platform/plat_time.h"
+#include "platform/plat_window.h"
 
 #endif

@@ -1,0 +1,161 @@
+// The option table and the GNU-style reader over it.
+#include "game/command_line.h"
+
+#include <string.h>
+
+namespace {
+
+// One option. `value_name` is null for a flag; otherwise the option takes a
+// value, which `apply` checks and stores (0 refuses it). Flags get a null
+// value.
+struct OptionRow {
+  char short_name;  // 0 when there is no short form
+  const char *long_name;
+  const char *value_name;
+  const char *help;
+  int (*apply)(LaunchOptions *options, const char *value);
+};
+
+const OptionRow OPTION_TABLE[] = {
+    {'h', "help", nullptr, "show this help and exit",
+     [](LaunchOptions *o, const char *) { return o->show_help = 1; }},
+    {0, "version", nullptr, "show the version and exit",
+     [](LaunchOptions *o, const char *) { return o->show_version = 1; }},
+    {0, "data", "DIR", "read the pictures and sounds from DIR",
+     [](LaunchOptions *o, const char *v) {
+       o->data_dir = v;
+       return v[0] != '\0' ? 1 : 0;
+     }},
+    {0, "nosound", nullptr, "play without sound",
+     [](LaunchOptions *o, const char *) { return o->no_sound = 1; }},
+    {'w', "window", nullptr, "play in a window",
+     [](LaunchOptions *o, const char *) {
+       o->fullscreen = 0;
+       return o->window = 1;
+     }},
+    {'f', "fullscreen", nullptr, "play full screen (the default)",
+     [](LaunchOptions *o, const char *) {
+       o->window = 0;
+       return o->fullscreen = 1;
+     }},
+};
+
+const OptionRow *find_long(const char *name, size_t length) {
+  for (const OptionRow &row : OPTION_TABLE) {
+    if (strlen(row.long_name) == length &&
+        strncmp(row.long_name, name, length) == 0) {
+      return &row;
+    }
+  }
+  return nullptr;
+}
+
+const OptionRow *find_short(char name) {
+  for (const OptionRow &row : OPTION_TABLE) {
+    if (row.short_name != 0 && row.short_name == name) return &row;
+  }
+  return nullptr;
+}
+
+// How the option is written in messages: "--data" or "-w".
+std::string option_label(const OptionRow &row, int as_short) {
+  if (as_short) return std::string("-") + row.short_name;
+  return std::string("--") + row.long_name;
+}
+
+int apply_value(const OptionRow &row, int as_short, LaunchOptions *options,
+                const char *value, std::string *error) {
+  if (row.apply(options, value)) return 1;
+  *error = "invalid value '" + std::string(value) + "' for " +
+           option_label(row, as_short);
+  return 0;
+}
+
+}  // namespace
+
+int command_line_parse(int argc, const char *const *argv,
+                       LaunchOptions *options, std::string *error) {
+  *options = LaunchOptions();
+  int options_ended = 0;
+  for (int i = 1; i < argc; ++i) {
+    const char *arg = argv[i];
+    if (options_ended || arg[0] != '-' || arg[1] == '\0') {
+      *error = "unexpected argument '" + std::string(arg) + "'";
+      return 0;
+    }
+    if (strcmp(arg, "--") == 0) {
+      options_ended = 1;
+      continue;
+    }
+    if (arg[1] == '-') {
+      const char *name = arg + 2;
+      const char *equals = strchr(name, '=');
+      const size_t length = equals ? (size_t)(equals - name) : strlen(name);
+      const OptionRow *row = find_long(name, length);
+      if (!row) {
+        *error = "unknown option '--" + std::string(name, length) + "'";
+        return 0;
+      }
+      if (!row->value_name) {
+        if (equals) {
+          *error = "option '--" + std::string(row->long_name) +
+                   "' doesn't allow a value";
+          return 0;
+        }
+        row->apply(options, nullptr);
+        continue;
+      }
+      const char *value = nullptr;
+      if (equals) {
+        value = equals + 1;
+      } else if (i + 1 < argc) {
+        value = argv[++i];
+      } else {
+        *error =
+            "option '--" + std::string(row->long_name) + "' requires a value";
+        return 0;
+      }
+      if (!apply_value(*row, 0, options, value, error)) return 0;
+      continue;
+    }
+    // One or more short options: flags may be grouped; an option with a
+    // value takes the rest of the word or else the next word.
+    for (const char *c = arg + 1; *c != '\0'; ++c) {
+      const OptionRow *row = find_short(*c);
+      if (!row) {
+        *error = "unknown option '-" + std::string(1, *c) + "'";
+        return 0;
+      }
+      if (!row->value_name) {
+        row->apply(options, nullptr);
+        continue;
+      }
+      const char *value = nullptr;
+      if (c[1] != '\0') {
+        value = c + 1;
+      } else if (i + 1 < argc) {
+        value = argv[++i];
+      } else {
+        *error = "option '-" + std::string(1, *c) + "' requires a value";
+        return 0;
+      }
+      if (!apply_value(*row, 1, options, value, error)) return 0;
+      break;
+    }
+  }
+  return 1;
+}
+
+std::string command_line_usage(void) {
+  std::string text = "Usage: quillfire [OPTION]...\n";
+  text += "A two-player paddle-and-ball game.\n\n";
+  for (const OptionRow &row : OPTION_TABLE) {
+    std::string left = "  ";
+    left += row.short_name ? std::string("-") + row.short_name + ", " : "    ";
+    left += std::string("--") + row.long_name;
+    if (row.value_name) left += std::string(" ") + row.value_name;
+    if (left.size() < 24) left.resize(24, ' ');
+    text += left + row.help + "\n";
+  }
+  return text;
+}

@@ -1,0 +1,35 @@
+// The command line: GNU-style options read into a plain record, before the
+// game starts. One table in command_line.cpp lists every option; adding one
+// is a row there and a field here.
+#ifndef QUILLFIRE_COMMAND_LINE_H
+#define QUILLFIRE_COMMAND_LINE_H
+
+#include <string>
+
+// What the player asked for. Zero and empty mean "not given".
+struct LaunchOptions {
+  int show_help;         // -h, --help
+  int show_version;      // --version
+  std::string data_dir;  // --data DIR: the folder of pictures and sounds
+  int no_sound;          // --nosound: play silent, without a notice
+  int window;            // -w, --window; the later of -w and -f wins
+  int fullscreen;        // -f, --fullscreen
+};
+
+// Exit statuses of the program.
+const int EXIT_STATUS_OK = 0;
+const int EXIT_STATUS_FAILURE = 1;  // could not start (files, screen)
+const int EXIT_STATUS_USAGE = 2;    // the command line was wrong
+
+// Reads argv[1..argc-1] into `options` (reset first). Accepts --name,
+// --name=value, --name value, -x, grouped flags (-wf), -xvalue and -x value;
+// "--" ends the options. Returns 1, or 0 with one line in `error` (no
+// newline) for an unknown option, a missing or unwanted value, a bad value or
+// a stray argument.
+int command_line_parse(int argc, const char *const *argv,
+                       LaunchOptions *options, std::string *error);
+
+// The usage text, one line per option, ending with a newline.
+std::string command_line_usage(void);
+
+#endif
