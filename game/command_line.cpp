@@ -38,7 +38,60 @@ const OptionRow OPTION_TABLE[] = {
        o->window = 0;
        return o->fullscreen = 1;
      }},
+    {0, "record", "FILE", "play, and record the game to FILE",
+     [](LaunchOptions *o, const char *v) {
+       o->record = v;
+       return v[0] != '\0' ? 1 : 0;
+     }},
+    {0, "replay", "FILE", "replay the recording FILE at its own speed",
+     [](LaunchOptions *o, const char *v) {
+       o->replay = v;
+       return v[0] != '\0' ? 1 : 0;
+     }},
+    {0, "timedemo", "FILE", "replay FILE as fast as it goes and time it",
+     [](LaunchOptions *o, const char *v) {
+       o->timedemo = v;
+       return v[0] != '\0' ? 1 : 0;
+     }},
+    {0, "host", "[ADDR:]PORT",
+     "host a network game on PORT (all interfaces, or only ADDR)",
+     [](LaunchOptions *o, const char *v) {
+       o->host = v;
+       return v[0] != '\0' ? 1 : 0;
+     }},
+    {0, "join", "HOST[:PORT]", "join a network game as player 2",
+     [](LaunchOptions *o, const char *v) {
+       o->join = v;
+       return v[0] != '\0' ? 1 : 0;
+     }},
+    {0, "watch", "HOST[:PORT]", "watch a network game",
+     [](LaunchOptions *o, const char *v) {
+       o->watch = v;
+       return v[0] != '\0' ? 1 : 0;
+     }},
 };
+
+// The ways of running the game; only hosting and recording go together.
+int check_ways(const LaunchOptions *o, std::string *error) {
+  const struct {
+    const char *name;
+    const std::string *value;
+  } ways[] = {{"--record", &o->record}, {"--replay", &o->replay},
+              {"--timedemo", &o->timedemo}, {"--host", &o->host},
+              {"--join", &o->join}, {"--watch", &o->watch}};
+  const char *first = nullptr;
+  for (const auto &way : ways) {
+    if (way.value->empty()) continue;
+    if (first && !(strcmp(first, "--record") == 0 &&
+                   strcmp(way.name, "--host") == 0)) {
+      *error = std::string(first) + " and " + way.name +
+               " can't be used together";
+      return 0;
+    }
+    if (!first) first = way.name;
+  }
+  return 1;
+}
 
 const OptionRow *find_long(const char *name, size_t length) {
   for (const OptionRow &row : OPTION_TABLE) {
@@ -143,7 +196,7 @@ int command_line_parse(int argc, const char *const *argv,
       break;
     }
   }
-  return 1;
+  return check_ways(options, error);
 }
 
 std::string command_line_usage(void) {
@@ -154,7 +207,7 @@ std::string command_line_usage(void) {
     left += row.short_name ? std::string("-") + row.short_name + ", " : "    ";
     left += std::string("--") + row.long_name;
     if (row.value_name) left += std::string(" ") + row.value_name;
-    if (left.size() < 24) left.resize(24, ' ');
+    left.resize(left.size() < 24 ? 24 : left.size() + 2, ' ');
     text += left + row.help + "\n";
   }
   return text;

@@ -14,6 +14,12 @@ struct LaunchOptions {
   int no_sound;          // --nosound: play silent, without a notice
   int window;            // -w, --window; the later of -w and -f wins
   int fullscreen;        // -f, --fullscreen
+  std::string record;    // --record FILE
+  std::string replay;    // --replay FILE
+  std::string timedemo;  // --timedemo FILE
+  std::string host;      // --host [ADDR:]PORT
+  std::string join;      // --join HOST[:PORT]
+  std::string watch;     // --watch HOST[:PORT]
 };
 
 // Exit statuses of the program.

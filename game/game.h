@@ -39,7 +39,9 @@ int32_t game_shutdown(void);
 int32_t game_frame(void);
 int32_t game_reset(void);
 
-// The match flow.
+// The match flow. title_showing is 1 while the title waits for a choice, for
+// what is shown over it (network play's note).
+extern int32_t title_showing;
 int32_t title_menu(void);
 int32_t point_scored(void);
 int32_t fade_out(void);

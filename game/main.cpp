@@ -1,4 +1,5 @@
-// The real program: reads the command line, then runs the game.
+// The real program: reads the command line, then runs the game: as usual,
+// recorded, replayed, or over the network.
 #include <stdio.h>
 #include <unistd.h>
 
@@ -7,6 +8,68 @@
 #include "engine/sound/sound.h"
 #include "game/command_line.h"
 #include "game/game.h"
+#include "game/net_play.h"
+#include "platform/record/record.h"
+
+namespace {
+
+// How long a joiner waits for the host to answer.
+const uint32_t JOIN_TIMEOUT_MS = 10000;
+
+int run_game(void) { return WinMain(plat_instance(), nullptr, nullptr, 0); }
+
+// Joining or watching: the host's stream, replayed as it comes. The replay
+// is not paced: the stream itself arrives at the host's pace, and a client
+// that comes late catches up as fast as it can.
+int run_client(const std::string &where, int join) {
+  RecordSource source;
+  std::string error;
+  if (!net_play_connect(where.c_str(), join, JOIN_TIMEOUT_MS, &source,
+                        &error)) {
+    fprintf(stderr, "quillfire: %s\n", error.c_str());
+    return EXIT_STATUS_FAILURE;
+  }
+  if (!record_replay(source, 0)) {
+    fprintf(stderr, "quillfire: %s: %s\n", where.c_str(), record_error());
+    return EXIT_STATUS_FAILURE;
+  }
+  int status;
+  try {
+    status = run_game();
+    record_finish();
+  } catch (const RecordStop &stop) {
+    record_shut_platform();
+    if (!stop.line.empty()) fprintf(stderr, "%s\n", stop.line.c_str());
+    status = stop.status;
+  }
+  return status;
+}
+
+// Hosting: the game as usual, its recording streamed to every client (and
+// also written to a file when asked).
+int run_host(const LaunchOptions &options) {
+  std::string error;
+  if (!options.record.empty()) {
+    RecordSink file;
+    if (!record_file_sink(options.record.c_str(), &file) ||
+        !record_add_sink(file)) {
+      fprintf(stderr, "quillfire: %s\n", record_error());
+      return EXIT_STATUS_FAILURE;
+    }
+  }
+  if (!net_play_host(options.host.c_str(), &error)) {
+    fprintf(stderr, "quillfire: %s\n", error.c_str());
+    record_finish();
+    return EXIT_STATUS_FAILURE;
+  }
+  record_start();
+  const int status = run_game();
+  record_finish();
+  net_play_end();
+  return status;
+}
+
+}  // namespace
 
 int main(int argc, char **argv) {
   LaunchOptions options;
@@ -39,5 +102,17 @@ int main(int argc, char **argv) {
   // The sound table opens the device on its first use only; marking that use
   // as done keeps the device closed, and every sound then loads as none.
   if (options.no_sound) sound_first_call = 0;
-  return WinMain(plat_instance(), nullptr, nullptr, 0);
+  if (!options.host.empty()) return run_host(options);
+  if (!options.join.empty()) return run_client(options.join, 1);
+  if (!options.watch.empty()) return run_client(options.watch, 0);
+  if (!options.record.empty())
+    return record_session(SESSION_RECORD, options.record.c_str(), run_game,
+                          "quillfire");
+  if (!options.replay.empty())
+    return record_session(SESSION_REPLAY, options.replay.c_str(), run_game,
+                          "quillfire");
+  if (!options.timedemo.empty())
+    return record_session(SESSION_TIMEDEMO, options.timedemo.c_str(),
+                          run_game, "quillfire");
+  return run_game();
 }

@@ -49,6 +49,8 @@ int32_t show_winner(const char *message) {
 
 }  // namespace
 
+int32_t title_showing = 0;
+
 int32_t title_menu(void) {
   surface_fill(primary_surface, 0);
   game_reset();
@@ -60,6 +62,7 @@ int32_t title_menu(void) {
   unlock_primary();
 
   bool chosen = false;
+  title_showing = 1;
   while (!chosen) {
     keyboard_read();
     if (key_down(DIK_1)) {
@@ -72,10 +75,12 @@ int32_t title_menu(void) {
     }
     // Closing the window at the title is taken as Q.
     if (key_down(DIK_Q) || plat_close_requested()) {
+      title_showing = 0;
       game_quit();
       return 1;
     }
   }
+  title_showing = 0;
   fade_out();
   point_scored();
   return 1;

@@ -164,7 +164,9 @@ int plat_voice_playing(PlatVoice voice) {
   return v && v->playing ? 1 : 0;
 }
 
-void plat_voice_destroy(PlatVoice voice) {
+// Shared by plat_voice_destroy and plat_audio_close: a call from one plat_*
+// to another would be seen by a layer wrapped over the backend.
+static void destroy_voice(PlatVoice voice) {
   for (size_t i = 0; audio_open && i < voices.size(); i++) {
     if (voices[i].handle == voice) {
       voices.erase(voices.begin() + (long)i);
@@ -174,7 +176,9 @@ void plat_voice_destroy(PlatVoice voice) {
   }
 }
 
+void plat_voice_destroy(PlatVoice voice) { destroy_voice(voice); }
+
 void plat_audio_close(void) {
-  while (!voices.empty()) plat_voice_destroy(voices.front().handle);
+  while (!voices.empty()) destroy_voice(voices.front().handle);
   audio_open = 0;
 }

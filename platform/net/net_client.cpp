@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include "platform/net/net_socket.h"
-#include "platform/plat_window.h"
 
 static int end_with(NetClient *client, const char *format, ...) {
   if (!client->ended) {
@@ -119,7 +118,7 @@ int net_client_open(NetClient *client, const char *where, int role,
   client->out_have = net_write_greeting(client->out, (uint8_t)role, version);
   for (;;) {
     uint64_t now = net_now_ms();
-    if (plat_close_requested())
+    if (net_close_check())
       return end_with(client, "gave up joining: asked to close");
     if (now - start > timeout_ms)
       return end_with(client, "the host did not answer in time");
@@ -167,7 +166,7 @@ long net_client_read(NetClient *client, uint8_t *out, size_t size,
       }
       continue;
     }
-    if (now >= deadline || plat_close_requested()) return 0;
+    if (now >= deadline || net_close_check()) return 0;
     uint64_t left = deadline - now;
     net_wait(client->fd, 0, (uint32_t)(left < 50 ? left : 50));
   }

@@ -18,6 +18,14 @@
 #include "platform/net/net_wire.h"
 #include "platform/plat_window.h"
 
+static int (*close_check)(void) = plat_close_requested;
+
+void net_set_close_check(int (*check)(void)) {
+  close_check = check ? check : plat_close_requested;
+}
+
+int net_close_check(void) { return close_check(); }
+
 uint64_t net_now_ms(void) {
   struct timespec t;
   clock_gettime(CLOCK_MONOTONIC, &t);
@@ -175,7 +183,7 @@ int net_connect(const NetEndpoint *where, uint32_t timeout_ms, char *error,
     int rc = connect(fd, a->ai_addr, a->ai_addrlen);
     // Waited for in short slices so that a close request is seen.
     while (rc != 0 && errno == EINPROGRESS) {
-      if (plat_close_requested()) {
+      if (net_close_check()) {
         snprintf(error, error_size, "gave up connecting: asked to close");
         break;
       }
@@ -197,7 +205,7 @@ int net_connect(const NetEndpoint *where, uint32_t timeout_ms, char *error,
                  (unsigned)where->port, strerror(errno));
       close(fd);
       fd = -1;
-      if (plat_close_requested() || net_now_ms() >= deadline) break;
+      if (net_close_check() || net_now_ms() >= deadline) break;
     }
   }
   freeaddrinfo(list);

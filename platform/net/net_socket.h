@@ -41,6 +41,12 @@ int net_connect(const NetEndpoint *where, uint32_t timeout_ms, char *error,
 // passed. Returns 1 when it can, 0 otherwise.
 int net_wait(int fd, int for_write, uint32_t ms);
 
+// What every wait here asks to learn that the user wants the program to
+// end: plat_close_requested unless set otherwise (a program whose platform
+// calls are answered by a replay must ask the real platform).
+void net_set_close_check(int (*check)(void));
+int net_close_check(void);
+
 // Milliseconds from an arbitrary start, never going back.
 uint64_t net_now_ms(void);
 

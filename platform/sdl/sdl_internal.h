@@ -7,6 +7,11 @@
 // The game window, or null before it is made.
 SDL_Window *sdl_window(void);
 
+// Forgets the display mode (plat_display_close's work), for plat_shutdown:
+// one backend file never calls another's plat_* function, since a layer
+// wrapped over the backend would see that call as the game's.
+void sdl_present_close(void);
+
 // Nanoseconds on the monotonic clock.
 long long sdl_monotonic_ns(void);
 

@@ -107,7 +107,9 @@ void plat_present(const uint8_t *pixels, int32_t pitch, int32_t width,
   SDL_UpdateWindowSurface(window);
 }
 
-void plat_display_close(void) {
+void sdl_present_close(void) {
   mode_set = 0;
   forget_layout();
 }
+
+void plat_display_close(void) { sdl_present_close(); }

@@ -161,7 +161,7 @@ void plat_show_cursor(int show) {
 }
 
 void plat_shutdown(void) {
-  plat_display_close();
+  sdl_present_close();
   if (window.native) SDL_DestroyWindow((SDL_Window *)window.native);
   window = PlatWindow{nullptr, nullptr, 0};
   if (video_up) SDL_DelEventWatch(close_watch, nullptr);

@@ -1,0 +1,83 @@
+// The template a new backend starts from: every call of the platform
+// interface, each answering "nothing here". Copy this file, then make each
+// call do what its comment says a real backend does there.
+#include "platform/platform.h"
+
+namespace {
+int token;
+}
+
+// Bring up the window system; say why in plat_error when it can't.
+int plat_init(void) { return 0; }
+// The last start-up failure, one line.
+const char *plat_error(void) { return "no platform (the null backend)"; }
+// Any stable non-null token.
+void *plat_instance(void) { return &token; }
+// The desktop's size now.
+int plat_desktop_size(int32_t *, int32_t *) { return 0; }
+// Make the one borderless window, then send it WM_CREATE.
+PlatWindow *plat_window_create(const char *, int32_t, int32_t, int32_t, int32_t,
+                               PlatWindowProc) {
+  return nullptr;
+}
+// Show or hide the pointer over the window.
+void plat_show_cursor(int) {}
+// Release the window and the window system.
+void plat_shutdown(void) {}
+// Take the next posted message (messages_take), else the window system's.
+int plat_peek_message(PlatMessage *) { return 0; }
+// Hand the message to its window's procedure.
+intptr_t plat_dispatch_message(const PlatMessage *) { return 0; }
+// Queue a message for a window (messages_push).
+int plat_post_message(PlatWindow *, uint32_t, uintptr_t, intptr_t) { return 0; }
+// Queue WM_QUIT behind everything posted so far.
+void plat_post_quit_message(int) {}
+// WM_CLOSE destroys the window (WM_DESTROY to its procedure); else 0.
+intptr_t plat_default_window_proc(PlatWindow *, uint32_t, uintptr_t, intptr_t) {
+  return 0;
+}
+// 1 once the user asked to end (close button, SIGINT, SIGTERM).
+int plat_close_requested(void) { return 0; }
+
+// Milliseconds since some start, wrapping; cheap to spin on.
+uint32_t plat_ticks(void) { return 0; }
+// Give the processor away for at least `ms`.
+void plat_sleep(uint32_t) {}
+
+// Prepare the screen for 8-bit frames of that size.
+int plat_display_set_mode(int32_t, int32_t, int32_t) { return 0; }
+// Show one 8-bit frame through its palette.
+void plat_present(const uint8_t *, int32_t, int32_t, int32_t,
+                  const uint8_t[1024]) {}
+// Give the screen back.
+void plat_display_close(void) {}
+
+// Open the system keyboard.
+int plat_keyboard_open(void) { return 0; }
+// Fill 256 bytes by DirectInput key code: 0x80 down, 0 up.
+int plat_keyboard_read(uint8_t[256]) { return 0; }
+// 1 while Escape is down, keyboard open or not.
+int plat_escape_down(void) { return 0; }
+// Close the keyboard.
+void plat_keyboard_close(void) {}
+
+// Open the default audio device.
+int plat_audio_open(void) { return 0; }
+// Make a silent voice of that many 8-bit samples.
+PlatVoice plat_voice_create(uint32_t) { return 0; }
+// Give write access to a voice's samples.
+uint8_t *plat_voice_lock(PlatVoice, uint32_t *) { return nullptr; }
+// Take the written samples over.
+int plat_voice_unlock(PlatVoice) { return 0; }
+// Start the voice from where it is, looping or not.
+int plat_voice_play(PlatVoice, int) { return 0; }
+// Silence the voice, keeping its position.
+int plat_voice_stop(PlatVoice) { return 0; }
+// Back to the first sample.
+int plat_voice_rewind(PlatVoice) { return 0; }
+// 1 while it sounds.
+int plat_voice_playing(PlatVoice) { return 0; }
+// Silence and free the voice.
+void plat_voice_destroy(PlatVoice) {}
+// Close the device, destroying any voices left.
+void plat_audio_close(void) {}

@@ -1,0 +1,144 @@
+// The recording layer: records every answer the game gets from the platform,
+// or feeds those answers back to it, frame for frame.
+//
+// How it sits over a backend. The game and the library call plat_* as ever,
+// and exactly one backend (sdl or headless) defines them. An executable that
+// links qf_platform_record is also linked with GNU ld's --wrap=plat_xxx for
+// each call the layer must see: every call the game makes to plat_xxx then
+// lands in __wrap_plat_xxx (platform/record/record_wrap.cpp), which records
+// or answers and calls __real_plat_xxx, the backend's own. Executables that
+// don't link the layer (the unit tests) call the backend directly. When no
+// recording or replay was started the wrappers only forward.
+//
+// A backend must never call its own plat_* functions from another of its
+// files: such a call would go through the layer too. Backends share code
+// through internal helpers instead.
+//
+// The stream. A header (magic word, format version, game version), then
+// whole records, each a tag byte and its answer: tick counts as differences,
+// keyboard snapshots as the keys that changed, runs of repeated records as
+// one "repeat the last L records n times", and one checkpoint per presented
+// frame (a hash of its pixels and palette). The writer flushes whole records
+// to its sinks at every frame, so a killed game leaves a stream that is whole
+// up to its last record. record_format.h holds the coding itself.
+//
+// Answers that depend on the machine. A replay gives the game the recorded
+// answers to every question (was there a keyboard, a sound device, a voice
+// handle, is a voice still playing), so the game runs as it did. The real
+// backend is still called where that shows or sounds something: the window
+// is made on the real desktop, each frame is presented, and sounds play on
+// the real device when there is one (recorded voice handles are mapped to
+// the real ones; without a device the game's samples go to a scratch buffer
+// and are dropped). Keys pressed during a replay are read, so the window
+// system keeps pumping, and ignored.
+#ifndef QUILLFIRE_RECORD_H
+#define QUILLFIRE_RECORD_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <string>
+
+// Where the writer puts bytes: a file today, a socket to a joiner tomorrow.
+// `write` takes whole records and returns 1, or 0 when the sink has failed
+// (the writer then drops that sink and goes on with the others). `close` is
+// called once, at the end or when the sink is dropped; it may be null.
+struct RecordSink {
+  int (*write)(void *user, const uint8_t *bytes, size_t count);
+  void (*close)(void *user);
+  void *user;
+};
+
+// Where the replay takes bytes from. `read` returns how many bytes it put in
+// `buffer` (at most `count`), RECORD_SOURCE_END when no more will ever come,
+// RECORD_SOURCE_WAIT when none are there yet but more may come (a live
+// stream: the replay then waits, keeping the window alive, and asks again),
+// or RECORD_SOURCE_ERROR.
+const long RECORD_SOURCE_END = 0;
+const long RECORD_SOURCE_WAIT = -1;
+const long RECORD_SOURCE_ERROR = -2;
+struct RecordSource {
+  long (*read)(void *user, uint8_t *buffer, size_t count);
+  void (*close)(void *user);
+  void *user;
+};
+
+// Files. Each returns 1 and fills the record, or 0 with record_error() set.
+int record_file_sink(const char *path, RecordSink *sink);
+int record_file_source(const char *path, RecordSource *source);
+
+// Recording: writes the header to every sink added so far; records from the
+// next platform call on. Sinks may be added while recording (a joiner): the
+// writer sends a late sink the stream from its start. Up to RECORD_MAX_SINKS.
+const int RECORD_MAX_SINKS = 8;
+int record_add_sink(RecordSink sink);
+int record_start(void);
+
+// Called with each keyboard snapshot before it is recorded, to merge keys
+// that come from elsewhere (a remote player's). Null for none.
+void record_on_keyboard(void (*merge)(uint8_t state[256], void *user),
+                        void *user);
+
+// Replay: reads and checks the header. `paced` 1 waits on the real clock
+// until each recorded tick is due; 0 runs as fast as the machine allows (a
+// timedemo). Returns 0 with record_error() set for a stream that isn't a
+// recording of ours (the caller says so in one line and exits with 2).
+int record_replay(RecordSource source, int paced);
+
+// Thrown from inside a platform call to end a replay; the program's entry
+// catches it, shuts the platform down and exits with `status`:
+//   3  the game went out of step ("out of step at frame N"),
+//   2  the stream turned bad after its header,
+//   0  the recording ended cut short, or the user closed the window.
+// `line` is the one line to print (empty for none).
+struct RecordStop {
+  int status;
+  std::string line;
+};
+
+// A replay that played to the recording's end marker and the game ended
+// with it. 0 while still playing or when no replay is running.
+int record_replay_complete(void);
+
+// Presented frames so far, recording or replaying, and the real seconds
+// since record_start or record_replay.
+uint64_t record_frames(void);
+double record_seconds(void);
+
+// The last tick count the game was given (recorded, replayed or passed on).
+uint32_t record_last_tick(void);
+
+// Flushes and closes every sink (called by the layer at plat_shutdown; safe
+// to call again) and forgets the replay. The layer is inactive afterwards.
+void record_finish(void);
+
+// After a RecordStop: ends the recording or replay, then closes the real
+// platform (audio, keyboard, display, window) that the game left open.
+void record_shut_platform(void);
+
+// How a program runs the game: as usual, recording to `path`, replaying it
+// in step with the real clock, or replaying it as fast as it goes (a
+// timedemo, which prints "N frames in S s: F frames/s" as it ends). `game`
+// runs the game and returns its exit status. Returns the program's exit
+// status: the game's, or 1 when the recording can't be written, or those of
+// RecordStop, or 2 when the file to replay can't be read or isn't a
+// recording. Lines go to standard error, prefixed with `program` where they
+// name a file.
+enum RecordSessionMode {
+  SESSION_PLAY,
+  SESSION_RECORD,
+  SESSION_REPLAY,
+  SESSION_TIMEDEMO
+};
+int record_session(RecordSessionMode mode, const char *path, int (*game)(void),
+                   const char *program);
+
+// The last failure, as one line. Never null.
+const char *record_error(void);
+
+// The checkpoint of a frame: a 32-bit hash of its width by height indices
+// (rows `pitch` bytes apart) and its 1024-byte palette.
+uint32_t record_frame_hash(const uint8_t *pixels, int32_t pitch, int32_t width,
+                           int32_t height, const uint8_t palette[1024]);
+
+#endif

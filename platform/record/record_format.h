@@ -1,0 +1,118 @@
+// The coding of a recording: the header, the records and the two machines
+// that write and read them. Shared by the layer, the tools and the fuzzer;
+// nothing here calls the platform.
+#ifndef QUILLFIRE_RECORD_FORMAT_H
+#define QUILLFIRE_RECORD_FORMAT_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/record/record.h"
+
+// The header: the magic word, the format version (16 bits, little-endian),
+// then the game's version as one length byte and that many characters.
+const uint8_t RECORD_MAGIC[8] = {'Q', 'F', 'R', 'E', 'C', 0x1A, '\n', 0};
+const uint16_t RECORD_FORMAT_VERSION = 1;
+const size_t RECORD_MAX_VERSION_TEXT = 64;
+
+// Record tags. Each record is its tag byte, then what the tag says; numbers
+// are unsigned LEB128 (lparam zig-zag first), results one byte 0 or 1.
+enum : uint8_t {
+  TAG_END = 0x01,            // the game shut the platform down
+  TAG_INIT = 0x02,           // result
+  TAG_DESKTOP = 0x03,        // result, width, height
+  TAG_WINDOW = 0x04,         // 1 when the window was made
+  TAG_PEEK_NONE = 0x05,      // no message
+  TAG_PEEK = 0x06,           // message, wparam, lparam, 1 when for the window
+  TAG_CLOSE_NO = 0x07,       // plat_close_requested 0
+  TAG_CLOSE_YES = 0x08,      // ... 1
+  TAG_ESCAPE_UP = 0x09,      // plat_escape_down 0
+  TAG_ESCAPE_DOWN = 0x0A,    // ... 1
+  TAG_DISPLAY_MODE = 0x0B,   // result
+  TAG_KEYBOARD_OPEN = 0x0C,  // result
+  TAG_KEYS_SAME = 0x0D,      // read: the snapshot as last time
+  TAG_KEYS = 0x0E,           // read: count - 1, then (code, value) pairs
+  TAG_KEYS_FAIL = 0x0F,      // read returned 0
+  TAG_AUDIO_OPEN = 0x10,     // result
+  TAG_VOICE_CREATE = 0x11,   // handle
+  TAG_VOICE_LOCK = 0x12,     // 1 when an address was given
+  TAG_VOICE_UNLOCK = 0x13,   // result
+  TAG_VOICE_PLAY = 0x14,     // result
+  TAG_VOICE_STOP = 0x15,     // result
+  TAG_VOICE_REWIND = 0x16,   // result
+  TAG_VOICE_PLAYING = 0x17,  // result
+  TAG_CHECKPOINT = 0x18,     // 32-bit frame hash, little-endian
+  TAG_TICK_BIG = 0x19,       // difference from the last tick
+  TAG_REPEAT = 0x20,         // + L - 1 (L 1..8): the last L records, n times
+  TAG_TICK = 0x40            // + difference 0..63 from the last tick
+};
+const int RECORD_MAX_PERIOD = 8;
+const uint64_t RECORD_MAX_RUN = 255;  // repeats written as one run at most
+
+// One record as coded. The longest is a keyboard read with every key changed.
+const size_t RECORD_MAX_BYTES = 2 + 2 * 256;
+struct RecordBytes {
+  uint16_t size;
+  uint8_t bytes[RECORD_MAX_BYTES];
+};
+
+void record_put_byte(RecordBytes *r, uint8_t value);
+void record_put_number(RecordBytes *r, uint64_t value);
+// Reads a number at r->bytes[*at], moving *at past it. 0 when it runs past
+// the record or over 64 bits.
+int record_get_number(const RecordBytes &r, size_t *at, uint64_t *value);
+
+// The header's bytes for this game version.
+std::vector<uint8_t> record_header(const char *game_version);
+
+// The writer: gathers records into runs and sends whole ones to its sinks.
+struct RecordWriter {
+  RecordSink sinks[RECORD_MAX_SINKS];
+  int sink_count = 0;
+  std::vector<uint8_t> sent;     // everything sent, for a late sink
+  std::vector<uint8_t> pending;  // whole records not yet sent
+  RecordBytes history[2 * RECORD_MAX_PERIOD];  // the stream's last records
+  uint64_t history_count = 0;
+  int period = 0;        // > 0 while the last `period` records repeat
+  int period_at = 0;     // records of the current period seen again
+  uint64_t periods = 0;  // whole periods seen again, not yet written
+};
+
+void writer_begin(RecordWriter *w, const char *game_version);
+int writer_add_sink(RecordWriter *w, RecordSink sink);
+void writer_put(RecordWriter *w, const RecordBytes &r);
+void writer_flush(RecordWriter *w);
+// Writes what is pending, then closes the sinks.
+void writer_end(RecordWriter *w);
+
+// The reader: the header, then one record at a time with runs unfolded.
+struct RecordReader {
+  RecordSource source = {};
+  // Called while a live source has nothing yet; may throw to give up.
+  void (*wait)(void *user) = nullptr;
+  void *wait_user = nullptr;
+  uint8_t buffer[4096];
+  size_t at = 0, filled = 0;
+  int source_ended = 0;
+  RecordBytes history[RECORD_MAX_PERIOD];
+  uint64_t history_count = 0;
+  int period = 0;          // the run being unfolded
+  uint64_t run_left = 0;   // records of it still to give
+  uint64_t run_given = 0;  // records of it given
+  std::string game_version;
+};
+
+// Reads the header. 0 with `error` set when the stream is not a recording of
+// this format.
+int reader_begin(RecordReader *r, RecordSource source, std::string *error);
+
+enum ReaderResult { READER_RECORD = 1, READER_END = 0, READER_BAD = -1 };
+// The next record into `out`: READER_RECORD; READER_END when the stream
+// stops (at a record's end or inside one: the rest of it never came);
+// READER_BAD with `error` set for bytes that are no record.
+ReaderResult reader_next(RecordReader *r, RecordBytes *out, std::string *error);
+
+#endif

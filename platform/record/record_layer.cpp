@@ -1,0 +1,154 @@
+// The layer's state and its controls: starting a recording or a replay,
+// ending either, and the replay's way of taking the next answer.
+#include <string.h>
+#include <time.h>
+
+#include "platform/record/record_state.h"
+
+RecordState record_state;
+
+namespace {
+
+std::string error_text;
+
+// Keeps the window alive while a live stream has nothing yet.
+void wait_for_bytes(void *) {
+  replay_check_close();
+  __real_plat_sleep(1);
+}
+
+std::string frame_text() {
+  return "frame " + std::to_string(record_state.frames + 1);
+}
+
+}  // namespace
+
+void record_set_error(const std::string &text) { error_text = text; }
+const char *record_error(void) { return error_text.c_str(); }
+
+long long record_now_ns(void) {
+  struct timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return (long long)ts.tv_sec * 1000000000LL + ts.tv_nsec;
+}
+
+int record_add_sink(RecordSink sink) {
+  if (!writer_add_sink(&record_state.writer, sink)) {
+    record_set_error("no room for another recording sink");
+    return 0;
+  }
+  return 1;
+}
+
+int record_start(void) {
+  RecordState &s = record_state;
+  writer_begin(&s.writer, QUILLFIRE_VERSION);
+  writer_flush(&s.writer);
+  s.mode = RECORD_WRITING;
+  s.frames = 0;
+  s.last_tick = 0;
+  memset(s.keys, 0, sizeof s.keys);
+  s.start_ns = record_now_ns();
+  return 1;
+}
+
+void record_on_keyboard(void (*merge)(uint8_t state[256], void *user),
+                        void *user) {
+  record_state.merge = merge;
+  record_state.merge_user = user;
+}
+
+int record_replay(RecordSource source, int paced) {
+  RecordState &s = record_state;
+  std::string error;
+  s.reader.wait = wait_for_bytes;
+  if (!reader_begin(&s.reader, source, &error)) {
+    if (source.close) source.close(source.user);
+    s.reader.source = RecordSource{};
+    record_set_error(error);
+    return 0;
+  }
+  s.mode = RECORD_REPLAYING;
+  s.paced = paced;
+  s.complete = 0;
+  s.pace_started = 0;
+  s.frames = 0;
+  s.last_tick = 0;
+  memset(s.keys, 0, sizeof s.keys);
+  s.window = nullptr;
+  s.real_size = 0;
+  s.voices.clear();
+  s.start_ns = record_now_ns();
+  return 1;
+}
+
+int record_replay_complete(void) { return record_state.complete; }
+uint64_t record_frames(void) { return record_state.frames; }
+uint32_t record_last_tick(void) { return record_state.last_tick; }
+
+double record_seconds(void) {
+  return (double)(record_now_ns() - record_state.start_ns) / 1e9;
+}
+
+void record_finish(void) {
+  RecordState &s = record_state;
+  if (s.mode == RECORD_WRITING) {
+    RecordBytes end;
+    end.size = 0;
+    record_put_byte(&end, TAG_END);
+    writer_put(&s.writer, end);
+  }
+  writer_end(&s.writer);
+  if (s.reader.source.close) s.reader.source.close(s.reader.source.user);
+  s.reader.source = RecordSource{};
+  s.voices.clear();
+  s.mode = RECORD_OFF;
+}
+
+void record_shut_platform(void) {
+  record_finish();
+  __real_plat_audio_close();
+  plat_keyboard_close();
+  plat_display_close();
+  __real_plat_shutdown();
+}
+
+void replay_stop(int status, const std::string &line) {
+  // Whatever runs after this (the stop's unwinding, shutting down) talks to
+  // the real platform only.
+  record_state.mode = RECORD_OFF;
+  throw RecordStop{status, line};
+}
+
+void replay_check_close(void) {
+  if (__real_plat_close_requested()) {
+    replay_stop(0, "replay stopped at " + frame_text());
+  }
+}
+
+void replay_out_of_step(void) {
+  replay_stop(3, "out of step at " + frame_text());
+}
+
+const RecordBytes &replay_take(uint8_t tag) {
+  const RecordBytes &r = replay_next();
+  const uint8_t found = r.bytes[0];
+  const bool tick =
+      tag == TAG_TICK && (found >= TAG_TICK || found == TAG_TICK_BIG);
+  if (found != tag && !tick) replay_out_of_step();
+  return r;
+}
+
+const RecordBytes &replay_next(void) {
+  RecordState &s = record_state;
+  std::string error;
+  const ReaderResult got = reader_next(&s.reader, &s.current, &error);
+  if (got == READER_BAD) {
+    replay_stop(2, "bad recording at " + frame_text() + ": " + error);
+  }
+  if (got == READER_END) {
+    replay_stop(0, "the recording stops at " + frame_text() +
+                       " (cut short): replayed up to its last whole record");
+  }
+  return s.current;
+}

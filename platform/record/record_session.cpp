@@ -1,0 +1,48 @@
+// Running the game recorded, replayed or timed, with the exit statuses and
+// the one-line reports the options promise.
+#include <stdio.h>
+
+#include "platform/record/record_state.h"
+
+namespace {
+
+void print_timedemo() {
+  const uint64_t frames = record_frames();
+  const double seconds = record_seconds();
+  printf("%llu frames in %.3f s: %.0f frames/s\n", (unsigned long long)frames,
+         seconds, seconds > 0 ? (double)frames / seconds : 0.0);
+  fflush(stdout);
+}
+
+}  // namespace
+
+int record_session(RecordSessionMode mode, const char *path, int (*game)(void),
+                   const char *program) {
+  if (mode == SESSION_PLAY) return game();
+  if (mode == SESSION_RECORD) {
+    RecordSink sink;
+    if (!record_file_sink(path, &sink) || !record_add_sink(sink)) {
+      fprintf(stderr, "%s: %s\n", program, record_error());
+      return 1;
+    }
+    record_start();
+  } else {
+    RecordSource source;
+    if (!record_file_source(path, &source) ||
+        !record_replay(source, mode == SESSION_REPLAY)) {
+      fprintf(stderr, "%s: %s: %s\n", program, path, record_error());
+      return 2;
+    }
+  }
+  int status;
+  try {
+    status = game();
+    record_finish();
+  } catch (const RecordStop &stop) {
+    record_shut_platform();
+    if (!stop.line.empty()) fprintf(stderr, "%s\n", stop.line.c_str());
+    status = stop.status;
+  }
+  if (mode == SESSION_TIMEDEMO) print_timedemo();
+  return status;
+}

@@ -1,0 +1,94 @@
+// Inside the recording layer: its state and the calls its files share.
+#ifndef QUILLFIRE_RECORD_STATE_H
+#define QUILLFIRE_RECORD_STATE_H
+
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/record/record_format.h"
+
+// The version written into recordings; the build defines it.
+#ifndef QUILLFIRE_VERSION
+#define QUILLFIRE_VERSION "unknown"
+#endif
+
+enum RecordMode { RECORD_OFF, RECORD_WRITING, RECORD_REPLAYING };
+
+struct ReplayVoice {
+  PlatVoice recorded;
+  PlatVoice real;                // 0 when the real device gave none
+  uint32_t size;                 // what the game asked for
+  std::vector<uint8_t> scratch;  // the samples when there is no real voice
+  int real_locked;
+};
+
+struct RecordState {
+  RecordMode mode = RECORD_OFF;
+  RecordWriter writer;
+  RecordReader reader;
+  RecordBytes current;  // the record being answered from
+  uint64_t frames = 0;
+  long long start_ns = 0;
+  uint32_t last_tick = 0;  // the last tick the game was given
+  uint8_t keys[256] = {};  // the last snapshot recorded or replayed
+  void (*merge)(uint8_t state[256], void *user) = nullptr;
+  void *merge_user = nullptr;
+  // Replay only.
+  int paced = 0;
+  int complete = 0;
+  int pace_started = 0;
+  uint32_t pace_recorded = 0, pace_real = 0;
+  PlatWindow *window = nullptr;
+  int real_size = 0;
+  int32_t real_width = 0, real_height = 0;
+  std::vector<ReplayVoice> voices;
+};
+
+extern RecordState record_state;
+
+void record_set_error(const std::string &text);
+long long record_now_ns(void);
+
+// Replay: the next record, which must answer the question `tag` (for ticks,
+// any tick record); stops the replay otherwise.
+const RecordBytes &replay_take(uint8_t tag);
+// The next record, whatever it answers.
+const RecordBytes &replay_next(void);
+[[noreturn]] void replay_out_of_step(void);
+// Ends the replay with `status` and `line` (throws RecordStop).
+[[noreturn]] void replay_stop(int status, const std::string &line);
+// The real platform: 1 once the user asked to end (close button, signals).
+void replay_check_close(void);
+
+// The backend's own calls, which the layer's wrappers forward to.
+extern "C" {
+int __real_plat_init(void);
+int __real_plat_desktop_size(int32_t *width, int32_t *height);
+PlatWindow *__real_plat_window_create(const char *title, int32_t x, int32_t y,
+                                      int32_t width, int32_t height,
+                                      PlatWindowProc proc);
+void __real_plat_shutdown(void);
+int __real_plat_peek_message(PlatMessage *msg);
+int __real_plat_close_requested(void);
+uint32_t __real_plat_ticks(void);
+void __real_plat_sleep(uint32_t ms);
+int __real_plat_display_set_mode(int32_t width, int32_t height, int32_t bits);
+void __real_plat_present(const uint8_t *pixels, int32_t pitch, int32_t width,
+                         int32_t height, const uint8_t palette[1024]);
+int __real_plat_keyboard_open(void);
+int __real_plat_keyboard_read(uint8_t state[256]);
+int __real_plat_escape_down(void);
+int __real_plat_audio_open(void);
+PlatVoice __real_plat_voice_create(uint32_t bytes);
+uint8_t *__real_plat_voice_lock(PlatVoice voice, uint32_t *bytes);
+int __real_plat_voice_unlock(PlatVoice voice);
+int __real_plat_voice_play(PlatVoice voice, int looping);
+int __real_plat_voice_stop(PlatVoice voice);
+int __real_plat_voice_rewind(PlatVoice voice);
+int __real_plat_voice_playing(PlatVoice voice);
+void __real_plat_voice_destroy(PlatVoice voice);
+void __real_plat_audio_close(void);
+}
+
+#endif

@@ -1,0 +1,460 @@
+// The wrappers: every platform call the game's answers come from lands here
+// (see record.h) and is recorded, answered from the recording, or forwarded.
+#include <string.h>
+
+#include "platform/record/record_state.h"
+
+namespace {
+
+RecordState &s = record_state;
+
+bool writing() { return s.mode == RECORD_WRITING; }
+bool replaying() { return s.mode == RECORD_REPLAYING; }
+
+void put(uint8_t tag) {
+  RecordBytes r;
+  r.size = 0;
+  record_put_byte(&r, tag);
+  writer_put(&s.writer, r);
+}
+
+void put_result(uint8_t tag, int result) {
+  RecordBytes r;
+  r.size = 0;
+  record_put_byte(&r, tag);
+  record_put_byte(&r, result ? 1 : 0);
+  writer_put(&s.writer, r);
+}
+
+int take_result(uint8_t tag) { return replay_take(tag).bytes[1]; }
+
+uint64_t take_number(const RecordBytes &r, size_t *at) {
+  uint64_t value = 0;
+  if (!record_get_number(r, at, &value)) {
+    replay_stop(2, "bad recording at frame " + std::to_string(s.frames + 1) +
+                       ": a number is cut off");
+  }
+  return value;
+}
+
+// Waits on the real clock until the recorded tick is due.
+void pace(uint32_t tick) {
+  if (!s.pace_started) {
+    s.pace_started = 1;
+    s.pace_recorded = tick;
+    s.pace_real = __real_plat_ticks();
+    return;
+  }
+  const int32_t due = (int32_t)(tick - s.pace_recorded);
+  while ((int32_t)(__real_plat_ticks() - s.pace_real) < due) {
+    replay_check_close();
+  }
+}
+
+ReplayVoice *find_voice(PlatVoice recorded) {
+  for (ReplayVoice &v : s.voices) {
+    if (v.recorded == recorded) return &v;
+  }
+  return nullptr;
+}
+
+// The real voice behind a recorded handle, or 0.
+PlatVoice real_voice(PlatVoice recorded) {
+  const ReplayVoice *v = find_voice(recorded);
+  return v ? v->real : 0;
+}
+
+}  // namespace
+
+extern "C" {
+
+int __wrap_plat_init(void) {
+  const int real = __real_plat_init();
+  if (writing()) put_result(TAG_INIT, real);
+  if (!replaying()) return real;
+  // Without a real display there is nothing to replay on: the game ends as
+  // it does when it can't start.
+  if (!real) {
+    s.mode = RECORD_OFF;
+    return 0;
+  }
+  return take_result(TAG_INIT);
+}
+
+int __wrap_plat_desktop_size(int32_t *width, int32_t *height) {
+  if (!replaying()) {
+    const int real = __real_plat_desktop_size(width, height);
+    if (writing()) {
+      RecordBytes r;
+      r.size = 0;
+      record_put_byte(&r, TAG_DESKTOP);
+      record_put_byte(&r, real ? 1 : 0);
+      record_put_number(&r, real ? (uint32_t)*width : 0);
+      record_put_number(&r, real ? (uint32_t)*height : 0);
+      writer_put(&s.writer, r);
+    }
+    return real;
+  }
+  // The window is made to fit this desktop, whatever the recorded one was.
+  s.real_size = __real_plat_desktop_size(&s.real_width, &s.real_height);
+  const RecordBytes &r = replay_take(TAG_DESKTOP);
+  size_t at = 2;
+  const uint64_t w = take_number(r, &at), h = take_number(r, &at);
+  if (!r.bytes[1]) return 0;
+  *width = (int32_t)(uint32_t)w;
+  *height = (int32_t)(uint32_t)h;
+  return 1;
+}
+
+PlatWindow *__wrap_plat_window_create(const char *title, int32_t x, int32_t y,
+                                      int32_t width, int32_t height,
+                                      PlatWindowProc proc) {
+  if (!replaying()) {
+    PlatWindow *real =
+        __real_plat_window_create(title, x, y, width, height, proc);
+    if (writing()) put_result(TAG_WINDOW, real != nullptr);
+    return real;
+  }
+  if (s.real_size) {
+    width = s.real_width;
+    height = s.real_height;
+  }
+  PlatWindow *real =
+      __real_plat_window_create(title, x, y, width, height, proc);
+  if (!real) {
+    s.mode = RECORD_OFF;
+    return nullptr;
+  }
+  s.window = real;
+  return take_result(TAG_WINDOW) ? real : nullptr;
+}
+
+void __wrap_plat_shutdown(void) {
+  __real_plat_shutdown();
+  if (writing()) {
+    record_finish();
+  } else if (replaying()) {
+    replay_take(TAG_END);
+    s.complete = 1;
+    record_finish();
+  }
+}
+
+int __wrap_plat_peek_message(PlatMessage *msg) {
+  if (!replaying()) {
+    const int taken = __real_plat_peek_message(msg);
+    if (writing()) {
+      if (!taken) {
+        put(TAG_PEEK_NONE);
+      } else {
+        RecordBytes r;
+        r.size = 0;
+        record_put_byte(&r, TAG_PEEK);
+        record_put_number(&r, msg->message);
+        record_put_number(&r, (uint64_t)msg->wparam);
+        const int64_t lp = (int64_t)msg->lparam;
+        record_put_number(&r, ((uint64_t)lp << 1) ^ (uint64_t)(lp >> 63));
+        record_put_byte(&r, msg->window ? 1 : 0);
+        writer_put(&s.writer, r);
+      }
+    }
+    return taken;
+  }
+  // The real queue is emptied and forgotten: it holds the window system's
+  // events (keys, which a replay ignores) and the game's own posts, which
+  // come back from the recording in their place.
+  replay_check_close();
+  PlatMessage dropped;
+  while (__real_plat_peek_message(&dropped)) {
+  }
+  const RecordBytes &r = replay_next();
+  if (r.bytes[0] == TAG_PEEK_NONE) return 0;
+  if (r.bytes[0] != TAG_PEEK) replay_out_of_step();
+  size_t at = 1;
+  msg->message = (uint32_t)take_number(r, &at);
+  msg->wparam = (uintptr_t)take_number(r, &at);
+  const uint64_t lp = take_number(r, &at);
+  msg->lparam = (intptr_t)((int64_t)(lp >> 1) ^ -(int64_t)(lp & 1));
+  if (at >= r.size || r.bytes[at] > 1) {
+    replay_stop(2, "bad recording at frame " + std::to_string(s.frames + 1) +
+                       ": a message is cut off");
+  }
+  msg->window = r.bytes[at] ? s.window : nullptr;
+  return 1;
+}
+
+int __wrap_plat_close_requested(void) {
+  if (replaying()) {
+    replay_check_close();
+    const uint8_t tag = replay_next().bytes[0];
+    if (tag != TAG_CLOSE_NO && tag != TAG_CLOSE_YES) replay_out_of_step();
+    return tag == TAG_CLOSE_YES;
+  }
+  const int real = __real_plat_close_requested();
+  if (writing()) put(real ? TAG_CLOSE_YES : TAG_CLOSE_NO);
+  return real;
+}
+
+uint32_t __wrap_plat_ticks(void) {
+  if (replaying()) {
+    const RecordBytes &r = replay_take(TAG_TICK);
+    uint64_t delta = 0;
+    if (r.bytes[0] >= TAG_TICK) {
+      delta = r.bytes[0] - TAG_TICK;
+    } else {
+      size_t at = 1;
+      delta = take_number(r, &at);
+    }
+    s.last_tick += (uint32_t)delta;
+    if (s.paced) pace(s.last_tick);
+    return s.last_tick;
+  }
+  const uint32_t real = __real_plat_ticks();
+  if (writing()) {
+    const uint32_t delta = real - s.last_tick;
+    if (delta < 0x40) {
+      put((uint8_t)(TAG_TICK + delta));
+    } else {
+      RecordBytes r;
+      r.size = 0;
+      record_put_byte(&r, TAG_TICK_BIG);
+      record_put_number(&r, delta);
+      writer_put(&s.writer, r);
+    }
+  }
+  s.last_tick = real;
+  return real;
+}
+
+// A replay doesn't sleep: the next tick it gives waits until it is due.
+void __wrap_plat_sleep(uint32_t ms) {
+  if (!replaying()) __real_plat_sleep(ms);
+}
+
+int __wrap_plat_display_set_mode(int32_t width, int32_t height, int32_t bits) {
+  const int real = __real_plat_display_set_mode(width, height, bits);
+  if (writing()) put_result(TAG_DISPLAY_MODE, real);
+  return replaying() ? take_result(TAG_DISPLAY_MODE) : real;
+}
+
+void __wrap_plat_present(const uint8_t *pixels, int32_t pitch, int32_t width,
+                         int32_t height, const uint8_t palette[1024]) {
+  if (s.mode != RECORD_OFF) {
+    const uint32_t hash =
+        record_frame_hash(pixels, pitch, width, height, palette);
+    if (writing()) {
+      RecordBytes r;
+      r.size = 0;
+      record_put_byte(&r, TAG_CHECKPOINT);
+      for (int i = 0; i < 4; i++)
+        record_put_byte(&r, (uint8_t)(hash >> (8 * i)));
+      writer_put(&s.writer, r);
+      writer_flush(&s.writer);
+    } else {
+      replay_check_close();
+      const RecordBytes &r = replay_take(TAG_CHECKPOINT);
+      const uint32_t recorded = r.bytes[1] | (r.bytes[2] << 8) |
+                                (r.bytes[3] << 16) |
+                                ((uint32_t)r.bytes[4] << 24);
+      if (recorded != hash) replay_out_of_step();
+    }
+    s.frames++;
+  }
+  __real_plat_present(pixels, pitch, width, height, palette);
+}
+
+int __wrap_plat_keyboard_open(void) {
+  const int real = __real_plat_keyboard_open();
+  if (writing()) put_result(TAG_KEYBOARD_OPEN, real);
+  return replaying() ? take_result(TAG_KEYBOARD_OPEN) : real;
+}
+
+int __wrap_plat_keyboard_read(uint8_t state[256]) {
+  if (replaying()) {
+    replay_check_close();
+    const RecordBytes &r = replay_next();
+    if (r.bytes[0] == TAG_KEYS_FAIL) return 0;
+    if (r.bytes[0] == TAG_KEYS) {
+      for (size_t i = 2; i + 1 < r.size; i += 2)
+        s.keys[r.bytes[i]] = r.bytes[i + 1];
+    } else if (r.bytes[0] != TAG_KEYS_SAME) {
+      replay_out_of_step();
+    }
+    memcpy(state, s.keys, 256);
+    return 1;
+  }
+  const int real = __real_plat_keyboard_read(state);
+  if (real && s.merge) s.merge(state, s.merge_user);
+  if (!writing()) return real;
+  if (!real) {
+    put(TAG_KEYS_FAIL);
+    return 0;
+  }
+  RecordBytes r;
+  r.size = 0;
+  record_put_byte(&r, TAG_KEYS);
+  record_put_byte(&r, 0);
+  int changed = 0;
+  for (int k = 0; k < 256; k++) {
+    if (state[k] != s.keys[k]) {
+      record_put_byte(&r, (uint8_t)k);
+      record_put_byte(&r, state[k]);
+      s.keys[k] = state[k];
+      changed++;
+    }
+  }
+  if (changed == 0) {
+    put(TAG_KEYS_SAME);
+  } else {
+    r.bytes[1] = (uint8_t)(changed - 1);
+    writer_put(&s.writer, r);
+  }
+  return 1;
+}
+
+int __wrap_plat_escape_down(void) {
+  if (replaying()) {
+    const uint8_t tag = replay_next().bytes[0];
+    if (tag != TAG_ESCAPE_UP && tag != TAG_ESCAPE_DOWN) replay_out_of_step();
+    return tag == TAG_ESCAPE_DOWN;
+  }
+  const int real = __real_plat_escape_down();
+  if (writing()) put(real ? TAG_ESCAPE_DOWN : TAG_ESCAPE_UP);
+  return real;
+}
+
+int __wrap_plat_audio_open(void) {
+  if (!replaying()) {
+    const int real = __real_plat_audio_open();
+    if (writing()) put_result(TAG_AUDIO_OPEN, real);
+    return real;
+  }
+  // The game is told what it was told when recorded; the real device, when
+  // there is one, still plays its sounds.
+  const int recorded = take_result(TAG_AUDIO_OPEN);
+  if (recorded) __real_plat_audio_open();
+  return recorded;
+}
+
+PlatVoice __wrap_plat_voice_create(uint32_t bytes) {
+  if (!replaying()) {
+    const PlatVoice real = __real_plat_voice_create(bytes);
+    if (writing()) {
+      RecordBytes r;
+      r.size = 0;
+      record_put_byte(&r, TAG_VOICE_CREATE);
+      record_put_number(&r, (uint32_t)real);
+      writer_put(&s.writer, r);
+    }
+    return real;
+  }
+  const RecordBytes &r = replay_take(TAG_VOICE_CREATE);
+  size_t at = 1;
+  const PlatVoice recorded = (PlatVoice)(uint32_t)take_number(r, &at);
+  if (recorded != 0 && !find_voice(recorded)) {
+    s.voices.push_back(
+        ReplayVoice{recorded, __real_plat_voice_create(bytes), bytes, {}, 0});
+  }
+  return recorded;
+}
+
+uint8_t *__wrap_plat_voice_lock(PlatVoice voice, uint32_t *bytes) {
+  if (!replaying()) {
+    uint8_t *real = __real_plat_voice_lock(voice, bytes);
+    if (writing()) put_result(TAG_VOICE_LOCK, real != nullptr);
+    return real;
+  }
+  if (!take_result(TAG_VOICE_LOCK)) return nullptr;
+  ReplayVoice *v = find_voice(voice);
+  if (!v) replay_out_of_step();  // locked what was never made
+  if (v->real) {
+    uint8_t *real = __real_plat_voice_lock(v->real, bytes);
+    if (real && *bytes == v->size) {
+      v->real_locked = 1;
+      return real;
+    }
+    if (real) __real_plat_voice_unlock(v->real);
+  }
+  v->scratch.assign(v->size, 0);
+  *bytes = v->size;
+  return v->scratch.data();
+}
+
+int __wrap_plat_voice_unlock(PlatVoice voice) {
+  if (!replaying()) {
+    const int real = __real_plat_voice_unlock(voice);
+    if (writing()) put_result(TAG_VOICE_UNLOCK, real);
+    return real;
+  }
+  ReplayVoice *v = find_voice(voice);
+  if (v && v->real_locked) {
+    __real_plat_voice_unlock(v->real);
+    v->real_locked = 0;
+  }
+  if (v) {
+    v->scratch.clear();
+    v->scratch.shrink_to_fit();
+  }
+  return take_result(TAG_VOICE_UNLOCK);
+}
+
+int __wrap_plat_voice_play(PlatVoice voice, int looping) {
+  if (!replaying()) {
+    const int real = __real_plat_voice_play(voice, looping);
+    if (writing()) put_result(TAG_VOICE_PLAY, real);
+    return real;
+  }
+  if (const PlatVoice real = real_voice(voice))
+    __real_plat_voice_play(real, looping);
+  return take_result(TAG_VOICE_PLAY);
+}
+
+int __wrap_plat_voice_stop(PlatVoice voice) {
+  if (!replaying()) {
+    const int real = __real_plat_voice_stop(voice);
+    if (writing()) put_result(TAG_VOICE_STOP, real);
+    return real;
+  }
+  if (const PlatVoice real = real_voice(voice)) __real_plat_voice_stop(real);
+  return take_result(TAG_VOICE_STOP);
+}
+
+int __wrap_plat_voice_rewind(PlatVoice voice) {
+  if (!replaying()) {
+    const int real = __real_plat_voice_rewind(voice);
+    if (writing()) put_result(TAG_VOICE_REWIND, real);
+    return real;
+  }
+  if (const PlatVoice real = real_voice(voice)) __real_plat_voice_rewind(real);
+  return take_result(TAG_VOICE_REWIND);
+}
+
+int __wrap_plat_voice_playing(PlatVoice voice) {
+  if (!replaying()) {
+    const int real = __real_plat_voice_playing(voice);
+    if (writing()) put_result(TAG_VOICE_PLAYING, real);
+    return real;
+  }
+  return take_result(TAG_VOICE_PLAYING);
+}
+
+void __wrap_plat_voice_destroy(PlatVoice voice) {
+  if (replaying()) {
+    for (size_t i = 0; i < s.voices.size(); i++) {
+      if (s.voices[i].recorded == voice) {
+        if (s.voices[i].real) __real_plat_voice_destroy(s.voices[i].real);
+        s.voices.erase(s.voices.begin() + (long)i);
+        break;
+      }
+    }
+    return;
+  }
+  __real_plat_voice_destroy(voice);
+}
+
+void __wrap_plat_audio_close(void) {
+  s.voices.clear();
+  __real_plat_audio_close();
+}
+
+}  // extern "C"
