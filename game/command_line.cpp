@@ -76,16 +76,16 @@ int check_ways(const LaunchOptions *o, std::string *error) {
   const struct {
     const char *name;
     const std::string *value;
-  } ways[] = {{"--record", &o->record}, {"--replay", &o->replay},
+  } ways[] = {{"--record", &o->record},     {"--replay", &o->replay},
               {"--timedemo", &o->timedemo}, {"--host", &o->host},
-              {"--join", &o->join}, {"--watch", &o->watch}};
+              {"--join", &o->join},         {"--watch", &o->watch}};
   const char *first = nullptr;
   for (const auto &way : ways) {
     if (way.value->empty()) continue;
-    if (first && !(strcmp(first, "--record") == 0 &&
-                   strcmp(way.name, "--host") == 0)) {
-      *error = std::string(first) + " and " + way.name +
-               " can't be used together";
+    if (first &&
+        !(strcmp(first, "--record") == 0 && strcmp(way.name, "--host") == 0)) {
+      *error =
+          std::string(first) + " and " + way.name + " can't be used together";
       return 0;
     }
     if (!first) first = way.name;

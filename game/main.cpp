@@ -35,8 +35,12 @@ int run_client(const std::string &where, int join) {
   }
   int status;
   try {
-    status = run_game();
+    run_game();
     record_finish();
+    // The host's game ended (its player quit): ours ended with it, and the
+    // match is over for us too.
+    fprintf(stderr, "quillfire: the host ended the game\n");
+    status = NET_PLAY_LOST_STATUS;
   } catch (const RecordStop &stop) {
     record_shut_platform();
     if (!stop.line.empty()) fprintf(stderr, "%s\n", stop.line.c_str());
@@ -112,7 +116,7 @@ int main(int argc, char **argv) {
     return record_session(SESSION_REPLAY, options.replay.c_str(), run_game,
                           "quillfire");
   if (!options.timedemo.empty())
-    return record_session(SESSION_TIMEDEMO, options.timedemo.c_str(),
-                          run_game, "quillfire");
+    return record_session(SESSION_TIMEDEMO, options.timedemo.c_str(), run_game,
+                          "quillfire");
   return run_game();
 }

@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "engine/display/display.h"
@@ -18,7 +19,9 @@ namespace {
 
 const int32_t MESSAGE_COLOR = 144;
 const int32_t TITLE_NOTE_X = 200, TITLE_NOTE_Y = 440;
-const int32_t LOST_X = 270, LOST_Y = 235;
+const int32_t LOST_X = 275, LOST_Y = 235;
+// The band cleared behind a note, so it reads over whatever is under it.
+const int32_t NOTE_BAND_HEIGHT = 22, NOTE_BAND_MARGIN = 60, NOTE_CHAR_WIDTH = 6;
 const uint32_t TITLE_NOTE_EVERY_MS = 250;
 
 struct NetPlayState {
@@ -48,6 +51,15 @@ void show_over_frame(const char *line, int32_t x, int32_t y) {
   surface.width = primary->width;
   surface.height = primary->height;
   surface.pitch = primary->pitch;
+  const int32_t x0 = std::max(0, x - NOTE_BAND_MARGIN);
+  const int32_t x1 = std::min<int32_t>(
+      primary->width,
+      x + (int32_t)strlen(line) * NOTE_CHAR_WIDTH + NOTE_BAND_MARGIN);
+  for (int32_t row = std::max(0, y - 4);
+       row < std::min(primary->height, y - 4 + NOTE_BAND_HEIGHT); ++row)
+    if (x1 > x0)
+      memset(copy.data() + (size_t)row * primary->pitch + x0, 0,
+             (size_t)(x1 - x0));
   text_draw_index(line, x, y, MESSAGE_COLOR, &surface);
   __real_plat_present(copy.data(), primary->pitch, primary->width,
                       primary->height,
@@ -77,8 +89,7 @@ void merge_remote_keys(uint8_t state[256], void *) {
     if (net_host_has_joiner(host))
       snprintf(line, sizeof line, "Player 2 is here: press 2 to play");
     else
-      snprintf(line, sizeof line, "Waiting for player 2 at %s",
-               host->address);
+      snprintf(line, sizeof line, "Waiting for player 2 at %s", host->address);
     show_over_frame(line, TITLE_NOTE_X, TITLE_NOTE_Y);
   }
 }
@@ -140,8 +151,8 @@ int net_play_connect(const char *where, int join, uint32_t timeout_ms,
                      RecordSource *source, std::string *error) {
   net_set_close_check(real_close_requested);
   if (!net_client_open(&net_play.client, where,
-                       join ? NET_ROLE_JOIN : NET_ROLE_WATCH,
-                       QUILLFIRE_VERSION, timeout_ms)) {
+                       join ? NET_ROLE_JOIN : NET_ROLE_WATCH, QUILLFIRE_VERSION,
+                       timeout_ms)) {
     *error = net_play.client.error;
     net_client_close(&net_play.client);
     return 0;

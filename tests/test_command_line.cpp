@@ -94,8 +94,10 @@ TEST(CommandLine, MistakesAreRefusedWithOneLine) {
       {{"--help=yes"}, "option '--help' doesn't allow a value"},
       {{"--nosound="}, "option '--nosound' doesn't allow a value"},
       {{"--host", ""}, "invalid value '' for --host"},
-      {{"--join", "a", "--watch", "b"}, "--join and --watch can't be used together"},
-      {{"--host", "1", "--join", "a"}, "--host and --join can't be used together"},
+      {{"--join", "a", "--watch", "b"},
+       "--join and --watch can't be used together"},
+      {{"--host", "1", "--join", "a"},
+       "--host and --join can't be used together"},
       {{"--record", "f", "--replay", "g"},
        "--record and --replay can't be used together"},
   };
@@ -111,10 +113,16 @@ TEST(CommandLine, MistakesAreRefusedWithOneLine) {
 TEST(CommandLine, UsageNamesEveryOptionOnItsOwnLine) {
   const std::string usage = command_line_usage();
   const char *lines[] = {
-      "  -h, --help ",    "      --version ", "      --data DIR ",
-      "      --nosound ", "  -w, --window ",  "  -f, --fullscreen ",
-      "      --record FILE ", "      --host [ADDR:]PORT  ",
-      "      --join HOST[:PORT]  ", "      --watch HOST[:PORT] ",
+      "  -h, --help ",
+      "      --version ",
+      "      --data DIR ",
+      "      --nosound ",
+      "  -w, --window ",
+      "  -f, --fullscreen ",
+      "      --record FILE ",
+      "      --host [ADDR:]PORT  ",
+      "      --join HOST[:PORT]  ",
+      "      --watch HOST[:PORT] ",
   };
   for (const char *line : lines) {
     EXPECT_NE(usage.find(std::string("\n") + line), std::string::npos) << line;
