@@ -206,10 +206,8 @@ TEST_F(Net, HostListensOnlyWhereAsked) {
     const char *at;
     const char *bound;  // address the socket is bound to; null: refused
   } cases[] = {
-      {"0", "0.0.0.0"},       {"127.0.0.1:0", "127.0.0.1"},
-      {"127.0.0.1", nullptr},  // an address needs a port
-      {"seven", nullptr},     {"70000", nullptr},
-      {"1:2:3", nullptr},     {"[::1", nullptr},
+      {"0", "0.0.0.0"},   {"127.0.0.1:0", "127.0.0.1"}, {"seven", nullptr},
+      {"70000", nullptr}, {"1:2:3", nullptr},           {"[::1", nullptr},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.at);
@@ -237,6 +235,9 @@ TEST_F(Net, HostListensOnlyWhereAsked) {
   NetEndpoint e;
   char error[128];
   ASSERT_EQ(net_parse_connect("example.org", &e, error, sizeof error), 1);
+  EXPECT_EQ(e.port, NET_DEFAULT_PORT);
+  ASSERT_EQ(net_parse_listen("127.0.0.1", &e, error, sizeof error), 1);
+  EXPECT_STREQ(e.host, "127.0.0.1");
   EXPECT_EQ(e.port, NET_DEFAULT_PORT);
   ASSERT_EQ(net_parse_connect("[::1]:99", &e, error, sizeof error), 1);
   EXPECT_STREQ(e.host, "::1");

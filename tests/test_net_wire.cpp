@@ -166,18 +166,4 @@ TEST(NetWire, MalformedInputEndsTheConnectionWithOneLine) {
   }
 }
 
-TEST(NetWire, FailureIsFinal) {
-  NetReader *reader = new NetReader;
-  net_reader_init(reader, NET_FROM_CLIENT);
-  Bytes bad = text("nope, no");
-  const uint8_t *data = bad.data();
-  size_t size = bad.size();
-  NetMessage m;
-  EXPECT_EQ(net_reader_take(reader, &data, &size, &m), NET_READ_FAILED);
-  data = JOIN_GREETING.data();
-  size = JOIN_GREETING.size();
-  EXPECT_EQ(net_reader_take(reader, &data, &size, &m), NET_READ_FAILED);
-  delete reader;
-}
-
 }  // namespace

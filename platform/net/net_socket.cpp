@@ -82,11 +82,13 @@ int net_parse_listen(const char *text, NetEndpoint *out, char *error,
     out->host[0] = 0;
     return 1;
   }
-  if (!split(text, out, &has_port) || !has_port || out->host[0] == 0) {
+  if (!split(text, out, &has_port) || out->host[0] == 0) {
     snprintf(error, error_size,
-             "'%s' is not PORT or ADDRESS:PORT (port 0 to 65535)", text);
+             "'%s' is not PORT, ADDRESS or ADDRESS:PORT (port 0 to 65535)",
+             text);
     return 0;
   }
+  if (!has_port) out->port = NET_DEFAULT_PORT;
   return 1;
 }
 

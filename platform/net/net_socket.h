@@ -16,7 +16,8 @@ typedef struct NetEndpoint {
 
 // "[ADDR:]PORT" for a host: "7373" is every interface, "127.0.0.1:7373"
 // only that address; an IPv6 address goes in brackets ("[::1]:7373").
-// Port 0 lets the system choose. Returns 1, or 0 with `error` filled.
+// "127.0.0.1" alone is NET_DEFAULT_PORT there. Port 0 lets the system choose.
+// Returns 1, or 0 with `error` filled.
 int net_parse_listen(const char *text, NetEndpoint *out, char *error,
                      size_t error_size);
 
