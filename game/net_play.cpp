@@ -161,6 +161,16 @@ int net_play_connect(const char *where, int join, uint32_t timeout_ms,
   return 1;
 }
 
+std::string net_play_address(void) {
+  return net_play.hosting ? net_play.host.address : "";
+}
+
+int net_play_has_joiner(void) {
+  net_host_poll(&net_play.host);
+  print_notices();
+  return net_host_has_joiner(&net_play.host);
+}
+
 void net_play_end(void) {
   if (!net_play.hosting) return;
   net_host_close(&net_play.host, 1000);

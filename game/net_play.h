@@ -23,6 +23,13 @@ int net_play_host(const char *where, std::string *error);
 int net_play_connect(const char *where, int join, uint32_t timeout_ms,
                      RecordSource *source, std::string *error);
 
+// Where the host listens, as "ADDR:PORT"; empty when not hosting.
+std::string net_play_address(void);
+
+// Takes what the network has now (new clients, keys) and answers whether
+// player 2 is connected. The game's own keyboard reads do the same.
+int net_play_has_joiner(void);
+
 // Ends hosting: what the clients keeping up still lack is sent (for at most
 // a second), then every connection is closed.
 void net_play_end(void);
