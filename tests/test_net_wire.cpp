@@ -37,6 +37,12 @@ Bytes keys(uint32_t sequence, uint8_t bits) {
                bits};
 }
 
+Bytes taken(uint64_t count) {
+  Bytes b{'T', 8, 0, 0, 0};
+  for (int i = 0; i < 8; ++i) b.push_back((uint8_t)(count >> (8 * i)));
+  return b;
+}
+
 Bytes chunk(uint64_t offset, const std::string &data) {
   uint32_t length = (uint32_t)(8 + data.size());
   Bytes b{'S', (uint8_t)length, (uint8_t)(length >> 8), 0, 0};
@@ -48,7 +54,7 @@ struct Outcome {
   std::string stream;  // stream bytes, in order
   std::string keys;    // each keys message's bits as a digit
   int greetings = 0, alive = 0, failed = 0;
-  std::string error, version;
+  std::string error, version, taken;
 };
 
 Outcome read_all(int from, const Bytes &bytes, size_t step) {
@@ -71,6 +77,8 @@ Outcome read_all(int from, const Bytes &bytes, size_t step) {
         out.stream.append((const char *)m.data, m.length);
       } else if (r == NET_READ_MESSAGE && m.type == NET_MSG_KEYS) {
         out.keys += (char)('0' + m.keys);
+      } else if (r == NET_READ_MESSAGE && m.type == NET_MSG_TAKEN) {
+        out.taken += std::to_string(m.taken) + " ";
       } else if (r == NET_READ_MESSAGE) {
         out.alive++;
       }
@@ -87,17 +95,18 @@ TEST(NetWire, WellFormedStreamsReadTheSameWholeOrByteByByte) {
     Bytes bytes;
     std::string stream, keys;
     int alive;
+    std::string taken;
   } cases[] = {
       {"client: keys and alive", NET_FROM_CLIENT,
-       JOIN_GREETING + keys(0, 1) + Bytes{'A', 0, 0, 0, 0} + keys(1, 3) +
-           keys(2, 0),
-       "", "130", 1},
+       JOIN_GREETING + keys(0, 1) + Bytes{'A', 0, 0, 0, 0} + taken(0) +
+           keys(1, 3) + taken(70000) + taken(70000) + keys(2, 0),
+       "", "130", 1, "0 70000 70000 "},
       {"host: chunks follow on", NET_FROM_HOST,
        HOST_GREETING + chunk(0, "abc") + Bytes{'A', 0, 0, 0, 0} +
            chunk(3, "defg") + chunk(7, std::string(NET_CHUNK_MAX, 'z')),
-       "abcdefg" + std::string(NET_CHUNK_MAX, 'z'), "", 1},
+       "abcdefg" + std::string(NET_CHUNK_MAX, 'z'), "", 1, ""},
       {"empty version", NET_FROM_HOST,
-       Bytes{'Q', 'F', 'N', 'T', 1, 0, 1, 0} + chunk(0, "x"), "x", "", 0},
+       Bytes{'Q', 'F', 'N', 'T', 1, 0, 1, 0} + chunk(0, "x"), "x", "", 0, ""},
   };
   for (const Case &c : cases) {
     for (size_t step : {c.bytes.size(), (size_t)1, (size_t)7}) {
@@ -108,6 +117,7 @@ TEST(NetWire, WellFormedStreamsReadTheSameWholeOrByteByByte) {
       EXPECT_EQ(out.stream, c.stream);
       EXPECT_EQ(out.keys, c.keys);
       EXPECT_EQ(out.alive, c.alive);
+      EXPECT_EQ(out.taken, c.taken);
     }
   }
   EXPECT_EQ(read_all(NET_FROM_CLIENT, JOIN_GREETING, 1).version, "1.0.0");
@@ -155,6 +165,10 @@ TEST(NetWire, MalformedInputEndsTheConnectionWithOneLine) {
        JOIN_GREETING + keys(0, 1) + keys(2, 0), "out of order"},
       {"keys that do not exist", NET_FROM_CLIENT, JOIN_GREETING + keys(0, 4),
        "unknown keys"},
+      {"taken count goes back", NET_FROM_CLIENT,
+       JOIN_GREETING + taken(300) + taken(299), "out of order"},
+      {"taken count from the host", NET_FROM_HOST, HOST_GREETING + taken(0),
+       "unexpected message type 84"},
   };
   for (const Case &c : cases) {
     for (size_t step : {c.bytes.size(), (size_t)1}) {

@@ -28,10 +28,18 @@ static int is_again(void) {
 // connection on a silent or stalled host. Returns 0 once it has ended.
 static int pump(NetClient *client, uint64_t now) {
   if (client->ended) return 0;
-  if (client->out_sent == client->out_have &&
-      now - client->last_sent_ms >= client->limits.alive_ms) {
-    client->out_have = net_write_alive(client->out);
-    client->out_sent = 0;
+  // What we have taken, every so often: how the host sees that we keep up,
+  // and what keeps the connection alive.
+  if ((now - client->last_taken_ms >= client->limits.alive_ms ||
+       client->received - client->taken_reported >= NET_TAKEN_EVERY) &&
+      client->out_have + NET_HEADER_SIZE + NET_TAKEN_PAYLOAD <=
+          sizeof client->out) {
+    if (client->out_sent == client->out_have)
+      client->out_sent = client->out_have = 0;
+    client->out_have +=
+        net_write_taken(client->out + client->out_have, client->received);
+    client->last_taken_ms = now;
+    client->taken_reported = client->received;
   }
   while (client->out_sent < client->out_have) {
     ssize_t n = send(client->fd, client->out + client->out_sent,

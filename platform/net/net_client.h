@@ -18,8 +18,9 @@ typedef struct NetClient {
   NetReader reader;
   const uint8_t *chunk;  // stream bytes of the last chunk not yet given out
   size_t chunk_left;
-  uint64_t received;  // stream bytes given out so far
-  uint64_t last_heard_ms, last_sent_ms, message_begun_ms;
+  uint64_t received;        // stream bytes given out so far
+  uint64_t taken_reported;  // the count last told to the host
+  uint64_t last_heard_ms, last_sent_ms, last_taken_ms, message_begun_ms;
   uint32_t keys_sequence;
   int keys_sent;  // the last keys sent, -1 before any
   uint8_t out[64];

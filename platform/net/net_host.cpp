@@ -13,7 +13,9 @@
 
 #include "platform/net/net_socket.h"
 
-const NetLimits NET_LIMITS_DEFAULT = {5000, 10000, 1000, 64 * 1024, 10000};
+// The stream runs at some hundreds of bytes a second of play: 16 KiB behind
+// is half a minute or more.
+const NetLimits NET_LIMITS_DEFAULT = {5000, 10000, 1000, 16 * 1024, 10000};
 
 // The system's send buffer for each client is kept small, so that a client
 // that does not read shows up as a growing backlog here within seconds
@@ -100,7 +102,7 @@ static void accept_new(NetHost *host) {
     peer->caught_up = 0;
     peer->closing = 0;
     net_reader_init(&peer->reader, NET_FROM_CLIENT);
-    peer->sent = peer->chunk_end = 0;
+    peer->sent = peer->chunk_end = peer->taken = 0;
     peer->opened_ms = peer->last_heard_ms = peer->last_sent_ms = now;
     peer->last_progress_ms = now;
     peer->message_begun_ms = now;
@@ -182,6 +184,13 @@ static int receive(NetHost *host, NetPeer *peer, uint64_t now) {
           return 0;
         }
         peer->keys = message.keys;
+      } else if (result == NET_READ_MESSAGE && message.type == NET_MSG_TAKEN) {
+        if (message.taken > peer->sent) {
+          drop(host, peer, "it says it took more than it was sent");
+          return 0;
+        }
+        if (message.taken > peer->taken) peer->last_progress_ms = now;
+        peer->taken = message.taken;
       }
       was_mid = 0;
       if (result == NET_READ_MORE) break;
@@ -253,7 +262,9 @@ static int transmit(NetHost *host, NetPeer *peer, uint64_t now) {
 // Rules on time and pace. Returns 0 when the peer was dropped.
 static int judge(NetHost *host, NetPeer *peer, uint64_t now) {
   const NetLimits *limits = &host->limits;
-  uint64_t backlog = host->stream.size() - peer->sent;
+  // How far behind: by what the client says it took, which counts what the
+  // systems between hold too.
+  uint64_t backlog = host->stream.size() - peer->taken;
   if (!peer->reader.greeted && now - peer->opened_ms > limits->stall_ms) {
     drop(host, peer, "no greeting in time");
     return 0;

@@ -37,6 +37,7 @@ typedef struct NetPeer {
   int closing;    // refused: the answer is sent, then the slot is freed
   NetReader reader;
   uint64_t sent;       // stream bytes handed to the system
+  uint64_t taken;      // stream bytes the client says it has taken
   uint64_t chunk_end;  // end of the chunk whose header has been sent
   uint64_t opened_ms, last_heard_ms, last_sent_ms, last_progress_ms;
   uint64_t message_begun_ms;  // when the reader's partial message began

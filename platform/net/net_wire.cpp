@@ -49,6 +49,12 @@ size_t net_write_keys(uint8_t *out, uint32_t sequence, uint8_t keys) {
   return n + NET_KEYS_PAYLOAD;
 }
 
+size_t net_write_taken(uint8_t *out, uint64_t taken) {
+  size_t n = write_header(out, NET_MSG_TAKEN, NET_TAKEN_PAYLOAD);
+  put_u64(out + n, taken);
+  return n + NET_TAKEN_PAYLOAD;
+}
+
 size_t net_write_alive(uint8_t *out) {
   return write_header(out, NET_MSG_ALIVE, 0);
 }
@@ -128,6 +134,8 @@ static int check_header(NetReader *reader) {
     expected_max = NET_STREAM_PAYLOAD_MAX;
   } else if (type == NET_MSG_KEYS && reader->from == NET_FROM_CLIENT) {
     expected_min = expected_max = NET_KEYS_PAYLOAD;
+  } else if (type == NET_MSG_TAKEN && reader->from == NET_FROM_CLIENT) {
+    expected_min = expected_max = NET_TAKEN_PAYLOAD;
   } else {
     char why[96];
     snprintf(why, sizeof why, "unexpected message type %u", (unsigned)type);
@@ -161,6 +169,11 @@ static int take_message(NetReader *reader, NetMessage *message) {
     if (message->keys & ~(NET_KEY_LEFT | NET_KEY_RIGHT))
       return fail(reader, "keys message with unknown keys");
     reader->keys_next++;
+  } else if (message->type == NET_MSG_TAKEN) {
+    message->taken = get_u64(payload);
+    if (message->taken < reader->taken)
+      return fail(reader, "taken count out of order");
+    reader->taken = message->taken;
   }
   reader->have = 0;
   reader->need = NET_HEADER_SIZE;

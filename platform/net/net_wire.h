@@ -16,6 +16,10 @@
 //     from each other from 0: the client gets the whole stream in order.
 //   NET_MSG_KEYS (joiner to host): a sequence number (32 bits, 0 first, one
 //     more each time) and the key bits NET_KEY_LEFT | NET_KEY_RIGHT.
+//   NET_MSG_TAKEN (client to host): how many stream bytes the client has
+//     taken so far (64 bits), never fewer than last time. Sent every so
+//     often: it is how the host knows how far behind a client is, whatever
+//     the systems between them hold, and it keeps the connection alive.
 //   NET_MSG_ALIVE (both ways, empty): sent when a side has had nothing else
 //     to send for a while, so silence means a dead peer.
 #ifndef QUILLFIRE_NET_WIRE_H
@@ -34,6 +38,8 @@
 #define NET_CHUNK_MAX 16384
 #define NET_STREAM_PAYLOAD_MAX (8 + NET_CHUNK_MAX)
 #define NET_KEYS_PAYLOAD 5
+#define NET_TAKEN_PAYLOAD 8
+#define NET_TAKEN_EVERY 4096  // a client reports at least this often
 #define NET_FRAME_MAX (NET_HEADER_SIZE + NET_STREAM_PAYLOAD_MAX)
 
 // Roles a client asks for, and the host's answers.
@@ -48,7 +54,12 @@ enum {
   NET_REFUSED_REQUEST = 6   // a role that does not exist
 };
 
-enum { NET_MSG_STREAM = 'S', NET_MSG_KEYS = 'K', NET_MSG_ALIVE = 'A' };
+enum {
+  NET_MSG_STREAM = 'S',
+  NET_MSG_KEYS = 'K',
+  NET_MSG_TAKEN = 'T',
+  NET_MSG_ALIVE = 'A'
+};
 
 // The joiner's keys, played on the host as player 2's Z and X.
 enum { NET_KEY_LEFT = 1, NET_KEY_RIGHT = 2 };
@@ -68,6 +79,7 @@ typedef struct NetMessage {
   const uint8_t *data;  // NET_MSG_STREAM: into the reader's buffer
   uint32_t length;      // NET_MSG_STREAM: bytes at data
   uint8_t keys;         // NET_MSG_KEYS
+  uint64_t taken;       // NET_MSG_TAKEN
 } NetMessage;
 
 // An incremental reader of one connection's incoming bytes: the greeting,
@@ -80,6 +92,7 @@ typedef struct NetReader {
   NetGreeting greeting;
   uint64_t stream_next;  // offset the next stream chunk must have
   uint32_t keys_next;    // sequence number the next keys message must have
+  uint64_t taken;        // the last taken count a client gave
   size_t have;           // bytes buffered of the current greeting or message
   size_t need;           // bytes the current greeting or message has in all
   char error[96];        // why it failed, one line
@@ -112,6 +125,7 @@ int net_reader_take(NetReader *reader, const uint8_t **data, size_t *size,
 size_t net_write_greeting(uint8_t *out, uint8_t code, const char *version);
 size_t net_write_keys(uint8_t *out, uint32_t sequence, uint8_t keys);
 size_t net_write_alive(uint8_t *out);
+size_t net_write_taken(uint8_t *out, uint64_t taken);  // 13 bytes
 // The header and offset of a stream chunk of `length` bytes; the chunk's
 // bytes follow it on the wire.
 size_t net_write_stream_header(uint8_t *out, uint64_t offset, uint32_t length);
