@@ -5,6 +5,12 @@
 
 namespace {
 
+int set_demo(LaunchOptions *options, int demo, const char *file) {
+  options->demo = demo;
+  options->demo_file = file;
+  return file[0] != '\0' ? 1 : 0;
+}
+
 // One option. `value_name` is null for a flag; otherwise the option takes a
 // value, which `apply` checks and stores (0 refuses it). Flags get a null
 // value.
@@ -38,20 +44,18 @@ const OptionRow OPTION_TABLE[] = {
        o->window = 0;
        return o->fullscreen = 1;
      }},
-    {0, "record", "FILE", "play, and record the game to FILE",
+    {0, "record", "FILE", "play, recording the game into FILE",
      [](LaunchOptions *o, const char *v) {
-       o->record = v;
-       return v[0] != '\0' ? 1 : 0;
+       return set_demo(o, DEMO_RECORD, v);
      }},
-    {0, "replay", "FILE", "replay the recording FILE at its own speed",
+    {0, "replay", "FILE", "play back a recording, at the speed it was played",
      [](LaunchOptions *o, const char *v) {
-       o->replay = v;
-       return v[0] != '\0' ? 1 : 0;
+       return set_demo(o, DEMO_REPLAY, v);
      }},
-    {0, "timedemo", "FILE", "replay FILE as fast as it goes and time it",
+    {0, "timedemo", "FILE",
+     "play back a recording as fast as it goes, then report its speed",
      [](LaunchOptions *o, const char *v) {
-       o->timedemo = v;
-       return v[0] != '\0' ? 1 : 0;
+       return set_demo(o, DEMO_TIMEDEMO, v);
      }},
     {0, "host", "[ADDR:]PORT",
      "host a network game on PORT (all interfaces, or only ADDR)",
@@ -71,19 +75,23 @@ const OptionRow OPTION_TABLE[] = {
      }},
 };
 
-// The ways of running the game; only hosting and recording go together.
+// Network play is one way of running the game: hosting may also record,
+// joining and watching go with nothing else.
 int check_ways(const LaunchOptions *o, std::string *error) {
+  static const char *const DEMO_NAMES[] = {"", "--record", "--replay",
+                                           "--timedemo"};
   const struct {
     const char *name;
-    const std::string *value;
-  } ways[] = {{"--record", &o->record},     {"--replay", &o->replay},
-              {"--timedemo", &o->timedemo}, {"--host", &o->host},
-              {"--join", &o->join},         {"--watch", &o->watch}};
+    bool given;
+  } ways[] = {{"--host", !o->host.empty()},
+              {"--join", !o->join.empty()},
+              {"--watch", !o->watch.empty()},
+              {DEMO_NAMES[o->demo], o->demo != DEMO_NONE}};
   const char *first = nullptr;
   for (const auto &way : ways) {
-    if (way.value->empty()) continue;
-    if (first &&
-        !(strcmp(first, "--record") == 0 && strcmp(way.name, "--host") == 0)) {
+    if (!way.given) continue;
+    if (first && !(strcmp(first, "--host") == 0 && o->demo == DEMO_RECORD &&
+                   strcmp(way.name, "--record") == 0)) {
       *error =
           std::string(first) + " and " + way.name + " can't be used together";
       return 0;

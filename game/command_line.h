@@ -14,18 +14,27 @@ struct LaunchOptions {
   int no_sound;          // --nosound: play silent, without a notice
   int window;            // -w, --window; the later of -w and -f wins
   int fullscreen;        // -f, --fullscreen
-  std::string record;    // --record FILE
-  std::string replay;    // --replay FILE
-  std::string timedemo;  // --timedemo FILE
-  std::string host;      // --host [ADDR:]PORT
-  std::string join;      // --join HOST[:PORT]
-  std::string watch;     // --watch HOST[:PORT]
+  // --record FILE, --replay FILE, --timedemo FILE: a recording of the game
+  // to write, to play back in step with the clock, or to play back as fast
+  // as it goes. The last of the three given wins.
+  int demo;  // one of the DEMO_ values
+  std::string demo_file;
+  std::string host;   // --host [ADDR:]PORT
+  std::string join;   // --join HOST[:PORT]
+  std::string watch;  // --watch HOST[:PORT]
 };
+
+const int DEMO_NONE = 0;
+const int DEMO_RECORD = 1;
+const int DEMO_REPLAY = 2;
+const int DEMO_TIMEDEMO = 3;
 
 // Exit statuses of the program.
 const int EXIT_STATUS_OK = 0;
 const int EXIT_STATUS_FAILURE = 1;  // could not start (files, screen)
 const int EXIT_STATUS_USAGE = 2;    // the command line was wrong
+// A replay also ends with 2 for a file that is no recording, and with 3 when
+// the game went out of step with it.
 
 // Reads argv[1..argc-1] into `options` (reset first). Accepts --name,
 // --name=value, --name value, -x, grouped flags (-wf), -xvalue and -x value;

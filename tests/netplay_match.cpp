@@ -110,7 +110,9 @@ long replay(const std::vector<uint8_t> &stream) {
     WinMain(plat_instance(), nullptr, nullptr, 0);
     record_finish();
   } catch (const RecordStop &stop) {
-    record_shut_platform();
+    record_finish();  // as the game would have ended
+    game_shutdown();
+    plat_shutdown();
     ADD_FAILURE() << "status " << stop.status << ": " << stop.line;
     return -1;
   }

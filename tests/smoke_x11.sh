@@ -74,6 +74,16 @@ code=$?
 game_pid=""
 [ "$code" -eq 0 ] || fail "exit code $code after Q"
 
+# The short recording made in this window, played back as a timedemo: every
+# frame drawn in the window, every checkpoint matching, the figure at the end.
+recording="$(dirname "$0")/data/short.qfrec"
+demo=$(cd "$run_dir" && SDL_AUDIODRIVER=dummy "$game" --timedemo "$recording")
+code=$?
+[ "$code" -eq 0 ] || fail "timedemo of short.qfrec: exit code $code"
+echo "$demo" | grep -qE '^[0-9]+ frames in [0-9.]+ s: [0-9]+ frames/s$' ||
+  fail "timedemo said '$demo'"
+echo "smoke: timedemo of short.qfrec: $demo"
+
 echo "$period_lines" >"$work/rally_frames"
 python3 - "$work" <<'PY' || exit 1
 import sys

@@ -57,6 +57,32 @@ TEST(CommandLine, AcceptedFormsFillTheRecord) {
   }
 }
 
+TEST(CommandLine, RecordingOptionsNameTheFileAndTheLastOneWins) {
+  const struct {
+    std::vector<const char *> args;
+    int demo;
+    const char *file;
+  } cases[] = {
+      {{"--record", "a.qfrec"}, DEMO_RECORD, "a.qfrec"},
+      {{"--replay=b.qfrec", "--nosound"}, DEMO_REPLAY, "b.qfrec"},
+      {{"--timedemo", "c"}, DEMO_TIMEDEMO, "c"},
+      {{"--record", "a", "--timedemo", "c"}, DEMO_TIMEDEMO, "c"},
+  };
+  for (const auto &c : cases) {
+    LaunchOptions options;
+    std::string error;
+    ASSERT_EQ(parse(c.args, &options, &error), 1) << error;
+    EXPECT_EQ(options.demo, c.demo);
+    EXPECT_EQ(options.demo_file, c.file);
+  }
+  LaunchOptions options;
+  std::string error;
+  EXPECT_EQ(parse({"--replay"}, &options, &error), 0);
+  EXPECT_EQ(error, "option '--replay' requires a value");
+  EXPECT_EQ(parse({"--record="}, &options, &error), 0);
+  EXPECT_EQ(error, "invalid value '' for --record");
+}
+
 TEST(CommandLine, WaysOfRunningTakeTheirValuesAndHostingMayRecord) {
   LaunchOptions o;
   std::string error;
@@ -64,7 +90,8 @@ TEST(CommandLine, WaysOfRunningTakeTheirValuesAndHostingMayRecord) {
             1)
       << error;
   EXPECT_EQ(o.host, "127.0.0.1:7373");
-  EXPECT_EQ(o.record, "m.qfr");
+  EXPECT_EQ(o.demo, DEMO_RECORD);
+  EXPECT_EQ(o.demo_file, "m.qfr");
   ASSERT_EQ(parse({"--watch=box:7000"}, &o, &error), 1) << error;
   EXPECT_EQ(o.watch, "box:7000");
   EXPECT_EQ(o.host, "");
@@ -98,8 +125,10 @@ TEST(CommandLine, MistakesAreRefusedWithOneLine) {
        "--join and --watch can't be used together"},
       {{"--host", "1", "--join", "a"},
        "--host and --join can't be used together"},
-      {{"--record", "f", "--replay", "g"},
-       "--record and --replay can't be used together"},
+      {{"--watch", "h", "--record", "f"},
+       "--watch and --record can't be used together"},
+      {{"--host", "1", "--replay", "g"},
+       "--host and --replay can't be used together"},
   };
   for (const Refused &c : cases) {
     SCOPED_TRACE(c.args[0]);

@@ -29,8 +29,11 @@
 // is made on the real desktop, each frame is presented, and sounds play on
 // the real device when there is one (recorded voice handles are mapped to
 // the real ones; without a device the game's samples go to a scratch buffer
-// and are dropped). Keys pressed during a replay are read, so the window
-// system keeps pumping, and ignored.
+// and are dropped). Keys pressed during a replay are never read: the real
+// message queue is emptied and forgotten at each message the game asks
+// for, which keeps the window system pumping, and the real close request
+// (close button, SIGINT, SIGTERM) is looked at on the way and stops the
+// replay.
 #ifndef QUILLFIRE_RECORD_H
 #define QUILLFIRE_RECORD_H
 
@@ -69,7 +72,8 @@ int record_file_source(const char *path, RecordSource *source);
 
 // Recording: writes the header to every sink added so far; records from the
 // next platform call on. Sinks may be added while recording (a joiner): the
-// writer sends a late sink the stream from its start. Up to RECORD_MAX_SINKS.
+// writer sends a late sink the stream from its start (it keeps what it sent
+// in memory for that: about 30 KB a minute of play). Up to RECORD_MAX_SINKS.
 const int RECORD_MAX_SINKS = 8;
 int record_add_sink(RecordSink sink);
 int record_start(void);
@@ -85,8 +89,8 @@ void record_on_keyboard(void (*merge)(uint8_t state[256], void *user),
 // recording of ours (the caller says so in one line and exits with 2).
 int record_replay(RecordSource source, int paced);
 
-// Thrown from inside a platform call to end a replay; the program's entry
-// catches it, shuts the platform down and exits with `status`:
+// Thrown from inside a platform call to end a replay; record_session
+// catches it, ends the game and returns `status`:
 //   3  the game went out of step ("out of step at frame N"),
 //   2  the stream turned bad after its header,
 //   0  the recording ended cut short, or the user closed the window.
@@ -105,6 +109,12 @@ int record_replay_complete(void);
 uint64_t record_frames(void);
 double record_seconds(void);
 
+// Keeps the real sound device closed. Recording, the game is told there is
+// no sound device, and that is what is recorded; replaying, the game gets
+// the recorded answers and nothing is heard. Set before record_start or
+// record_replay.
+void record_mute(int mute);
+
 // The last tick count the game was given (recorded, replayed or passed on).
 uint32_t record_last_tick(void);
 
@@ -112,18 +122,16 @@ uint32_t record_last_tick(void);
 // to call again) and forgets the replay. The layer is inactive afterwards.
 void record_finish(void);
 
-// After a RecordStop: ends the recording or replay, then closes the real
-// platform (audio, keyboard, display, window) that the game left open.
-void record_shut_platform(void);
-
 // How a program runs the game: as usual, recording to `path`, replaying it
 // in step with the real clock, or replaying it as fast as it goes (a
 // timedemo, which prints "N frames in S s: F frames/s" as it ends). `game`
-// runs the game and returns its exit status. Returns the program's exit
-// status: the game's, or 1 when the recording can't be written, or those of
-// RecordStop, or 2 when the file to replay can't be read or isn't a
-// recording. Lines go to standard error, prefixed with `program` where they
-// name a file.
+// runs the game and returns its exit status; `end_game`, after a
+// RecordStop, releases what the game holds and shuts the platform down (the
+// layer is inactive by then, so its calls reach the backend). Returns the
+// program's exit status: the game's, or 1 when the recording can't be
+// written, or those of RecordStop, or 2 when the file to replay can't be
+// read or isn't a recording. Lines go to standard error, prefixed with
+// `program` where they name a file.
 enum RecordSessionMode {
   SESSION_PLAY,
   SESSION_RECORD,
@@ -131,7 +139,7 @@ enum RecordSessionMode {
   SESSION_TIMEDEMO
 };
 int record_session(RecordSessionMode mode, const char *path, int (*game)(void),
-                   const char *program);
+                   void (*end_game)(void), const char *program);
 
 // The last failure, as one line. Never null.
 const char *record_error(void);

@@ -226,7 +226,7 @@ int reader_begin(RecordReader *r, RecordSource source, std::string *error) {
   r->source_ended = 0;
   r->history_count = 0;
   r->period = 0;
-  r->run_left = r->run_given = 0;
+  r->run_left = 0;
   r->game_version.clear();
   uint8_t head[sizeof RECORD_MAGIC + 3];
   int bad = 0;
@@ -281,7 +281,7 @@ ReaderResult reader_next(RecordReader *r, RecordBytes *out,
     if (!next_byte(r, &tag, error, &bad)) return bad ? READER_BAD : READER_END;
     record_put_byte(out, tag);
     int whole = 1;
-    if (tag >= TAG_TICK || tag == TAG_END || tag == TAG_PEEK_NONE ||
+    if (record_is_tick(tag) || tag == TAG_END || tag == TAG_PEEK_NONE ||
         tag == TAG_CLOSE_NO || tag == TAG_CLOSE_YES || tag == TAG_ESCAPE_UP ||
         tag == TAG_ESCAPE_DOWN || tag == TAG_KEYS_SAME ||
         tag == TAG_KEYS_FAIL) {

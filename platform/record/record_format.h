@@ -49,6 +49,9 @@ enum : uint8_t {
   TAG_REPEAT = 0x20,         // + L - 1 (L 1..8): the last L records, n times
   TAG_TICK = 0x40            // + difference 0..63 from the last tick
 };
+inline bool record_is_tick(uint8_t tag) {
+  return tag >= TAG_TICK && tag < TAG_TICK + 0x40;
+}
 const int RECORD_MAX_PERIOD = 8;
 const uint64_t RECORD_MAX_RUN = 255;  // repeats written as one run at most
 
@@ -99,9 +102,8 @@ struct RecordReader {
   int source_ended = 0;
   RecordBytes history[RECORD_MAX_PERIOD];
   uint64_t history_count = 0;
-  int period = 0;          // the run being unfolded
-  uint64_t run_left = 0;   // records of it still to give
-  uint64_t run_given = 0;  // records of it given
+  int period = 0;         // the run being unfolded
+  uint64_t run_left = 0;  // records of it still to give
   std::string game_version;
 };
 

@@ -82,6 +82,8 @@ int record_replay(RecordSource source, int paced) {
   return 1;
 }
 
+void record_mute(int mute) { record_state.mute = mute; }
+
 int record_replay_complete(void) { return record_state.complete; }
 uint64_t record_frames(void) { return record_state.frames; }
 uint32_t record_last_tick(void) { return record_state.last_tick; }
@@ -105,14 +107,6 @@ void record_finish(void) {
   s.mode = RECORD_OFF;
 }
 
-void record_shut_platform(void) {
-  record_finish();
-  __real_plat_audio_close();
-  plat_keyboard_close();
-  plat_display_close();
-  __real_plat_shutdown();
-}
-
 void replay_stop(int status, const std::string &line) {
   // Whatever runs after this (the stop's unwinding, shutting down) talks to
   // the real platform only.
@@ -134,7 +128,7 @@ const RecordBytes &replay_take(uint8_t tag) {
   const RecordBytes &r = replay_next();
   const uint8_t found = r.bytes[0];
   const bool tick =
-      tag == TAG_TICK && (found >= TAG_TICK || found == TAG_TICK_BIG);
+      tag == TAG_TICK && (record_is_tick(found) || found == TAG_TICK_BIG);
   if (found != tag && !tick) replay_out_of_step();
   return r;
 }

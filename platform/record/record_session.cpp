@@ -17,7 +17,7 @@ void print_timedemo() {
 }  // namespace
 
 int record_session(RecordSessionMode mode, const char *path, int (*game)(void),
-                   const char *program) {
+                   void (*end_game)(void), const char *program) {
   if (mode == SESSION_PLAY) return game();
   if (mode == SESSION_RECORD) {
     RecordSink sink;
@@ -39,7 +39,8 @@ int record_session(RecordSessionMode mode, const char *path, int (*game)(void),
     status = game();
     record_finish();
   } catch (const RecordStop &stop) {
-    record_shut_platform();
+    record_finish();
+    end_game();
     if (!stop.line.empty()) fprintf(stderr, "%s\n", stop.line.c_str());
     status = stop.status;
   }

@@ -199,7 +199,7 @@ uint32_t __wrap_plat_ticks(void) {
   if (replaying()) {
     const RecordBytes &r = replay_take(TAG_TICK);
     uint64_t delta = 0;
-    if (r.bytes[0] >= TAG_TICK) {
+    if (record_is_tick(r.bytes[0])) {
       delta = r.bytes[0] - TAG_TICK;
     } else {
       size_t at = 1;
@@ -226,9 +226,11 @@ uint32_t __wrap_plat_ticks(void) {
   return real;
 }
 
-// A replay doesn't sleep: the next tick it gives waits until it is due.
+// A paced replay sleeps too, so that what the game shows and plays before
+// a sleep (the winner's message and tune) comes when it came; a timedemo
+// doesn't wait.
 void __wrap_plat_sleep(uint32_t ms) {
-  if (!replaying()) __real_plat_sleep(ms);
+  if (!replaying() || s.paced) __real_plat_sleep(ms);
 }
 
 int __wrap_plat_display_set_mode(int32_t width, int32_t height, int32_t bits) {
@@ -325,14 +327,14 @@ int __wrap_plat_escape_down(void) {
 
 int __wrap_plat_audio_open(void) {
   if (!replaying()) {
-    const int real = __real_plat_audio_open();
+    const int real = writing() && s.mute ? 0 : __real_plat_audio_open();
     if (writing()) put_result(TAG_AUDIO_OPEN, real);
     return real;
   }
   // The game is told what it was told when recorded; the real device, when
   // there is one, still plays its sounds.
   const int recorded = take_result(TAG_AUDIO_OPEN);
-  if (recorded) __real_plat_audio_open();
+  if (recorded && !s.mute) __real_plat_audio_open();
   return recorded;
 }
 

@@ -95,6 +95,12 @@ void on_peek(void *) {
 
 int run_game(void) { return WinMain(plat_instance(), nullptr, nullptr, 0); }
 
+// What WinMain does as it ends, for a game stopped in the middle.
+void end_game(void) {
+  game_shutdown();
+  plat_shutdown();
+}
+
 }  // namespace
 
 void runner_player_keys(int32_t paddle_x, int32_t paddle_width, int32_t ball_x,
@@ -138,13 +144,16 @@ int runner_run(const RunRequest &request) {
 
   int status = 1;
   try {
-    status = request.replay.empty()
-                 ? run_game()
-                 : record_session(
-                       request.timedemo ? SESSION_TIMEDEMO : SESSION_REPLAY,
-                       request.replay.c_str(), run_game, "quillfire-run");
+    status =
+        request.replay.empty()
+            ? run_game()
+            : record_session(
+                  request.timedemo ? SESSION_TIMEDEMO : SESSION_REPLAY,
+                  request.replay.c_str(), run_game, end_game, "quillfire-run");
   } catch (const HeadlessTimeLimit &limit) {
-    record_shut_platform();
+    record_finish();
+    headless_set_time_limit(UINT64_MAX);
+    end_game();
     fprintf(stderr, "quillfire-run: %s: the game did not end\n", limit.what());
     status = 1;
   }

@@ -1,0 +1,336 @@
+// The recording layer: its stream (runs, bad and cut-short input, live
+// sources, several sinks) and the real game recorded and replayed on the
+// headless platform.
+#include <string.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "game/game.h"
+#include "platform/dik.h"
+#include "platform/record/record_format.h"
+#include "support.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+// Sinks and sources in memory.
+int memory_write(void *user, const uint8_t *bytes, size_t count) {
+  Bytes *out = (Bytes *)user;
+  out->insert(out->end(), bytes, bytes + count);
+  return 1;
+}
+RecordSink memory_sink(Bytes *out) { return {memory_write, nullptr, out}; }
+
+struct Memory {
+  Bytes bytes;
+  size_t at = 0;
+  size_t step = 4096;  // bytes given a read at most
+  int waits_left = 0;  // a live stream: this many reads find nothing yet
+};
+long memory_read(void *user, uint8_t *buffer, size_t count) {
+  Memory *m = (Memory *)user;
+  if (m->waits_left > 0) {
+    m->waits_left--;
+    return RECORD_SOURCE_WAIT;
+  }
+  const size_t n = std::min({count, m->step, m->bytes.size() - m->at});
+  if (n > 0) memcpy(buffer, m->bytes.data() + m->at, n);
+  m->at += n;
+  return (long)n;
+}
+RecordSource memory_source(Memory *m) { return {memory_read, nullptr, m}; }
+
+RecordBytes rec(std::initializer_list<uint8_t> bytes) {
+  RecordBytes r;
+  r.size = 0;
+  for (uint8_t b : bytes) record_put_byte(&r, b);
+  return r;
+}
+
+Bytes header() { return record_header("test"); }
+
+std::vector<Bytes> read_all(Memory *m, ReaderResult *last, std::string *error,
+                            int *waited = nullptr) {
+  RecordReader r;
+  r.wait = [](void *user) { ++*(int *)user; };
+  int ignored = 0;
+  r.wait_user = waited ? waited : &ignored;
+  std::vector<Bytes> out;
+  if (!reader_begin(&r, memory_source(m), error)) {
+    *last = READER_BAD;
+    return out;
+  }
+  RecordBytes b;
+  while ((*last = reader_next(&r, &b, error)) == READER_RECORD) {
+    out.emplace_back(b.bytes, b.bytes + b.size);
+  }
+  return out;
+}
+
+const uint8_t T0 = TAG_TICK, T1 = TAG_TICK + 1;
+
+TEST(RecordStream, RecordsComeBackInOrderAndRepeatsFoldIntoFewBytes) {
+  struct Case {
+    const char *name;
+    std::vector<RecordBytes> records;
+    size_t max_bytes;  // the stream after its header, at most
+  };
+  std::vector<RecordBytes> spin, keys, title;
+  // A frame wait: each millisecond read four times.
+  for (int ms = 0; ms < 500; ms++) {
+    for (int i = 0; i < 4; i++) spin.push_back(rec({i ? T0 : T1}));
+  }
+  // Keys going down and up in turn, then held.
+  for (int i = 0; i < 40; i++) {
+    keys.push_back(rec({TAG_KEYS, 0, DIK_LEFT, (uint8_t)(i % 2 ? 0 : 0x80)}));
+  }
+  // The title's wait: a keyboard read and a close query, 3000 times, cut
+  // by a run of 7 that almost repeats.
+  for (int i = 0; i < 3000; i++) {
+    title.push_back(rec({TAG_KEYS_SAME}));
+    title.push_back(rec({TAG_CLOSE_NO}));
+  }
+  for (int i = 0; i < 7; i++) title.push_back(rec({TAG_KEYS_SAME}));
+  title.push_back(rec({TAG_CHECKPOINT, 1, 2, 3, 4}));
+  const Case cases[] = {
+      {"one of each",
+       {rec({TAG_INIT, 1}), rec({TAG_DESKTOP, 1, 0x80, 0x0A, 0x80, 0x08}),
+        rec({TAG_PEEK, 0x02, 0, 0, 1}), rec({TAG_TICK_BIG, 0xE8, 0x07}),
+        rec({TAG_END})},
+       64},
+      {"frame wait", spin, 24},
+      {"keys", keys, 24},
+      {"title wait", title, 64},
+  };
+  for (const Case &c : cases) {
+    Bytes stream;
+    RecordWriter w;
+    writer_begin(&w, "test");
+    writer_add_sink(&w, memory_sink(&stream));
+    for (const RecordBytes &r : c.records) writer_put(&w, r);
+    writer_end(&w);
+    EXPECT_LE(stream.size() - header().size(), c.max_bytes) << c.name;
+
+    Memory m{stream};
+    m.step = 3;  // records split across reads
+    ReaderResult last;
+    std::string error;
+    const std::vector<Bytes> back = read_all(&m, &last, &error);
+    EXPECT_EQ(last, READER_END) << c.name << ": " << error;
+    ASSERT_EQ(back.size(), c.records.size()) << c.name;
+    for (size_t i = 0; i < back.size(); i++) {
+      const RecordBytes &r = c.records[i];
+      ASSERT_EQ(back[i], Bytes(r.bytes, r.bytes + r.size))
+          << c.name << " " << i;
+    }
+  }
+}
+
+TEST(RecordStream, RefusesWhatIsNoRecordingAndStopsWhereOneIsCutShort) {
+  const Bytes good = header();
+  Bytes other_version = good;
+  other_version[8] = 2;
+  Bytes long_version = good;
+  long_version[10] = 200;  // a length field far past the rest
+  auto with = [&](Bytes tail) {
+    Bytes b = good;
+    b.insert(b.end(), tail.begin(), tail.end());
+    return b;
+  };
+  struct Case {
+    const char *name;
+    Bytes stream;
+    ReaderResult last;
+    size_t records;
+  };
+  const Case cases[] = {
+      {"empty", {}, READER_BAD, 0},
+      {"header cut short", Bytes(good.begin(), good.begin() + 9), READER_BAD,
+       0},
+      {"garbage", Bytes(64, 0xA5), READER_BAD, 0},
+      {"other format version", other_version, READER_BAD, 0},
+      {"version text too long", long_version, READER_BAD, 0},
+      {"unknown record", with({T0, 0xFF}), READER_BAD, 1},
+      {"result of 2", with({TAG_INIT, 2}), READER_BAD, 0},
+      {"repeat of nothing", with({TAG_REPEAT + 2, 5}), READER_BAD, 0},
+      {"repeat of no times", with({T0, TAG_REPEAT, 0}), READER_BAD, 1},
+      {"number of eleven bytes",
+       with({TAG_TICK_BIG, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+             0xFF, 0x01}),
+       READER_BAD, 0},
+      {"header only", good, READER_END, 0},
+      {"last record cut short", with({T0, TAG_CHECKPOINT, 1, 2}), READER_END,
+       1},
+      {"huge repeat, cut short", with({T0, TAG_REPEAT, 0x80, 0x80, 0x80, 0x80}),
+       READER_END, 1},
+  };
+  for (const Case &c : cases) {
+    Memory m{c.stream};
+    ReaderResult last;
+    std::string error;
+    const std::vector<Bytes> back = read_all(&m, &last, &error);
+    EXPECT_EQ(last, c.last) << c.name;
+    EXPECT_EQ(back.size(), c.records) << c.name;
+    if (c.last == READER_BAD) {
+      EXPECT_FALSE(error.empty()) << c.name;
+      EXPECT_EQ(error.find('\n'), std::string::npos) << c.name;
+    }
+  }
+}
+
+TEST(RecordStream, ALiveSourceIsWaitedForAndEverySinkGetsTheWholeStream) {
+  Bytes first, second, late;
+  RecordWriter w;
+  writer_begin(&w, "test");
+  writer_add_sink(&w, memory_sink(&first));
+  writer_add_sink(&w, memory_sink(&second));
+  for (int i = 0; i < 30; i++) writer_put(&w, rec({(uint8_t)(T0 + i % 3)}));
+  writer_flush(&w);
+  writer_add_sink(&w, memory_sink(&late));  // a joiner, after the start
+  writer_put(&w, rec({TAG_END}));
+  writer_end(&w);
+  EXPECT_EQ(first, second);
+  EXPECT_EQ(first, late);
+
+  Memory m{first};
+  m.step = 1;
+  m.waits_left = 5;
+  int waited = 0;
+  ReaderResult last;
+  std::string error;
+  const std::vector<Bytes> back = read_all(&m, &last, &error, &waited);
+  EXPECT_EQ(waited, 5);
+  EXPECT_EQ(back.size(), 31u);
+  EXPECT_EQ(last, READER_END);
+}
+
+// The real game, recorded on the headless platform and replayed there.
+class Replay : public Fresh {
+ protected:
+  void SetUp() override {
+    Fresh::SetUp();
+    ASSERT_EQ(getcwd(here, sizeof here), here);
+    ASSERT_EQ(chdir(QF_RUN_DIR), 0);
+  }
+  void TearDown() override {
+    record_finish();
+    ASSERT_EQ(chdir(here), 0);
+  }
+  static void script() {
+    headless_tap_at(1500, DIK_1, 100);
+    headless_tap_at(4000, DIK_SPACE, 100);
+    headless_tap_at(4100, DIK_LEFT, 300);
+    headless_tap_at(6000, DIK_ESCAPE, 100);
+    headless_tap_at(9000, DIK_Q, 100);
+  }
+  // Plays the script, recording; the frames' checkpoints are kept.
+  Bytes record(void (*merge)(uint8_t[256], void *) = nullptr) {
+    Bytes stream;
+    reset_everything();
+    script();
+    headless_on_present(keep_hash, &hashes);
+    record_add_sink(memory_sink(&stream));
+    record_on_keyboard(merge, nullptr);
+    record_start();
+    EXPECT_EQ(WinMain(plat_instance(), nullptr, nullptr, 0), 0);
+    record_on_keyboard(nullptr, nullptr);
+    return stream;
+  }
+  // Replays with no keys pressed; the stop, when there is one.
+  RecordStop replay(const Bytes &stream) {
+    reset_everything();
+    headless_on_present(keep_hash, &replayed);
+    Memory m{stream};
+    EXPECT_EQ(record_replay(memory_source(&m), 0), 1) << record_error();
+    try {
+      EXPECT_EQ(WinMain(plat_instance(), nullptr, nullptr, 0), 0);
+    } catch (const RecordStop &stop) {
+      record_finish();
+      game_shutdown();
+      plat_shutdown();
+      return stop;
+    }
+    return RecordStop{-1, ""};
+  }
+  static void keep_hash(const uint8_t *pixels, int32_t width, int32_t height,
+                        const uint8_t palette[1024], void *user) {
+    ((std::vector<uint32_t> *)user)
+        ->push_back(record_frame_hash(pixels, width, width, height, palette));
+  }
+  char here[4096];
+  std::vector<uint32_t> hashes, replayed;
+};
+
+TEST_F(Replay, AReplayShowsTheSameFramesAndEndsWithTheRecording) {
+  const Bytes stream = record();
+  ASSERT_GT(hashes.size(), 100u);
+  const RecordStop stop = replay(stream);
+  EXPECT_EQ(stop.status, -1) << stop.line;
+  EXPECT_TRUE(record_replay_complete());
+  EXPECT_EQ(replayed, hashes);
+  EXPECT_EQ(record_frames(), hashes.size());
+}
+
+TEST_F(Replay, ADifferentFrameOrACutStopsTheReplayThere) {
+  const Bytes stream = record();
+  // The 50th checkpoint's first byte: its tag is followed by the hash.
+  Bytes changed = stream;
+  size_t seen = 0, at = 0;
+  for (size_t i = 0; i + 4 < changed.size(); i++) {
+    const uint32_t h = changed[i + 1] | changed[i + 2] << 8 |
+                       changed[i + 3] << 16 | (uint32_t)changed[i + 4] << 24;
+    if (changed[i] == TAG_CHECKPOINT && seen < hashes.size() &&
+        h == hashes[seen] && ++seen == 50) {
+      at = i + 1;
+      break;
+    }
+  }
+  ASSERT_NE(at, 0u);
+  changed[at] ^= 1;
+  RecordStop stop = replay(changed);
+  EXPECT_EQ(stop.status, 3);
+  EXPECT_EQ(stop.line, "out of step at frame 50");
+
+  const Bytes cut(stream.begin(), stream.begin() + (long)stream.size() / 2);
+  stop = replay(cut);
+  EXPECT_EQ(stop.status, 0);
+  EXPECT_EQ(stop.line.rfind("the recording stops at frame ", 0), 0u)
+      << stop.line;
+  EXPECT_EQ(stop.line.find('\n'), std::string::npos);
+  EXPECT_GT(replayed.size(), 10u);
+  EXPECT_LT(replayed.size(), hashes.size());
+}
+
+TEST_F(Replay, KeysMergedBeforeRecordingArePlayedBackAndCloseEndsAReplay) {
+  // A second keyboard (a remote player) holds the left arrow through play.
+  const Bytes plain = record();
+  const std::vector<uint32_t> plain_hashes = hashes;
+  hashes.clear();
+  const Bytes merged = record([](uint8_t state[256], void *) {
+    if (headless_now() > 4200) state[DIK_LEFT] = 0x80;
+  });
+  EXPECT_NE(hashes, plain_hashes);
+  EXPECT_EQ(replay(merged).status, -1);
+  EXPECT_EQ(replayed, hashes);
+
+  // The window closed half-way: the replay stops there.
+  reset_everything();
+  headless_request_close_at(200);
+  Memory m{plain};
+  ASSERT_EQ(record_replay(memory_source(&m), 0), 1);
+  try {
+    WinMain(plat_instance(), nullptr, nullptr, 0);
+    ADD_FAILURE() << "the replay went on after the close";
+  } catch (const RecordStop &stop) {
+    record_finish();
+    game_shutdown();
+    plat_shutdown();
+    EXPECT_EQ(stop.status, 0);
+    EXPECT_EQ(stop.line.rfind("replay stopped at frame ", 0), 0u);
+  }
+}
+
+}  // namespace
