@@ -63,7 +63,49 @@ const OptionRow OPTION_TABLE[] = {
      [](LaunchOptions *o, const char *v) {
        return set_demo(o, DEMO_TIMEDEMO, v);
      }},
+    {0, "host", "[ADDR:]PORT",
+     "host a network game on PORT (all interfaces, or only ADDR)",
+     [](LaunchOptions *o, const char *v) {
+       o->host = v;
+       return v[0] != '\0' ? 1 : 0;
+     }},
+    {0, "join", "HOST[:PORT]", "join a network game as player 2",
+     [](LaunchOptions *o, const char *v) {
+       o->join = v;
+       return v[0] != '\0' ? 1 : 0;
+     }},
+    {0, "watch", "HOST[:PORT]", "watch a network game",
+     [](LaunchOptions *o, const char *v) {
+       o->watch = v;
+       return v[0] != '\0' ? 1 : 0;
+     }},
 };
+
+// Network play is one way of running the game: hosting may also record,
+// joining and watching go with nothing else.
+int check_ways(const LaunchOptions *o, std::string *error) {
+  static const char *const DEMO_NAMES[] = {"", "--record", "--replay",
+                                           "--timedemo"};
+  const struct {
+    const char *name;
+    bool given;
+  } ways[] = {{"--host", !o->host.empty()},
+              {"--join", !o->join.empty()},
+              {"--watch", !o->watch.empty()},
+              {DEMO_NAMES[o->demo], o->demo != DEMO_NONE}};
+  const char *first = nullptr;
+  for (const auto &way : ways) {
+    if (!way.given) continue;
+    if (first && !(strcmp(first, "--host") == 0 && o->demo == DEMO_RECORD &&
+                   strcmp(way.name, "--record") == 0)) {
+      *error =
+          std::string(first) + " and " + way.name + " can't be used together";
+      return 0;
+    }
+    if (!first) first = way.name;
+  }
+  return 1;
+}
 
 const OptionRow *find_long(const char *name, size_t length) {
   for (const OptionRow &row : OPTION_TABLE) {
@@ -168,7 +210,7 @@ int command_line_parse(int argc, const char *const *argv,
       break;
     }
   }
-  return 1;
+  return check_ways(options, error);
 }
 
 std::string command_line_usage(void) {
@@ -179,7 +221,7 @@ std::string command_line_usage(void) {
     left += row.short_name ? std::string("-") + row.short_name + ", " : "    ";
     left += std::string("--") + row.long_name;
     if (row.value_name) left += std::string(" ") + row.value_name;
-    if (left.size() < 24) left.resize(24, ' ');
+    left.resize(left.size() < 24 ? 24 : left.size() + 2, ' ');
     text += left + row.help + "\n";
   }
   return text;

@@ -20,6 +20,9 @@ struct LaunchOptions {
   // as it goes. The last of the three given wins.
   int demo;  // one of the DEMO_ values
   std::string demo_file;
+  std::string host;   // --host [ADDR:]PORT
+  std::string join;   // --join HOST[:PORT]
+  std::string watch;  // --watch HOST[:PORT]
 };
 
 const int DEMO_NONE = 0;

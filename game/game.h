@@ -52,7 +52,9 @@ int32_t pause_update(void);
 void pause_focus_lost(void);
 void pause_reset(void);
 
-// The match flow.
+// The match flow. title_showing is 1 while the title waits for a choice, for
+// what is shown over it (network play's note).
+extern int32_t title_showing;
 int32_t title_menu(void);
 int32_t point_scored(void);
 int32_t fade_out(void);

@@ -1,6 +1,6 @@
 // The real program: reads the command line, finds and checks the game's
 // files, then runs the game from their folder, recorded or replayed when
-// asked.
+// asked, or over the network.
 #include <errno.h>
 #include <stdio.h>
 #include <string.h>
@@ -12,6 +12,7 @@
 #include "game/command_line.h"
 #include "game/data_folder.h"
 #include "game/game.h"
+#include "game/net_play.h"
 #include "game/start_check.h"
 #include "platform/record/record.h"
 
@@ -39,6 +40,65 @@ int run_game(void) { return WinMain(plat_instance(), nullptr, nullptr, 0); }
 void end_game(void) {
   game_shutdown();
   plat_shutdown();
+}
+
+// How long a joiner waits for the host to answer.
+const uint32_t JOIN_TIMEOUT_MS = 10000;
+
+// Joining or watching: the host's stream, replayed as it comes. The replay
+// is not paced: the stream itself arrives at the host's pace, and a client
+// that comes late catches up as fast as it can.
+int run_client(const std::string &where, int join) {
+  RecordSource source;
+  std::string error;
+  if (!net_play_connect(where.c_str(), join, JOIN_TIMEOUT_MS, &source,
+                        &error)) {
+    fprintf(stderr, "quillfire: %s\n", error.c_str());
+    return EXIT_STATUS_FAILURE;
+  }
+  if (!record_replay(source, 0)) {
+    fprintf(stderr, "quillfire: %s: %s\n", where.c_str(), record_error());
+    return EXIT_STATUS_FAILURE;
+  }
+  int status;
+  try {
+    run_game();
+    record_finish();
+    // The host's game ended (its player quit): ours ended with it, and the
+    // match is over for us too.
+    fprintf(stderr, "quillfire: the host ended the game\n");
+    status = NET_PLAY_LOST_STATUS;
+  } catch (const RecordStop &stop) {
+    record_finish();
+    end_game();
+    if (!stop.line.empty()) fprintf(stderr, "%s\n", stop.line.c_str());
+    status = stop.status;
+  }
+  return status;
+}
+
+// Hosting: the game as usual, its recording streamed to every client (and
+// also written to a file when asked).
+int run_host(const std::string &where, const std::string &record_file) {
+  std::string error;
+  if (!record_file.empty()) {
+    RecordSink file;
+    if (!record_file_sink(record_file.c_str(), &file) ||
+        !record_add_sink(file)) {
+      fprintf(stderr, "quillfire: %s\n", record_error());
+      return EXIT_STATUS_FAILURE;
+    }
+  }
+  if (!net_play_host(where.c_str(), &error)) {
+    fprintf(stderr, "quillfire: %s\n", error.c_str());
+    record_finish();
+    return EXIT_STATUS_FAILURE;
+  }
+  record_start();
+  const int status = run_game();
+  record_finish();
+  net_play_end();
+  return status;
 }
 
 RecordSessionMode session_mode(int demo) {
@@ -106,14 +166,17 @@ int main(int argc, char **argv) {
     return EXIT_STATUS_FAILURE;
   }
 
-  // Recorded or replayed, whether there is sound is the platform's answer
-  // to the game (the recording layer's, with --nosound), never a choice made
-  // here: the game always asks, so that a recording stays in step on a
-  // machine with or without a sound device.
-  if (mode == SESSION_REPLAY || mode == SESSION_TIMEDEMO) {
+  // Recorded, replayed or over the network, whether there is sound is the
+  // platform's answer to the game (the recording layer's, with --nosound),
+  // never a choice made here: the game always asks, so that a recording
+  // stays in step on a machine with or without a sound device.
+  const bool client = !options.join.empty() || !options.watch.empty();
+  const bool plain_play =
+      mode == SESSION_PLAY && options.host.empty() && !client;
+  if (mode == SESSION_REPLAY || mode == SESSION_TIMEDEMO || client) {
     if (options.no_sound) record_mute(1);
   } else if (options.no_sound) {
-    if (mode == SESSION_PLAY) keep_sound_off();
+    if (plain_play) keep_sound_off();
     record_mute(1);
   } else {
     warn_of_sounds(folder);
@@ -122,12 +185,20 @@ int main(int argc, char **argv) {
     if (!plat_audio_open()) {
       fprintf(stderr,
               "quillfire: no sound device could be opened; playing silent\n");
-      if (mode == SESSION_PLAY) keep_sound_off();
+      if (plain_play) keep_sound_off();
     }
   }
   plat_window_options(options.window, options.integer_scale);
-  const int status =
-      record_session(mode, demo_file.c_str(), run_game, end_game, "quillfire");
+  int status;
+  if (!options.host.empty()) {
+    status = run_host(options.host, demo_file);
+  } else if (client) {
+    const bool join = !options.join.empty();
+    status = run_client(join ? options.join : options.watch, join);
+  } else {
+    status = record_session(mode, demo_file.c_str(), run_game, end_game,
+                            "quillfire");
+  }
   // Still open only when the game stopped before its own shutdown.
   plat_audio_close();
   return status;

@@ -51,6 +51,8 @@ int32_t show_winner(const char *message) {
 
 }  // namespace
 
+int32_t title_showing = 0;
+
 int32_t title_menu(void) {
   surface_fill(primary_surface, 0);
   game_reset();
@@ -67,6 +69,7 @@ int32_t title_menu(void) {
   plat_escape_down();
   bool escape_was_down = true;
   bool chosen = false;
+  title_showing = 1;
   while (!chosen) {
     keyboard_read();
     if (key_down(DIK_1) || key_down(DIK_NUMPAD1)) {
@@ -81,10 +84,12 @@ int32_t title_menu(void) {
     escape_was_down = key_down(DIK_ESCAPE);
     // Closing the window at the title is taken as Q; its fade is cut short.
     if (key_down(DIK_Q) || escape_pressed || game_quitting()) {
+      title_showing = 0;
       game_quit();
       return 1;
     }
   }
+  title_showing = 0;
   fade_out();
   if (game_quitting()) return 1;
   point_scored();

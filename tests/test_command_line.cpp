@@ -83,6 +83,20 @@ TEST(CommandLine, RecordingOptionsNameTheFileAndTheLastOneWins) {
   EXPECT_EQ(error, "invalid value '' for --record");
 }
 
+TEST(CommandLine, WaysOfRunningTakeTheirValuesAndHostingMayRecord) {
+  LaunchOptions o;
+  std::string error;
+  ASSERT_EQ(parse({"--host", "127.0.0.1:7373", "--record=m.qfr"}, &o, &error),
+            1)
+      << error;
+  EXPECT_EQ(o.host, "127.0.0.1:7373");
+  EXPECT_EQ(o.demo, DEMO_RECORD);
+  EXPECT_EQ(o.demo_file, "m.qfr");
+  ASSERT_EQ(parse({"--watch=box:7000"}, &o, &error), 1) << error;
+  EXPECT_EQ(o.watch, "box:7000");
+  EXPECT_EQ(o.host, "");
+}
+
 struct Refused {
   std::vector<const char *> args;
   const char *error;
@@ -106,6 +120,15 @@ TEST(CommandLine, MistakesAreRefusedWithOneLine) {
       {{"--data", ""}, "invalid value '' for --data"},
       {{"--help=yes"}, "option '--help' doesn't allow a value"},
       {{"--nosound="}, "option '--nosound' doesn't allow a value"},
+      {{"--host", ""}, "invalid value '' for --host"},
+      {{"--join", "a", "--watch", "b"},
+       "--join and --watch can't be used together"},
+      {{"--host", "1", "--join", "a"},
+       "--host and --join can't be used together"},
+      {{"--watch", "h", "--record", "f"},
+       "--watch and --record can't be used together"},
+      {{"--host", "1", "--replay", "g"},
+       "--host and --replay can't be used together"},
   };
   for (const Refused &c : cases) {
     SCOPED_TRACE(c.args[0]);
@@ -148,8 +171,16 @@ TEST(CommandLine, ScaleIsSharpOrInteger) {
 TEST(CommandLine, UsageNamesEveryOptionOnItsOwnLine) {
   const std::string usage = command_line_usage();
   const char *lines[] = {
-      "  -h, --help ",    "      --version ", "      --data DIR ",
-      "      --nosound ", "  -w, --window ",  "  -f, --fullscreen ",
+      "  -h, --help ",
+      "      --version ",
+      "      --data DIR ",
+      "      --nosound ",
+      "  -w, --window ",
+      "  -f, --fullscreen ",
+      "      --record FILE ",
+      "      --host [ADDR:]PORT  ",
+      "      --join HOST[:PORT]  ",
+      "      --watch HOST[:PORT] ",
   };
   for (const char *line : lines) {
     EXPECT_NE(usage.find(std::string("\n") + line), std::string::npos) << line;

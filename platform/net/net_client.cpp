@@ -1,0 +1,204 @@
+#include "platform/net/net_client.h"
+
+#include <errno.h>
+#include <stdarg.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include "platform/net/net_socket.h"
+
+static int end_with(NetClient *client, const char *format, ...) {
+  if (!client->ended) {
+    va_list args;
+    va_start(args, format);
+    vsnprintf(client->error, sizeof client->error, format, args);
+    va_end(args);
+    client->ended = 1;
+  }
+  return 0;
+}
+
+static int is_again(void) {
+  return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
+}
+
+// Sends what is queued and, after a quiet spell, an alive message; ends the
+// connection on a silent or stalled host. Returns 0 once it has ended.
+static int pump(NetClient *client, uint64_t now) {
+  if (client->ended) return 0;
+  // What we have taken, every so often: how the host sees that we keep up,
+  // and what keeps the connection alive.
+  if ((now - client->last_taken_ms >= client->limits.alive_ms ||
+       client->received - client->taken_reported >= NET_TAKEN_EVERY) &&
+      client->out_have + NET_HEADER_SIZE + NET_TAKEN_PAYLOAD <=
+          sizeof client->out) {
+    if (client->out_sent == client->out_have)
+      client->out_sent = client->out_have = 0;
+    client->out_have +=
+        net_write_taken(client->out + client->out_have, client->received);
+    client->last_taken_ms = now;
+    client->taken_reported = client->received;
+  }
+  while (client->out_sent < client->out_have) {
+    ssize_t n = send(client->fd, client->out + client->out_sent,
+                     client->out_have - client->out_sent, MSG_NOSIGNAL);
+    if (n < 0 && is_again()) break;
+    if (n < 0) return end_with(client, "Connection lost: %s", strerror(errno));
+    client->out_sent += (size_t)n;
+    client->last_sent_ms = now;
+  }
+  if (now - client->last_heard_ms > client->limits.silence_ms)
+    return end_with(client, "Connection lost: the host went silent");
+  if (client->reader.mid_message &&
+      now - client->message_begun_ms > client->limits.stall_ms)
+    return end_with(client, "Connection lost: the host stalled mid-message");
+  return 1;
+}
+
+// Reads what the system has into the input buffer once it is used up.
+// Returns 1 when bytes came, 0 when none are there now, -1 when it ended.
+static int fill(NetClient *client, uint64_t now) {
+  if (client->in_pos < client->in_have) return 1;
+  ssize_t n = recv(client->fd, client->in, sizeof client->in, 0);
+  if (n == 0) {
+    end_with(client, client->reader.mid_message
+                         ? "Connection lost in the middle of a message"
+                         : "Connection lost: the host has gone");
+    return -1;
+  }
+  if (n < 0) {
+    if (is_again()) return 0;
+    end_with(client, "Connection lost: %s", strerror(errno));
+    return -1;
+  }
+  client->in_pos = 0;
+  client->in_have = (size_t)n;
+  client->last_heard_ms = now;
+  return 1;
+}
+
+// Feeds buffered input to the reader until a greeting or a message is whole
+// or the input is used up. Returns the reader's result.
+static int take(NetClient *client, NetMessage *message, uint64_t now) {
+  const uint8_t *data = client->in + client->in_pos;
+  size_t size = client->in_have - client->in_pos;
+  int was_mid = client->reader.mid_message;
+  int result = net_reader_take(&client->reader, &data, &size, message);
+  client->in_pos = client->in_have - size;
+  if (result != NET_READ_MORE) was_mid = 0;
+  if (client->reader.mid_message && !was_mid) client->message_begun_ms = now;
+  if (result == NET_READ_FAILED)
+    end_with(client, "Connection ended: %s", client->reader.error);
+  return result;
+}
+
+static const char *refusal(int code) {
+  switch (code) {
+    case NET_REFUSED_VERSION:
+      return "the host runs another game version";
+    case NET_REFUSED_TAKEN:
+      return "the host already has a player 2";
+    case NET_REFUSED_FULL:
+      return "the host has no room for more";
+    default:
+      return "the host refused";
+  }
+}
+
+int net_client_open(NetClient *client, const char *where, int role,
+                    const char *version, uint32_t timeout_ms) {
+  memset(client, 0, sizeof *client);
+  client->fd = -1;
+  client->role = role;
+  client->keys_sent = -1;
+  client->limits = NET_LIMITS_DEFAULT;
+  net_reader_init(&client->reader, NET_FROM_HOST);
+  NetEndpoint endpoint;
+  if (!net_parse_connect(where, &endpoint, client->error, sizeof client->error))
+    return 0;
+  uint64_t start = net_now_ms();
+  client->fd =
+      net_connect(&endpoint, timeout_ms, client->error, sizeof client->error);
+  if (client->fd < 0) return 0;
+  client->last_heard_ms = client->last_sent_ms = net_now_ms();
+  client->out_have = net_write_greeting(client->out, (uint8_t)role, version);
+  for (;;) {
+    uint64_t now = net_now_ms();
+    if (net_close_check())
+      return end_with(client, "gave up joining: asked to close");
+    if (now - start > timeout_ms)
+      return end_with(client, "the host did not answer in time");
+    if (!pump(client, now)) return 0;
+    int got = fill(client, now);
+    if (got < 0) return 0;
+    if (got == 0) {
+      net_wait(client->fd, 0, 50);
+      continue;
+    }
+    NetMessage unused;
+    int result = take(client, &unused, now);
+    if (result == NET_READ_FAILED) return 0;
+    if (result != NET_READ_GREETING) continue;
+    int code = client->reader.greeting.code;
+    int expected = role == NET_ROLE_JOIN ? NET_WELCOME_JOIN : NET_WELCOME_WATCH;
+    if (code != expected) return end_with(client, "%s", refusal(code));
+    return 1;
+  }
+}
+
+long net_client_read(NetClient *client, uint8_t *out, size_t size,
+                     uint32_t wait_ms) {
+  uint64_t deadline = net_now_ms() + wait_ms;
+  for (;;) {
+    uint64_t now = net_now_ms();
+    if (!pump(client, now)) return -1;
+    if (client->chunk_left > 0) {
+      size_t n = size < client->chunk_left ? size : client->chunk_left;
+      memcpy(out, client->chunk, n);
+      client->chunk += n;
+      client->chunk_left -= n;
+      client->received += n;
+      return (long)n;
+    }
+    int got = fill(client, now);
+    if (got < 0) return -1;
+    if (got > 0) {
+      NetMessage message;
+      int result = take(client, &message, now);
+      if (result == NET_READ_FAILED) return -1;
+      if (result == NET_READ_MESSAGE && message.type == NET_MSG_STREAM) {
+        client->chunk = message.data;
+        client->chunk_left = message.length;
+      }
+      continue;
+    }
+    if (now >= deadline || net_close_check()) return 0;
+    uint64_t left = deadline - now;
+    net_wait(client->fd, 0, (uint32_t)(left < 50 ? left : 50));
+  }
+}
+
+int net_client_send_keys(NetClient *client, uint8_t keys) {
+  uint64_t now = net_now_ms();
+  if (client->ended) return 0;
+  if (client->role == NET_ROLE_JOIN && keys != client->keys_sent) {
+    // Queued behind anything still going out; the queue holds several.
+    if (client->out_sent == client->out_have)
+      client->out_sent = client->out_have = 0;
+    if (client->out_have + NET_HEADER_SIZE + NET_KEYS_PAYLOAD >
+        sizeof client->out)
+      return pump(client, now);  // sent once the queue has drained
+    client->out_have += net_write_keys(client->out + client->out_have,
+                                       client->keys_sequence++, keys);
+    client->keys_sent = keys;
+  }
+  return pump(client, now);
+}
+
+void net_client_close(NetClient *client) {
+  if (client->fd >= 0) close(client->fd);
+  client->fd = -1;
+  client->ended = 1;
+}

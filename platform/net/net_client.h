@@ -1,0 +1,53 @@
+// The joining and watching side of network play: connects to a host, reads
+// its stream as it comes, and (a joiner) sends its keys back. Every wait is
+// bounded and also ends once the user asks the program to close.
+#ifndef QUILLFIRE_NET_CLIENT_H
+#define QUILLFIRE_NET_CLIENT_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "platform/net/net_host.h"
+#include "platform/net/net_wire.h"
+
+typedef struct NetClient {
+  int fd;     // -1 when not connected
+  int ended;  // the connection is over; error says why
+  int role;
+  NetLimits limits;
+  NetReader reader;
+  const uint8_t *chunk;  // stream bytes of the last chunk not yet given out
+  size_t chunk_left;
+  uint64_t received;        // stream bytes given out so far
+  uint64_t taken_reported;  // the count last told to the host
+  uint64_t last_heard_ms, last_sent_ms, last_taken_ms, message_begun_ms;
+  uint32_t keys_sequence;
+  int keys_sent;  // the last keys sent, -1 before any
+  uint8_t out[64];
+  size_t out_have, out_sent;
+  uint8_t in[8192];
+  size_t in_pos, in_have;
+  char error[160];
+} NetClient;
+
+// Connects to `where` ("HOST[:PORT]") as `role` (NET_ROLE_JOIN or
+// NET_ROLE_WATCH) with game version `version`, and waits for the host's
+// answer, at most `timeout_ms` in all. Returns 1 when the host took us, or
+// 0 with client->error saying why in one line.
+int net_client_open(NetClient *client, const char *where, int role,
+                    const char *version, uint32_t timeout_ms);
+
+// Gives out up to `size` bytes of the stream, waiting at most `wait_ms` for
+// some to come. Returns the count (0 when none came in time or a close was
+// asked for), or -1 once the connection has ended (client->error says why:
+// the host went, or it sent something malformed, or went silent).
+long net_client_read(NetClient *client, uint8_t *out, size_t size,
+                     uint32_t wait_ms);
+
+// A joiner's keys (NET_KEY_LEFT | NET_KEY_RIGHT): sent when they change.
+// Returns 0 once the connection has ended.
+int net_client_send_keys(NetClient *client, uint8_t keys);
+
+void net_client_close(NetClient *client);
+
+#endif

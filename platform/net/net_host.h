@@ -1,0 +1,95 @@
+// The hosting side of network play. The host's stream (its recording, as it
+// is made) goes to every connected client from its very first byte, so a
+// client that comes late catches up; the one joiner's keys come back. The
+// host never waits on a client: net_host_poll does what can be done at once
+// and returns, and a client that cannot keep up, stalls, or sends anything
+// malformed is dropped with a one-line notice.
+#ifndef QUILLFIRE_NET_HOST_H
+#define QUILLFIRE_NET_HOST_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <vector>
+
+#include "platform/net/net_wire.h"
+
+#define NET_PEERS_MAX 8
+#define NET_NOTICES_MAX 8
+#define NET_NOTICE_SIZE 160
+
+// How long and how far behind a connection may be before it is ended. The
+// defaults are NET_LIMITS_DEFAULT; tests shorten them.
+typedef struct NetLimits {
+  uint32_t stall_ms;     // to finish a greeting or a message once begun
+  uint32_t silence_ms;   // with nothing at all from the other side
+  uint32_t alive_ms;     // with nothing sent, before an alive message
+  uint32_t lag_bytes;    // a caught-up client this far behind is too slow
+  uint32_t catch_up_ms;  // a newcomer that takes nothing this long is stalled
+} NetLimits;
+
+extern const NetLimits NET_LIMITS_DEFAULT;
+
+typedef struct NetPeer {
+  int fd;         // -1 when the slot is free
+  int role;       // 0 until greeted, then NET_ROLE_JOIN or NET_ROLE_WATCH
+  int caught_up;  // has been within lag_bytes of the live edge
+  int closing;    // refused: the answer is sent, then the slot is freed
+  NetReader reader;
+  uint64_t sent;       // stream bytes handed to the system
+  uint64_t taken;      // stream bytes the client says it has taken
+  uint64_t chunk_end;  // end of the chunk whose header has been sent
+  uint64_t opened_ms, last_heard_ms, last_sent_ms, last_progress_ms;
+  uint64_t message_begun_ms;  // when the reader's partial message began
+  uint8_t keys;
+  uint8_t out[NET_GREETING_MAX + NET_HEADER_SIZE + 8];  // header or answer
+  size_t out_have, out_sent;
+  uint8_t in[256];
+  size_t in_have;
+} NetPeer;
+
+typedef struct NetHost {
+  int listen_fd;  // -1 when not hosting
+  uint16_t port;
+  char address[300];  // where players connect, as text: "ADDR:PORT"
+  char version[NET_VERSION_MAX + 1];
+  NetLimits limits;
+  std::vector<uint8_t> stream;  // everything since the start
+  NetPeer peers[NET_PEERS_MAX];
+  char notices[NET_NOTICES_MAX][NET_NOTICE_SIZE];
+  int notice_count;
+  char error[NET_NOTICE_SIZE];
+} NetHost;
+
+// Listens at `where` ("[ADDR:]PORT") for clients of game version `version`.
+// Returns 1, or 0 with host->error saying why.
+int net_host_open(NetHost *host, const char *where, const char *version);
+
+// Adds bytes to the stream and sends what the clients will take now. Returns
+// 0 when the stream could not grow (memory): the bytes are not sent to
+// anyone, and every client is dropped, as it could not follow.
+int net_host_send(NetHost *host, const void *data, size_t size);
+
+// Takes new clients, reads what they sent, sends what they will take, and
+// ends connections that broke a rule. Never waits.
+void net_host_poll(NetHost *host);
+
+// The joiner's keys as last sent (NET_KEY_LEFT | NET_KEY_RIGHT); 0 when no
+// joiner is connected.
+uint8_t net_host_keys(const NetHost *host);
+
+// 1 while a joiner (player 2) is connected.
+int net_host_has_joiner(const NetHost *host);
+
+// Connected clients that finished the greeting (joiner and watchers).
+int net_host_clients(const NetHost *host);
+
+// Takes the oldest notice (a client came, left or was dropped) into `line`.
+// Returns 1, or 0 when there is none.
+int net_host_take_notice(NetHost *host, char *line, size_t size);
+
+// Sends what is left to clients that are keeping up, for at most `ms`, then
+// closes every connection and the listening socket.
+void net_host_close(NetHost *host, uint32_t ms);
+
+#endif
