@@ -36,6 +36,11 @@ int sdl_x11_window_manager_running(void);
 // wrapped over the backend would see that call as the game's.
 void sdl_present_close(void);
 
+// plat_close_requested's work, for the backend's own waits (plat_sleep): one
+// backend file never calls another's plat_* function, since a layer wrapped
+// over the backend would take that call for the game's and record it.
+int sdl_close_requested(void);
+
 // Nanoseconds on the monotonic clock.
 long long sdl_monotonic_ns(void);
 

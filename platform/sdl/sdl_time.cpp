@@ -73,7 +73,7 @@ uint32_t plat_ticks(void) {
 void plat_sleep(uint32_t ms) {
   const uint32_t SLEEP_SLICE_MS = 5;
   const uint32_t start = SDL_GetTicks();
-  while (!plat_close_requested()) {
+  while (!sdl_close_requested()) {
     const uint32_t passed = SDL_GetTicks() - start;
     if (passed >= ms) return;
     SDL_Delay(ms - passed < SLEEP_SLICE_MS ? ms - passed : SLEEP_SLICE_MS);
