@@ -10,9 +10,10 @@ SDL_Window *sdl_window(void);
 // Nanoseconds on the monotonic clock.
 long long sdl_monotonic_ns(void);
 
-// Called by the keyboard read, which the waits spin on: when the previous
-// read was only a moment ago, gives the processor away for a moment first,
-// like a pause hint in a spin loop.
+// Called by the keyboard read, which the title and serve waits spin on: when
+// the previous read was only a moment ago, sleeps until the window system
+// sends the program something (a key, a close) or a frame time has passed;
+// off X, until the next millisecond.
 void sdl_pace_poll(void);
 
 // While SDL probes for a display or a sound device, the libraries behind the
