@@ -14,7 +14,10 @@ time-stamp and the key). It reports:
   first step of the fade, at the serve prompt the first frame of the rally),
   median and largest.
 
-  bench/probe_idle.py BUILD_DIR [ROUNDS]
+  bench/probe_idle.py BUILD_DIR [ROUNDS [SCREEN]]
+
+SCREEN is Xvfb's screen size, 1280x1024 by default (the game shows its
+picture at 2x there; 640x480 shows it at 1x).
 
 BUILD_DIR holds quillfire, run/ and tests/libqf_frame_timer.so. Run it on a
 quiet machine: another process's load shows up as latency.
@@ -29,6 +32,7 @@ import time
 
 build = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build")
 rounds = int(sys.argv[2]) if len(sys.argv) > 2 else 6
+screen = sys.argv[3] if len(sys.argv) > 3 else "1280x1024"
 work = tempfile.mkdtemp(prefix="probe_idle.")
 ticks_per_second = os.sysconf("SC_CLK_TCK")
 procs = []
@@ -50,7 +54,7 @@ def cpu_seconds(pid):
 def main():
     read_fd, write_fd = os.pipe()
     xvfb = subprocess.Popen(
-        ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", "1280x1024x24",
+        ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", screen + "x24",
          "-nolisten", "tcp"], pass_fds=(write_fd,),
         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     procs.append(xvfb)
