@@ -158,6 +158,7 @@ int plat_keyboard_read(uint8_t state[256]) {
   for (int sc = 0; sc < count && sc < SDL_NUM_SCANCODES; sc++) {
     if (keys[sc] && dik_by_scancode[sc]) state[dik_by_scancode[sc]] = 0x80;
   }
+  sdl_pace_keys_read(state);
   return 1;
 }
 

@@ -10,6 +10,7 @@
 //   spinning read sleeps until the display connection has input for us, so
 //   a key is seen as soon as it arrives, with a few milliseconds as a bound.
 #include <poll.h>
+#include <string.h>
 #include <sys/prctl.h>
 #include <time.h>
 
@@ -106,16 +107,29 @@ int input_connection() {
 
 }  // namespace
 
+namespace {
+// Whether the last keyboard read saw a key go down or up: the read after it
+// (the game acting on the key) is never held back.
+bool keys_changed;
+}  // namespace
+
+void sdl_pace_keys_read(const uint8_t state[256]) {
+  static uint8_t previous[256];
+  keys_changed = memcmp(previous, state, sizeof previous) != 0;
+  memcpy(previous, state, sizeof previous);
+}
+
 void sdl_pace_poll(void) {
   static long long last;
   const long long now = sdl_monotonic_ns();
-  if (now - last >= kSpinGapNs) {
+  if (now - last >= kSpinGapNs || keys_changed) {
     last = now;
+    keys_changed = false;
     return;
   }
-  // Spinning: the previous read pumped every event there was, so nothing
-  // new can be seen before the connection has input. A signal (the quit
-  // request of SIGTERM or SIGINT) ends the wait too.
+  // Spinning, and the last read found nothing new: it pumped every event
+  // there was, so nothing new can be seen before the connection has input.
+  // A signal (the quit request of SIGTERM or SIGINT) ends the wait too.
   const int fd = input_connection();
   if (fd >= 0) {
     struct pollfd connection = {fd, POLLIN, 0};
