@@ -1,11 +1,23 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything, then runs every test: the
 # normal build, and the library and game again under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer, then every fuzz target.
+#
+#   ./test.sh          fuzz each target for 20 s, soak for 5 game minutes
+#   ./test.sh --long   fuzz each target for 10 minutes, soak for an hour
 set -euo pipefail
 source "$(dirname "$0")/tools/setup.sh"
 
-qf_install_missing "${QF_BUILD_PACKAGES[@]}" xvfb xdotool x11-apps x11-utils openbox imagemagick sox python3
+fuzz_seconds=20
+soak_minutes=5
+case "${1:-}" in
+  --long) fuzz_seconds=600 soak_minutes=60 ;;
+  "") ;;
+  *) echo "usage: $0 [--long]" >&2; exit 2 ;;
+esac
+
+qf_install_missing "${QF_BUILD_PACKAGES[@]}" xvfb xdotool x11-apps x11-utils openbox imagemagick sox python3 \
+  clang libclang-rt-14-dev
 # Packaging and the checks of the installed files.
 qf_install_missing dpkg-dev file lintian appstream desktop-file-utils man-db
 
@@ -20,5 +32,13 @@ echo "== sanitizer build (ASan + UBSan)"
 qf_build "$QF_ROOT/build-asan" -DQF_SANITIZE=ON -DQF_WITH_SDL=OFF -DQF_WITH_BENCH=OFF
 echo "== sanitizer tests"
 (cd "$QF_ROOT/build-asan" && ctest --output-on-failure -j "$(nproc)") || status=1
+echo "== soak under the sanitizers, ${soak_minutes} game minutes"
+"$QF_ROOT/build-asan/tests/qf_soak" "$soak_minutes" || status=1
+
+echo "== fuzz build (clang, libFuzzer, ASan + UBSan)"
+qf_build "$QF_ROOT/build-fuzz" -DCMAKE_CXX_COMPILER=clang++ -DQF_FUZZ=ON \
+  -DQF_WITH_SDL=OFF -DQF_WITH_BENCH=OFF
+echo "== fuzzing, ${fuzz_seconds} s a target"
+"$QF_ROOT/tools/run_fuzz.sh" "$fuzz_seconds" "$QF_ROOT/build-fuzz" || status=1
 
 exit $status

@@ -210,6 +210,7 @@ int plat_keyboard_read(uint8_t state[256]) {
   SDL_PumpEvents();
   keys_now(state);
   key_latch_take(&read_latch, state);
+  sdl_pace_keys_read(state);
   sdl_after_pump();
   return 1;
 }

@@ -2,15 +2,24 @@
 //
 // The game waits by polling: the frame clock spins on the tick count, the
 // title and serve prompts spin on the keyboard. Spinning flat out would keep
-// a core busy for nothing, so repeated polls give the processor away briefly.
-// The tick count is our own, counted from the first call, so we know when it
-// next changes: a wait that spins on it sleeps until just that moment and
-// still ends at the first tick at or past its deadline.
+// a core busy for nothing, so repeated polls give the processor away.
+// - The tick count is our own, counted from the first call, so we know when
+//   it next changes: a wait that spins on it sleeps until just that moment
+//   and still ends at the first tick at or past its deadline.
+// - The keyboard changes only when the window system sends something: a
+//   spinning read sleeps until the display connection has input for us, so
+//   a key is seen as soon as it arrives, with a few milliseconds as a bound.
+#include <poll.h>
+#include <string.h>
 #include <sys/prctl.h>
 #include <time.h>
 
 #include "platform/platform.h"
 #include "platform/sdl/sdl_internal.h"
+
+// Only for the X display connection's file descriptor. Xlib's names (None,
+// Status, ...) stay in this file.
+#include <SDL_syswm.h>
 
 namespace {
 
@@ -21,9 +30,11 @@ const long long kSpinGapNs = 250 * 1000;
 // changes. The few reads before that keep a lone read (the frame's start
 // right after a wait) from ever being held back.
 const int kSpinReads = 4;
-// The keyboard's pause: well under a millisecond, so a key is still seen
-// promptly.
-const long kKeyboardPauseNs = 400 * 1000;
+// The longest a spinning keyboard read sleeps while nothing arrives. Input
+// ends the sleep at once; the bound only matters for what reaches the
+// program without a byte on the connection (and for callers that watch the
+// clock between reads, which see it at most this late).
+const int kKeyboardIdleMs = 20;
 
 long long epoch_ns = -1;
 
@@ -80,14 +91,61 @@ void plat_sleep(uint32_t ms) {
   }
 }
 
+namespace {
+
+// The connection to the X server that brings the window's input, or -1 when
+// the window is not on X (Wayland, SDL's dummy driver).
+int input_connection() {
+  static SDL_Window *asked_for = nullptr;
+  static int fd = -1;
+  SDL_Window *window = sdl_window();
+  if (window != asked_for) {
+    asked_for = window;
+    fd = -1;
+#if defined(SDL_VIDEO_DRIVER_X11)
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (window && SDL_GetWindowWMInfo(window, &info) &&
+        info.subsystem == SDL_SYSWM_X11 && info.info.x11.display) {
+      fd = ConnectionNumber(info.info.x11.display);
+    }
+#endif
+  }
+  return fd;
+}
+
+}  // namespace
+
+namespace {
+// Whether the last keyboard read saw a key go down or up: the read after it
+// (the game acting on the key) is never held back.
+bool keys_changed;
+}  // namespace
+
+void sdl_pace_keys_read(const uint8_t state[256]) {
+  static uint8_t previous[256];
+  keys_changed = memcmp(previous, state, sizeof previous) != 0;
+  memcpy(previous, state, sizeof previous);
+}
+
 void sdl_pace_poll(void) {
   static long long last;
   const long long now = sdl_monotonic_ns();
-  if (now - last < kSpinGapNs) {
-    struct timespec pause = {0, kKeyboardPauseNs};
-    nanosleep(&pause, nullptr);
-    last = sdl_monotonic_ns();
+  if (now - last >= kSpinGapNs || keys_changed) {
+    last = now;
+    keys_changed = false;
     return;
   }
-  last = now;
+  // Spinning, and the last read found nothing new: it pumped every event
+  // there was, so nothing new can be seen before the connection has input.
+  // A signal (the quit request of SIGTERM or SIGINT) ends the wait too.
+  const int fd = input_connection();
+  if (fd >= 0) {
+    struct pollfd connection = {fd, POLLIN, 0};
+    poll(&connection, 1, kKeyboardIdleMs);
+  } else {
+    const long long next_ms = (since_epoch() / kNsPerMs + 1) * kNsPerMs;
+    sleep_until_ns(next_ms);
+  }
+  last = sdl_monotonic_ns();
 }
