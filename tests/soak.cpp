@@ -51,11 +51,9 @@ const int32_t WINNING_SCORE = 10;
 // A point, an Escape or a close within this much game time, or the match
 // is stuck.
 const uint64_t MAX_POINT_MS = 5 * 60 * 1000;
-// From a close request to the end of the run, in game time. Today a close
-// just before the winner's message waits for the message (2.6 s), the fade
-// to the title and the fade of quitting: 4.8 s at most. Once a close ends
-// those waits and fades early this becomes 1000.
-const uint64_t QUIT_LIMIT_MS = 5000;
+// From a close request to the end of the run, in game time: a close ends
+// the waits and fades early, wherever it comes.
+const uint64_t QUIT_LIMIT_MS = 1000;
 // How much more heap a match or a run may hold than the first one did.
 const long long HEAP_SLACK_BYTES = 64 * 1024;
 // Keys the game waits for (serve, mode) are pressed within this much game
