@@ -36,6 +36,11 @@ int sdl_x11_window_manager_running(void);
 // wrapped over the backend would see that call as the game's.
 void sdl_present_close(void);
 
+// 1 once the user asked to end (close button, SIGINT, SIGTERM), pumping the
+// events when none were pumped lately: plat_close_requested's work, for the
+// backend's own waits (plat_sleep).
+int sdl_close_requested(void);
+
 // Nanoseconds on the monotonic clock.
 long long sdl_monotonic_ns(void);
 

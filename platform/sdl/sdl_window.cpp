@@ -310,7 +310,7 @@ int plat_peek_message(PlatMessage *msg) {
 // The event watch sees every event as it is pumped in; the keyboard read
 // pumps on every pass of the waits, so a pump here is only needed when none
 // came lately.
-int plat_close_requested(void) {
+int sdl_close_requested(void) {
   static long long last_pump;
   const long long now = sdl_monotonic_ns();
   if (video_up && !close_requested && now - last_pump > kClosePumpGapNs) {
@@ -320,3 +320,5 @@ int plat_close_requested(void) {
   }
   return close_requested;
 }
+
+int plat_close_requested(void) { return sdl_close_requested(); }
