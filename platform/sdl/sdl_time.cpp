@@ -80,7 +80,9 @@ uint32_t plat_ticks(void) {
   return (uint32_t)ms;
 }
 
-// In short slices, so that a close request ends it within one.
+// In short slices, so that a close request ends it within one. The request
+// is asked of the backend itself: a replay answers the game's own questions
+// from the stream, and one asked here would take a record that isn't ours.
 void plat_sleep(uint32_t ms) {
   const uint32_t SLEEP_SLICE_MS = 5;
   const uint32_t start = SDL_GetTicks();
