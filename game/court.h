@@ -8,7 +8,7 @@
 #include "engine/input/keyboard.h"
 
 // Palette index of every message the game writes: the loading note, the
-// scores, the serve prompt, the winner and network play's note.
+// pause, the serve prompt, the winner and network play's note.
 const int32_t MESSAGE_COLOR = 144;
 
 // The paddles' places at a match's start and at every serve.
