@@ -16,7 +16,7 @@
 #include <iterator>
 #include <vector>
 
-#include "engine/display/clock.h"
+#include "engine/clock.h"
 #include "engine/display/display.h"
 #include "engine/input/keyboard.h"
 #include "engine/random.h"

@@ -1,5 +1,19 @@
 // The game: its state, its sprites, pictures and sounds, and the operations
 // of the shell, the rally, the match flow and the scene.
+//
+// How a frame flows. WinMain opens the window and calls game_init, which
+// loads everything and runs title_menu once before the main loop starts. The
+// main loop dispatches the window's messages and, until quit_posted, calls
+// game_frame: clock_start, keyboard_read, pause_update (paused: draw_frame,
+// clock_wait, done); else Escape (fade_out, title_menu -> point_scored), the
+// paddles move, a goal calls point_scored (which spins until Space or Escape;
+// Escape or a win goes back through fade_out and title_menu), the walls bounce
+// the ball, it moves, then draw_frame and clock_wait hold the frame to 20 ms.
+// So the title and the serve prompt run inside a frame, with their own
+// keyboard loops; the main loop sees none of it. A close request
+// (game_quitting) ends every such wait at once; Q at the title calls
+// game_quit, which posts the end, and the main loop then only drains the
+// queue to WM_QUIT and WinMain calls game_shutdown.
 #ifndef QUILLFIRE_GAME_H
 #define QUILLFIRE_GAME_H
 
@@ -29,10 +43,16 @@ extern char score_text[80];
 extern PALETTEENTRY saved_palette[256];
 
 // The shell.
+// Called by main (run_game) once the data folder is found; returns the exit
+// status.
 int WinMain(void *instance, void *previous, char *command_line, int show);
+// Called by the platform for every dispatched message: WM_DESTROY posts the
+// end, WM_KILLFOCUS pauses a running rally.
 intptr_t window_proc(PlatWindow *window, uint32_t message, uintptr_t wparam,
                      intptr_t lparam);
+// Called by WinMain before the main loop; returns after the first title_menu.
 int32_t game_init(void);
+// Called by WinMain after the main loop has taken WM_QUIT.
 int32_t game_shutdown(void);
 
 // Set once the end of the program has been posted; from then on no frame
@@ -42,27 +62,44 @@ extern int32_t quit_posted;
 int32_t game_quitting(void);
 
 // The rally.
+// Called by the main loop once a pass until the end is posted; one 20 ms frame.
 int32_t game_frame(void);
+// Called by title_menu: paddles and ball home, scores 0, the pause lifted.
 int32_t game_reset(void);
 
 // The pause of a rally. pause_update looks at this frame's keyboard_state
 // and returns game_paused: 1 while the rally stands still.
 extern int32_t game_paused;
+// Called by game_frame right after keyboard_read.
 int32_t pause_update(void);
+// Called by window_proc when the window loses the focus.
 void pause_focus_lost(void);
+// Called by game_reset.
 void pause_reset(void);
 
 // The match flow. title_showing is 1 while the title waits for a choice, for
 // what is shown over it (network play's note).
 extern int32_t title_showing;
+// Called by game_init at start-up, and from game_frame after Escape or a
+// match's end (through fade_out). Returns once a mode was chosen and the serve
+// prompt answered, or at once after Q, Escape or a close request (game_quit).
 int32_t title_menu(void);
+// Called by title_menu and after each goal: places the serve, shows the
+// winner (returns 0) or waits for Space (serves, 1) or Escape/close (0).
 int32_t point_scored(void);
+// Called before each title and by title_menu after a choice and by game_quit:
+// darkens the palette, then clears both surfaces unless the end was asked for.
 int32_t fade_out(void);
+// Called by title_menu on Q, Escape or a close request: fades and posts the
+// end (WM_DESTROY, quit_posted).
 int32_t game_quit(void);
 
 // The scene.
+// Called by game_init, once each, before the first title.
 int32_t load_assets(void);
 int32_t load_sounds(void);
+// Called at the end of every frame, and by point_scored before its prompt:
+// court, sprites and scores to the back surface, then flipped to the screen.
 int32_t draw_frame(void);
 
 #endif

@@ -4,10 +4,10 @@
 #include "engine/display/image.h"
 #include "engine/display/palette.h"
 #include "engine/display/text.h"
-#include "engine/input/keyboard.h"
 #include "engine/random.h"
 #include "engine/sound/sound.h"
 #include "engine/window.h"
+#include "game/court.h"
 #include "game/game.h"
 
 PALETTEENTRY saved_palette[256];
@@ -15,18 +15,11 @@ PALETTEENTRY saved_palette[256];
 namespace {
 
 const int32_t WINNING_SCORE = 10;
-const int32_t MESSAGE_COLOR = 144;
 const int32_t SERVE_SPEED = 5;
-const int32_t BOTTOM_SERVE_X = 315, BOTTOM_SERVE_Y = 440;
-const int32_t TOP_SERVE_X = 315, TOP_SERVE_Y = 29;
-const int32_t PADDLE1_SERVE_X = 280, PADDLE1_SERVE_Y = 450;
-const int32_t PADDLE2_SERVE_X = 280, PADDLE2_SERVE_Y = 22;
 const int32_t PROMPT_X = 230, PROMPT_Y = 235;
 const int32_t WINNER_X = 270, WINNER_Y = 235;
 const uint32_t WINNER_PAUSE_MS = 600;
 const uint32_t WINNER_SHOWN_MS = 2000;
-
-bool key_down(uint8_t code) { return keyboard_state[code] != 0; }
 
 // One random number per serve: from the bottom, left 6 times in 10; from the
 // top, each way 5 times in 10.
@@ -99,13 +92,13 @@ int32_t title_menu(void) {
 int32_t point_scored(void) {
   bob_set_velocity(&ball, 0, 0);
   if (game_state.serving_side == 1) {
-    bob_set_position(&ball, BOTTOM_SERVE_X, BOTTOM_SERVE_Y);
+    bob_set_position(&ball, BALL_BOTTOM_SERVE_X, BALL_BOTTOM_SERVE_Y);
   }
   if (game_state.serving_side == 2) {
-    bob_set_position(&ball, TOP_SERVE_X, TOP_SERVE_Y);
+    bob_set_position(&ball, BALL_TOP_SERVE_X, BALL_TOP_SERVE_Y);
   }
-  bob_set_position(&paddle1, PADDLE1_SERVE_X, PADDLE1_SERVE_Y);
-  bob_set_position(&paddle2, PADDLE2_SERVE_X, PADDLE2_SERVE_Y);
+  bob_set_position(&paddle1, PADDLE1_HOME_X, PADDLE1_HOME_Y);
+  bob_set_position(&paddle2, PADDLE2_HOME_X, PADDLE2_HOME_Y);
   draw_frame();
 
   if (game_state.player1_score == WINNING_SCORE) {

@@ -8,6 +8,7 @@
 
 #include "engine/display/display.h"
 #include "engine/display/text.h"
+#include "game/court.h"
 #include "game/game.h"
 #include "platform/dik.h"
 #include "platform/net/net_client.h"
@@ -17,7 +18,6 @@
 
 namespace {
 
-const int32_t MESSAGE_COLOR = 144;
 const int32_t TITLE_NOTE_X = 200, TITLE_NOTE_Y = 440;
 const int32_t LOST_X = 275, LOST_Y = 235;
 // The band cleared behind a note, so it reads over whatever is under it.

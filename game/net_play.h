@@ -11,11 +11,13 @@
 
 #include "platform/record/record.h"
 
-// Hosts at `where` ("[ADDR:]PORT"): the network sink is added to the
-// recording and the key merge installed; the caller then starts the
-// recording. Returns 1, or 0 with one line in `error`.
+// Called by main for --host, before WinMain runs. Hosts at `where`
+// ("[ADDR:]PORT"): the network sink is added to the recording and the key merge
+// installed; the caller then starts the recording. Returns 1, or 0 with one
+// line in `error`.
 int net_play_host(const char *where, std::string *error);
 
+// Called by main for --join and --watch, before the replay starts.
 // Connects to `where` ("HOST[:PORT]") as a joiner (`join` 1) or a watcher
 // and fills `source` with the live stream. Waits for the host at most
 // `timeout_ms`, or until a close is asked for. Returns 1, or 0 with one line
@@ -23,15 +25,18 @@ int net_play_host(const char *where, std::string *error);
 int net_play_connect(const char *where, int join, uint32_t timeout_ms,
                      RecordSource *source, std::string *error);
 
-// Where the host listens, as "ADDR:PORT"; empty when not hosting.
+// Called by the networked match test. Where the host listens, as "ADDR:PORT";
+// empty when not hosting.
 std::string net_play_address(void);
 
-// Takes what the network has now (new clients, keys) and answers whether
-// player 2 is connected. The game's own keyboard reads do the same.
+// Called by the networked match test. Takes what the network has now (new
+// clients, keys) and answers whether player 2 is connected. The game's own
+// keyboard reads do the same.
 int net_play_has_joiner(void);
 
-// Ends hosting: what the clients keeping up still lack is sent (for at most
-// a second), then every connection is closed.
+// Called by main once WinMain has returned. Ends hosting: what the clients
+// keeping up still lack is sent (for at most a second), then every connection
+// is closed.
 void net_play_end(void);
 
 // When a client's connection ends: "Connection lost" on the screen for two

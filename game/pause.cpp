@@ -2,7 +2,7 @@
 // loses the keyboard focus pauses it, so that a player who looks away does
 // not lose points. Only a rally pauses: the title and the serve prompt wait
 // for the player anyway.
-#include "engine/input/keyboard.h"
+#include "game/court.h"
 #include "game/game.h"
 
 int32_t game_paused;
@@ -18,8 +18,7 @@ bool rally_running() { return ball.xv != 0 || ball.yv != 0; }
 }  // namespace
 
 int32_t pause_update(void) {
-  const bool down =
-      keyboard_state[DIK_P] != 0 || keyboard_state[DIK_PAUSE] != 0;
+  const bool down = key_down(DIK_P) || key_down(DIK_PAUSE);
   const bool pressed = down && !pause_key_was_down;
   pause_key_was_down = down;
   if (pressed && (game_paused || rally_running())) game_paused = !game_paused;

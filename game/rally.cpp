@@ -1,9 +1,9 @@
 // One frame of play, and the reset of a match.
+#include "engine/clock.h"
 #include "engine/display/bob.h"
-#include "engine/display/clock.h"
 #include "engine/display/display.h"
-#include "engine/input/keyboard.h"
 #include "engine/sound/sound.h"
+#include "game/court.h"
 #include "game/game.h"
 
 GameState game_state = {0, 0, 0, 1, 1};
@@ -23,10 +23,6 @@ const int32_t WALL_MARGIN = 22;
 const int32_t DEFLECT_SPEED_Y = 5;
 const uint32_t FRAME_MS = 20;
 
-const int32_t PADDLE1_HOME_X = 280, PADDLE1_HOME_Y = 450;
-const int32_t PADDLE2_HOME_X = 280, PADDLE2_HOME_Y = 22;
-const int32_t BALL_HOME_X = 315, BALL_HOME_Y = 442;
-
 // The zone of the paddle that the ball meets sets its new across speed: the
 // left half sends it left, the right half right.
 int32_t zone_speed(int32_t offset) {
@@ -35,8 +31,6 @@ int32_t zone_speed(int32_t offset) {
   if (offset <= 48) return 6;
   return 5;
 }
-
-bool key_down(uint8_t code) { return keyboard_state[code] != 0; }
 
 void move_player_paddle(BOB *paddle, uint8_t right_key, uint8_t left_key) {
   if (key_down(right_key)) paddle->x += PADDLE_STEP;

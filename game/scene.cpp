@@ -7,6 +7,7 @@
 #include "engine/display/palette.h"
 #include "engine/display/text.h"
 #include "engine/sound/sound.h"
+#include "game/court.h"
 #include "game/data_files.h"
 #include "game/game.h"
 
@@ -23,7 +24,6 @@ const int32_t CELL_MODE = 0;
 const uint32_t SOUND_FLAGS =
     DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME;
 const int32_t LOADING_X = 290, LOADING_Y = 240;
-const int32_t MESSAGE_COLOR = 144;
 const int32_t SCORE_Y = 1;
 const int32_t PLAYER1_SCORE_X = 20;
 const int32_t PLAYER2_SCORE_END_X = 620;  // assumes 6 pixels a character

@@ -12,10 +12,12 @@
 // cell and image the scene takes from it.
 std::string start_check_picture(const std::string &folder, const char *name);
 
+// Called by main for each sound, which warns and plays on without it.
 // Why the sound `name` in `folder` can't be used, or "": read with the
 // game's WAV reader.
 std::string start_check_sound(const std::string &folder, const char *name);
 
+// Called by main before the window opens; the game stops on a failure.
 // Checks the game's pictures (DATA_PICTURES) in the order it loads them.
 // Returns 1, or 0 with the first unusable one's name in `name` and its reason
 // in `reason`.

@@ -25,7 +25,7 @@
 #include <random>
 #include <string>
 
-#include "engine/display/clock.h"
+#include "engine/clock.h"
 #include "engine/display/display.h"
 #include "engine/input/keyboard.h"
 #include "engine/random.h"

@@ -2,7 +2,7 @@
 
 #include <string.h>
 
-#include "engine/display/clock.h"
+#include "engine/clock.h"
 #include "engine/display/display.h"
 #include "engine/input/keyboard.h"
 #include "engine/random.h"

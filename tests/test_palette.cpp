@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/display/display.h"
+#include "engine/display/lines.h"
 #include "engine/display/palette.h"
 #include "engine/random.h"
 #include "support.h"

@@ -8,6 +8,7 @@
 
 #include "engine/display/display.h"
 #include "engine/display/font.h"
+#include "engine/display/log.h"
 #include "engine/display/text.h"
 #include "support.h"
 

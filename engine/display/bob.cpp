@@ -7,7 +7,7 @@
 #include <string.h>
 
 #include "engine/display/display.h"
-#include "engine/display/text.h"
+#include "engine/display/log.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// Palette effects and screen transitions, and the line writers they use.
+// Palette effects and screen transitions.
 #ifndef QUILLFIRE_PALETTE_H
 #define QUILLFIRE_PALETTE_H
 
@@ -23,11 +23,5 @@ int32_t palette_set(const PALETTEENTRY *source);
 // Runs a transition step by step; once plat_close_requested() is 1 it stops
 // before its next step, leaving what it has done so far.
 void screen_transition(int32_t type, uint8_t *start, int32_t pitch);
-int32_t plot_pixel(int32_t x, int32_t y, uint32_t color, uint8_t *start,
-                   int32_t pitch);
-void hline_clipped(int32_t x1, int32_t x2, int32_t y, uint32_t color,
-                   uint8_t *start, int32_t pitch);
-void vline_clipped(int32_t y1, int32_t y2, int32_t x, uint32_t color,
-                   uint8_t *start, int32_t pitch);
 
 #endif

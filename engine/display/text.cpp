@@ -5,6 +5,7 @@
 
 #include "engine/display/display.h"
 #include "engine/display/gdi.h"
+#include "engine/display/log.h"
 
 FILE *log_stream;
 

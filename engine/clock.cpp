@@ -1,4 +1,4 @@
-#include "engine/display/clock.h"
+#include "engine/clock.h"
 
 #include "platform/platform.h"
 
