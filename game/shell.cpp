@@ -111,3 +111,8 @@ int WinMain(void *instance, void *previous, char *command_line, int show) {
   plat_shutdown();
   return (int)msg.wparam;
 }
+
+void shell_reset(void) {
+  quit_posted = 0;
+  exit_status = 0;
+}

@@ -14,14 +14,22 @@ int32_t primary_lock_pitch;
 uint8_t *back_lock_ptr;
 int32_t back_lock_pitch;
 
-int32_t display_width = 640;
-int32_t display_height = 480;
-int32_t display_depth = 8;
+namespace {
+
+const int32_t START_WIDTH = 640;
+const int32_t START_HEIGHT = 480;
+const int32_t START_DEPTH = 8;
+
+}  // namespace
+
+int32_t display_width = START_WIDTH;
+int32_t display_height = START_HEIGHT;
+int32_t display_depth = START_DEPTH;
 
 int32_t clip_left = 0;
 int32_t clip_top = 0;
-int32_t clip_right = 639;
-int32_t clip_bottom = 479;
+int32_t clip_right = START_WIDTH - 1;
+int32_t clip_bottom = START_HEIGHT - 1;
 
 namespace {
 
@@ -157,4 +165,17 @@ uint8_t *lock_back(void) {
 
 int32_t unlock_back(void) {
   return unlock_surface(back_surface, &back_lock_ptr, &back_lock_pitch);
+}
+
+void display_reset(void) {
+  display_shutdown();
+  memset(display_palette, 0, sizeof display_palette);
+  display_width = START_WIDTH;
+  display_height = START_HEIGHT;
+  display_depth = START_DEPTH;
+  clip_left = 0;
+  clip_top = 0;
+  clip_right = START_WIDTH - 1;
+  clip_bottom = START_HEIGHT - 1;
+  dd_reset();
 }
