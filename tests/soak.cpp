@@ -196,7 +196,6 @@ void on_frame(const uint8_t *, int32_t, int32_t, const uint8_t *, void *user) {
   drive_keys(soak);
 }
 
-
 // One run of the game from start to its close. Returns its game time.
 uint64_t run_once(Soak *soak, uint64_t run_ms) {
   reset_all();

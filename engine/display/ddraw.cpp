@@ -1,8 +1,9 @@
 #include "engine/display/ddraw.h"
-#include "engine/display/ddraw_testing.h"
 
 #include <stdlib.h>
 #include <string.h>
+
+#include "engine/display/ddraw_testing.h"
 
 namespace {
 

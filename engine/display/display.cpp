@@ -85,7 +85,10 @@ int32_t unlock_surface(DDSurface *surface, uint8_t **ptr, int32_t *pitch) {
 
 }  // namespace
 
+// A second set-up (the start-up makes the display and the scene makes it
+// again) gives up the first display, which would otherwise never be released.
 int32_t display_init(int32_t width, int32_t height, int32_t bpp) {
+  display_shutdown();
   if (dd_create(&ddraw_object) != DD_OK) return 0;
   if (dd_set_cooperative_level(ddraw_object, main_window,
                                DDSCL_FULLSCREEN | DDSCL_ALLOWREBOOT |
