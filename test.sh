@@ -17,14 +17,17 @@ case "${1:-}" in
 esac
 
 qf_install_missing "${QF_BUILD_PACKAGES[@]}" xvfb xdotool x11-apps x11-utils openbox imagemagick sox python3 \
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
 # Packaging and the checks of the installed files.
 qf_install_missing dpkg-dev file lintian appstream desktop-file-utils man-db
 
 status=0
 
-echo "== build"
-qf_build "$QF_BUILD"
+echo "== style"
+"$QF_ROOT/tools/check_style.sh" || status=1
+
+echo "== build (warnings are errors)"
+qf_build "$QF_BUILD" -DQF_WERROR=ON
 echo "== tests"
 (cd "$QF_BUILD" && ctest --output-on-failure -j "$(nproc)") || status=1
 

@@ -19,14 +19,14 @@
 
 namespace {
 
-const int32_t kWidth = 640, kHeight = 480;
-const size_t kFrameBytes = (size_t)kWidth * kHeight;
+const int32_t WIDTH = 640, HEIGHT = 480;
+const size_t FRAME_BYTES = (size_t)WIDTH * HEIGHT;
 
 // A frame with every index in use, so the lookup's reads are not all one
 // cache line.
 std::vector<uint8_t> test_frame() {
-  std::vector<uint8_t> frame(kFrameBytes);
-  for (size_t i = 0; i < kFrameBytes; i++)
+  std::vector<uint8_t> frame(FRAME_BYTES);
+  for (size_t i = 0; i < FRAME_BYTES; i++)
     frame[i] = (uint8_t)(i * 7 + i / 640);
   return frame;
 }
@@ -36,10 +36,10 @@ void present_convert(benchmark::State &state) {
   const std::vector<uint8_t> frame = test_frame();
   uint32_t lut[256];
   for (int i = 0; i < 256; i++) lut[i] = 0xFF000000u | (uint32_t)i * 0x010203u;
-  const int32_t dest_pitch = kWidth * scale * 4;
-  std::vector<uint8_t> dest((size_t)dest_pitch * kHeight * scale);
+  const int32_t dest_pitch = WIDTH * scale * 4;
+  std::vector<uint8_t> dest((size_t)dest_pitch * HEIGHT * scale);
   for (auto _ : state) {
-    present_convert_scaled(frame.data(), kWidth, kWidth, kHeight, lut, scale,
+    present_convert_scaled(frame.data(), WIDTH, WIDTH, HEIGHT, lut, scale,
                            dest.data(), dest_pitch);
     benchmark::DoNotOptimize(dest.data());
     benchmark::ClobberMemory();
@@ -54,12 +54,12 @@ void present_sharp(benchmark::State &state) {
   uint32_t lut[256];
   for (int i = 0; i < 256; i++) lut[i] = 0xFF000000u | (uint32_t)i * 0x010203u;
   PresentScale scale;
-  present_scale_layout(&scale, kWidth, kHeight, (int32_t)state.range(0),
+  present_scale_layout(&scale, WIDTH, HEIGHT, (int32_t)state.range(0),
                        (int32_t)state.range(1), 0);
   const int32_t dest_pitch = scale.fit.width * 4;
   std::vector<uint8_t> dest((size_t)dest_pitch * scale.fit.height);
   for (auto _ : state) {
-    present_scale_draw(&scale, frame.data(), kWidth, lut, dest.data(),
+    present_scale_draw(&scale, frame.data(), WIDTH, lut, dest.data(),
                        dest_pitch);
     benchmark::DoNotOptimize(dest.data());
     benchmark::ClobberMemory();
@@ -81,21 +81,21 @@ void memcpy_bytes(benchmark::State &state) {
 // The bytes the conversion writes at 1x and 2x, one 8-bit frame, and the
 // bytes of the sharp pictures at 1024 x 768 and 1440 x 1080.
 BENCHMARK(memcpy_bytes)
-    ->Arg((int64_t)kFrameBytes * 4)
-    ->Arg((int64_t)kFrameBytes * 16)
-    ->Arg((int64_t)kFrameBytes)
+    ->Arg((int64_t)FRAME_BYTES * 4)
+    ->Arg((int64_t)FRAME_BYTES * 16)
+    ->Arg((int64_t)FRAME_BYTES)
     ->Arg((int64_t)1024 * 768 * 4)
     ->Arg((int64_t)1440 * 1080 * 4);
 
 void memset_bytes(benchmark::State &state) {
-  std::vector<uint8_t> to(kFrameBytes);
+  std::vector<uint8_t> to(FRAME_BYTES);
   uint8_t colour = 0;
   for (auto _ : state) {
-    memset(to.data(), colour++, kFrameBytes);
+    memset(to.data(), colour++, FRAME_BYTES);
     benchmark::DoNotOptimize(to.data());
     benchmark::ClobberMemory();
   }
-  state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)kFrameBytes);
+  state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)FRAME_BYTES);
 }
 BENCHMARK(memset_bytes);
 
@@ -106,10 +106,10 @@ struct Surfaces {
   DDSurface *source = nullptr;
   Surfaces() {
     dd_create(&object);
-    dd_create_surface(object, kWidth, kHeight, DDSCAPS_OFFSCREENPLAIN, &dest);
-    dd_create_surface(object, kWidth, kHeight, DDSCAPS_OFFSCREENPLAIN, &source);
+    dd_create_surface(object, WIDTH, HEIGHT, DDSCAPS_OFFSCREENPLAIN, &dest);
+    dd_create_surface(object, WIDTH, HEIGHT, DDSCAPS_OFFSCREENPLAIN, &source);
     const std::vector<uint8_t> frame = test_frame();
-    memcpy(source->pixels, frame.data(), kFrameBytes);
+    memcpy(source->pixels, frame.data(), FRAME_BYTES);
     dd_set_color_key(source, 0, 0);
   }
   ~Surfaces() {
@@ -127,20 +127,20 @@ void surface_fill_640x480(benchmark::State &state) {
     benchmark::DoNotOptimize(s.dest->pixels);
     benchmark::ClobberMemory();
   }
-  state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)kFrameBytes);
+  state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)FRAME_BYTES);
 }
 BENCHMARK(surface_fill_640x480);
 
 void surface_blit_640x480(benchmark::State &state) {
   Surfaces s;
-  const RECT whole = {0, 0, kWidth, kHeight};
+  const RECT whole = {0, 0, WIDTH, HEIGHT};
   const int keyed = (int)state.range(0);
   for (auto _ : state) {
     dd_blt(s.dest, &whole, s.source, &whole, keyed);
     benchmark::DoNotOptimize(s.dest->pixels);
     benchmark::ClobberMemory();
   }
-  state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)kFrameBytes);
+  state.SetBytesProcessed((int64_t)state.iterations() * (int64_t)FRAME_BYTES);
 }
 BENCHMARK(surface_blit_640x480)->Arg(0)->Arg(1);
 

@@ -24,8 +24,8 @@
 
 namespace {
 
-const int32_t kWidth = 640, kHeight = 480;
-const int kWarmUpFrames = 20;
+const int32_t WIDTH = 640, HEIGHT = 480;
+const int WARM_UP_FRAMES = 20;
 
 intptr_t quiet_proc(PlatWindow *, uint32_t, uintptr_t, intptr_t) { return 0; }
 
@@ -51,8 +51,8 @@ long status_kib(const char *field) {
 
 // A frame that changes every time, as the game's do.
 void draw(std::vector<uint8_t> &frame, int n) {
-  for (int32_t y = 0; y < kHeight; y++) {
-    memset(&frame[(size_t)y * kWidth], (y + n) & 0xFF, kWidth);
+  for (int32_t y = 0; y < HEIGHT; y++) {
+    memset(&frame[(size_t)y * WIDTH], (y + n) & 0xFF, WIDTH);
   }
 }
 
@@ -66,11 +66,11 @@ struct Path {
 SDL_Window *probe_window;
 
 bool ours_open(SDL_Window *) {
-  return plat_display_set_mode(kWidth, kHeight, 8) == 1;
+  return plat_display_set_mode(WIDTH, HEIGHT, 8) == 1;
 }
 
 void ours_show(const uint8_t *frame, const uint8_t *palette) {
-  plat_present(frame, kWidth, kWidth, kHeight, palette);
+  plat_present(frame, WIDTH, WIDTH, HEIGHT, palette);
 }
 
 SDL_Surface *indexed;
@@ -78,9 +78,9 @@ SDL_Surface *rgb;  // SDL stretches only between equal formats
 
 bool blit_open(SDL_Window *window) {
   SDL_Surface *target = SDL_GetWindowSurface(window);
-  indexed = SDL_CreateRGBSurfaceWithFormat(0, kWidth, kHeight, 8,
+  indexed = SDL_CreateRGBSurfaceWithFormat(0, WIDTH, HEIGHT, 8,
                                            SDL_PIXELFORMAT_INDEX8);
-  rgb = target ? SDL_CreateRGBSurfaceWithFormat(0, kWidth, kHeight, 32,
+  rgb = target ? SDL_CreateRGBSurfaceWithFormat(0, WIDTH, HEIGHT, 32,
                                                 target->format->format)
                : nullptr;
   return indexed && rgb;
@@ -93,12 +93,12 @@ void blit_show(const uint8_t *frame, const uint8_t *palette) {
         SDL_Color{palette[4 * i], palette[4 * i + 1], palette[4 * i + 2], 255};
   }
   SDL_SetPaletteColors(indexed->format->palette, colors, 0, 256);
-  for (int32_t y = 0; y < kHeight; y++) {
-    memcpy((uint8_t *)indexed->pixels + y * indexed->pitch, frame + y * kWidth,
-           kWidth);
+  for (int32_t y = 0; y < HEIGHT; y++) {
+    memcpy((uint8_t *)indexed->pixels + y * indexed->pitch, frame + y * WIDTH,
+           WIDTH);
   }
   SDL_Surface *target = SDL_GetWindowSurface(probe_window);
-  const PresentFit fit = present_fit(kWidth, kHeight, target->w, target->h);
+  const PresentFit fit = present_fit(WIDTH, HEIGHT, target->w, target->h);
   SDL_Rect to = {fit.left, fit.top, fit.width, fit.height};
   if (SDL_BlitSurface(indexed, nullptr, rgb, nullptr) != 0 ||
       SDL_BlitScaled(rgb, nullptr, target, &to) != 0) {
@@ -115,10 +115,10 @@ bool renderer_open(SDL_Window *window, Uint32 flags) {
   renderer = SDL_CreateRenderer(window, -1, flags);
   if (!renderer) return false;
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
-  SDL_RenderSetLogicalSize(renderer, kWidth, kHeight);
+  SDL_RenderSetLogicalSize(renderer, WIDTH, HEIGHT);
   SDL_RenderSetIntegerScale(renderer, SDL_TRUE);
   texture = SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888,
-                              SDL_TEXTUREACCESS_STREAMING, kWidth, kHeight);
+                              SDL_TEXTUREACCESS_STREAMING, WIDTH, HEIGHT);
   return texture != nullptr;
 }
 
@@ -139,7 +139,7 @@ void renderer_show(const uint8_t *frame, const uint8_t *palette) {
   void *pixels;
   int pitch;
   SDL_LockTexture(texture, nullptr, &pixels, &pitch);
-  present_convert_scaled(frame, kWidth, kWidth, kHeight, table, 1,
+  present_convert_scaled(frame, WIDTH, WIDTH, HEIGHT, table, 1,
                          (uint8_t *)pixels, pitch);
   SDL_UnlockTexture(texture);
   SDL_RenderClear(renderer);
@@ -147,11 +147,11 @@ void renderer_show(const uint8_t *frame, const uint8_t *palette) {
   SDL_RenderPresent(renderer);
 }
 
-const Path kPaths[] = {{"ours", ours_open, ours_show},
-                       {"integer", ours_open, ours_show},
-                       {"blit", blit_open, blit_show},
-                       {"gl", gl_open, renderer_show},
-                       {"software", software_open, renderer_show}};
+const Path PATHS[] = {{"ours", ours_open, ours_show},
+                      {"integer", ours_open, ours_show},
+                      {"blit", blit_open, blit_show},
+                      {"gl", gl_open, renderer_show},
+                      {"software", software_open, renderer_show}};
 
 }  // namespace
 
@@ -159,7 +159,7 @@ int main(int argc, char **argv) {
   const std::string which = argc > 1 ? argv[1] : "ours";
   const int frames = argc > 2 ? atoi(argv[2]) : 1000;
   const Path *path = nullptr;
-  for (const Path &p : kPaths) {
+  for (const Path &p : PATHS) {
     if (which == p.name) path = &p;
   }
   if (!path || frames <= 0) {
@@ -176,7 +176,7 @@ int main(int argc, char **argv) {
     return 1;
   }
   probe_window = sdl_window();
-  std::vector<uint8_t> frame((size_t)kWidth * kHeight);
+  std::vector<uint8_t> frame((size_t)WIDTH * HEIGHT);
   uint8_t palette[1024];
   for (int i = 0; i < 256; i++) {
     palette[4 * i] = (uint8_t)i;
@@ -184,7 +184,7 @@ int main(int argc, char **argv) {
     palette[4 * i + 2] = (uint8_t)(i * 7);
     palette[4 * i + 3] = 0;
   }
-  for (int n = 0; n < kWarmUpFrames; n++) {
+  for (int n = 0; n < WARM_UP_FRAMES; n++) {
     draw(frame, n);
     path->show(frame.data(), palette);
   }

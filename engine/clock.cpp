@@ -15,3 +15,5 @@ uint32_t clock_wait(uint32_t ms) {
   }
   return plat_ticks();
 }
+
+void clock_reset(void) { clock_start_tick = 0; }

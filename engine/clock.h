@@ -9,5 +9,7 @@ extern uint32_t clock_start_tick;
 
 uint32_t clock_start(void);
 uint32_t clock_wait(uint32_t ms);
+// Back to no start tick, as at start; for tests and tools.
+void clock_reset(void);
 
 #endif

@@ -7,6 +7,10 @@
 
 extern uint32_t random_state;
 
+// Back to the first number of the sequence; for tests and tools. The game
+// never calls it.
+void random_reset(void);
+
 // A number from 0 to 32767.
 int32_t random_next(void);
 

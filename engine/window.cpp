@@ -2,3 +2,8 @@
 
 PlatWindow *main_window;
 void *app_instance;
+
+void window_reset(void) {
+  main_window = nullptr;
+  app_instance = nullptr;
+}

@@ -8,4 +8,8 @@
 extern PlatWindow *main_window;
 extern void *app_instance;
 
+// Forgets both handles, as at start; for tests and tools. The game never
+// calls it.
+void window_reset(void);
+
 #endif

@@ -102,4 +102,13 @@ int32_t load_sounds(void);
 // court, sprites and scores to the back surface, then flipped to the screen.
 int32_t draw_frame(void);
 
+// Each part of the game back to the state the program starts with, releasing
+// what it holds (pause_reset above does the same for the pause); for tests
+// and tools that run the game many times in one process. The game never
+// calls them.
+void shell_reset(void);
+void rally_reset(void);
+void match_reset(void);
+void scene_reset(void);
+
 #endif

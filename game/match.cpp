@@ -1,5 +1,7 @@
 // Everything around the rallies: the title, the serve prompt after a goal,
 // the winner, the fade between screens and quitting.
+#include <string.h>
+
 #include "engine/display/display.h"
 #include "engine/display/image.h"
 #include "engine/display/palette.h"
@@ -141,4 +143,9 @@ int32_t game_quit(void) {
   plat_post_message(main_window, WM_DESTROY, 0, 0);
   quit_posted = 1;
   return 1;
+}
+
+void match_reset(void) {
+  memset(saved_palette, 0, sizeof saved_palette);
+  title_showing = 0;
 }

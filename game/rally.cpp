@@ -6,7 +6,13 @@
 #include "game/court.h"
 #include "game/game.h"
 
-GameState game_state = {0, 0, 0, 1, 1};
+namespace {
+
+const GameState GAME_STATE_START = {0, 0, 0, 1, 1};
+
+}  // namespace
+
+GameState game_state = GAME_STATE_START;
 
 BOB ball, paddle1, paddle2;
 
@@ -143,4 +149,12 @@ int32_t game_reset(void) {
   game_state.player1_score = 0;
   pause_reset();
   return 1;
+}
+
+void rally_reset(void) {
+  game_state = GAME_STATE_START;
+  bob_destroy(&ball);
+  bob_destroy(&paddle1);
+  bob_destroy(&paddle2);
+  ball = paddle1 = paddle2 = BOB{};
 }

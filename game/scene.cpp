@@ -13,7 +13,14 @@
 
 BitmapImage background_image, title_image;
 BitmapFile scratch_bitmap;
-int32_t bounce_sound = -1, goal_sound = -1, win_sound = -1, title_sound = -1;
+namespace {
+
+const int32_t NO_SOUND = -1;
+
+}  // namespace
+
+int32_t bounce_sound = NO_SOUND, goal_sound = NO_SOUND, win_sound = NO_SOUND,
+        title_sound = NO_SOUND;
 char score_text[80];
 
 namespace {
@@ -109,4 +116,14 @@ int32_t draw_frame(void) {
   }
   display_flip();
   return 1;
+}
+
+void scene_reset(void) {
+  image_destroy(&background_image);
+  image_destroy(&title_image);
+  background_image = title_image = BitmapImage{};
+  bmp_unload(&scratch_bitmap);
+  scratch_bitmap = BitmapFile{};
+  bounce_sound = goal_sound = win_sound = title_sound = NO_SOUND;
+  memset(score_text, 0, sizeof score_text);
 }

@@ -13,7 +13,7 @@ namespace {
 
 // What the program ends with. A failure to start is reported on standard
 // error and ends with 1, never as success.
-const int kExitFailure = 1;
+const int START_FAILURE_STATUS = 1;
 int exit_status = 0;
 
 }  // namespace
@@ -51,7 +51,7 @@ int32_t game_init(void) {
   if (!keyboard_init()) {
     // Without a keyboard the title could never be left: end at once.
     fprintf(stderr, "quillfire: no keyboard could be opened\n");
-    exit_status = kExitFailure;
+    exit_status = START_FAILURE_STATUS;
     game_reset();
     plat_post_message(main_window, WM_DESTROY, 0, 0);
     quit_posted = 1;
@@ -82,7 +82,7 @@ int WinMain(void *instance, void *previous, char *command_line, int show) {
   quit_posted = 0;
   if (!plat_init()) {
     fprintf(stderr, "quillfire: %s\n", plat_error());
-    return kExitFailure;
+    return START_FAILURE_STATUS;
   }
   int32_t desktop_width = 640, desktop_height = 480;
   plat_desktop_size(&desktop_width, &desktop_height);
@@ -91,7 +91,7 @@ int WinMain(void *instance, void *previous, char *command_line, int show) {
   if (!window) {
     fprintf(stderr, "quillfire: %s\n", plat_error());
     plat_shutdown();
-    return kExitFailure;
+    return START_FAILURE_STATUS;
   }
   main_window = window;
   app_instance = instance;
@@ -110,4 +110,9 @@ int WinMain(void *instance, void *previous, char *command_line, int show) {
   game_shutdown();
   plat_shutdown();
   return (int)msg.wparam;
+}
+
+void shell_reset(void) {
+  quit_posted = 0;
+  exit_status = 0;
 }

@@ -34,6 +34,7 @@
 #include "game/game.h"
 #include "platform/headless/headless.h"
 #include "platform/headless/headless_audio.h"
+#include "run/reset_all.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 // The sanitizer's allocator, which the C library's figures don't see (the
@@ -195,27 +196,9 @@ void on_frame(const uint8_t *, int32_t, int32_t, const uint8_t *, void *user) {
   drive_keys(soak);
 }
 
-// Everything a new process starts with.
-void fresh_process() {
-  if (!sound_first_call) sound_shutdown();
-  memset(sound_table, 0, sizeof sound_table);
-  sound_first_call = 1;
-  headless_reset();
-  headless_audio_reset();
-  random_state = 1;
-  clock_start_tick = 0;
-  memset(keyboard_state, 0, sizeof keyboard_state);
-  game_state = GameState{0, 0, 0, 1, 1};
-  ball = BOB{};
-  paddle1 = BOB{};
-  paddle2 = BOB{};
-  main_window = nullptr;
-  app_instance = nullptr;
-}
-
 // One run of the game from start to its close. Returns its game time.
 uint64_t run_once(Soak *soak, uint64_t run_ms) {
-  fresh_process();
+  reset_all();
   soak->style = random_between(soak, 0, 2) == 0 ? RANDOM_KEYS : CHASER;
   soak->last_frame_at = soak->last_point_at = soak->still_since = 0;
   soak->last_scores[0] = soak->last_scores[1] = 0;
@@ -280,7 +263,7 @@ int main(int argc, char **argv) {
                       " bytes from run to run");
     }
   }
-  fresh_process();
+  reset_all();
   printf(
       "soak: %.1f game minutes, %d runs, %llu frames, %llu matches won, "
       "%llu escapes, slowest quit %llu ms, seed %u: %s\n",

@@ -17,8 +17,8 @@ typedef std::vector<uint8_t> Bytes;
 
 // Offsets of the header fields, all written as 32 bits (biBitCount's upper
 // neighbour, biCompression, is 0 in every file here).
-const size_t kWidth = 18, kHeight = 22, kBitCount = 28, kCompression = 30,
-             kSizeImage = 34, kClrUsed = 46, kInfoSize = 14, kTable = 54;
+const size_t WIDTH = 18, HEIGHT = 22, BIT_COUNT = 28, COMPRESSION = 30,
+             SIZE_IMAGE = 34, CLR_USED = 46, INFO_SIZE = 14, TABLE = 54;
 
 void put(Bytes &b, size_t at, uint32_t v) {
   for (int i = 0; i < 4; i++) b[at + i] = (uint8_t)(v >> (8 * i));
@@ -38,19 +38,19 @@ Bytes cut(Bytes b, size_t n) {
 // (blue i, green 2i, red 3i), then `pixels` as stored (bottom row first).
 Bytes bmp_file(int bits, int32_t width, int32_t height, const Bytes &pixels) {
   const size_t table = bits == 8 ? 1024 : 0;
-  Bytes b(kTable + table);
+  Bytes b(TABLE + table);
   b[0] = 'B';
   b[1] = 'M';
   put(b, 2, (uint32_t)(b.size() + pixels.size()));
   put(b, 10, (uint32_t)b.size());  // bfOffBits
-  put(b, kInfoSize, 40);
-  put(b, kWidth, (uint32_t)width);
-  put(b, kHeight, (uint32_t)height);
+  put(b, INFO_SIZE, 40);
+  put(b, WIDTH, (uint32_t)width);
+  put(b, HEIGHT, (uint32_t)height);
   put(b, 26, 1);  // one plane
-  put(b, kBitCount, (uint32_t)bits);
-  put(b, kSizeImage, (uint32_t)pixels.size());
+  put(b, BIT_COUNT, (uint32_t)bits);
+  put(b, SIZE_IMAGE, (uint32_t)pixels.size());
   for (uint32_t i = 0; i < table / 4; i++) {
-    put(b, kTable + 4 * i, i | (2 * i & 255) << 8 | (3 * i & 255) << 16);
+    put(b, TABLE + 4 * i, i | (2 * i & 255) << 8 | (3 * i & 255) << 16);
   }
   b.insert(b.end(), pixels.begin(), pixels.end());
   return b;
@@ -79,7 +79,7 @@ class Bmp : public ::testing::Test {
 
 TEST_F(Bmp, EightBitFileGivesItsPaletteAndTopDownRows) {
   const Bytes stored = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};  // 3 rows of 4
-  Bytes file = with(bmp_file(8, 4, 3, stored), kTable + 4 * 5, 0x302010);
+  Bytes file = with(bmp_file(8, 4, 3, stored), TABLE + 4 * 5, 0x302010);
   ASSERT_EQ(load(file), 1);
   const PALETTEENTRY &e = bitmap.palette[5];
   EXPECT_EQ((Bytes{e.peRed, e.peGreen, e.peBlue, e.peFlags}),
@@ -131,17 +131,17 @@ TEST_F(Bmp, UntrustedFilesAreRefusedOrReadWithinBounds) {
   const Bytes rgb = bmp_file(24, 1, 2, {0, 0, 248, 0, 248, 0, 0, 0});
   const Bytes hicolour = bmp_file(16, 2, 2, {1, 2, 3, 4, 5, 6, 7, 8});
   // 300 colours, the file long enough to hold them.
-  Bytes many = with(good, kClrUsed, 300);
-  many.insert(many.begin() + kTable, 4 * (300 - 256), 0);
+  Bytes many = with(good, CLR_USED, 300);
+  many.insert(many.begin() + TABLE, 4 * (300 - 256), 0);
   // Bytes after the pixel data: the pixels are the file's last biSizeImage
   // bytes, wherever bfOffBits points.
   Bytes trailing = good;
   trailing.insert(trailing.end(), {9, 9, 9, 9});
   // Two colours in the table; a 124-byte info header, the table after it.
-  Bytes two_colours = with(bmp_file(8, 4, 1, {1, 1, 0, 0}), kClrUsed, 2);
-  two_colours.erase(two_colours.begin() + kTable + 8, two_colours.end() - 4);
-  Bytes v5 = with(bmp_file(8, 4, 1, {7, 7, 7, 7}), kInfoSize, 124);
-  v5.insert(v5.begin() + kTable, 124 - 40, 0xEE);
+  Bytes two_colours = with(bmp_file(8, 4, 1, {1, 1, 0, 0}), CLR_USED, 2);
+  two_colours.erase(two_colours.begin() + TABLE + 8, two_colours.end() - 4);
+  Bytes v5 = with(bmp_file(8, 4, 1, {7, 7, 7, 7}), INFO_SIZE, 124);
+  v5.insert(v5.begin() + TABLE, 124 - 40, 0xEE);
   const struct {
     const char *what;
     Bytes file;
@@ -150,18 +150,18 @@ TEST_F(Bmp, UntrustedFilesAreRefusedOrReadWithinBounds) {
       {"cut inside the headers", cut(good, 30), {}},
       {"cut inside the colour table", cut(good, 500), {}},
       {"cut inside the pixels", cut(good, good.size() - 1), {}},
-      {"run-length compressed", with(good, kCompression, 1), {}},
-      {"top-down", with(good, kHeight, (uint32_t)-2), {}},
-      {"zero width", with(good, kWidth, 0), {}},
-      {"absurdly wide: 3 GB rows", with(rgb, kWidth, 1u << 30), {}},
-      {"wide and tall", with(with(good, kWidth, 16000), kHeight, 16000), {}},
-      {"pixel data too small for the rows", with(good, kSizeImage, 7), {}},
-      {"pixels past the file's end", with(good, kSizeImage, 0x7FFFFFF0), {}},
-      {"32 bits per pixel", with(good, kBitCount, 32), {}},
-      {"older 12-byte info header", with(good, kInfoSize, 12), {}},
+      {"run-length compressed", with(good, COMPRESSION, 1), {}},
+      {"top-down", with(good, HEIGHT, (uint32_t)-2), {}},
+      {"zero width", with(good, WIDTH, 0), {}},
+      {"absurdly wide: 3 GB rows", with(rgb, WIDTH, 1u << 30), {}},
+      {"wide and tall", with(with(good, WIDTH, 16000), HEIGHT, 16000), {}},
+      {"pixel data too small for the rows", with(good, SIZE_IMAGE, 7), {}},
+      {"pixels past the file's end", with(good, SIZE_IMAGE, 0x7FFFFFF0), {}},
+      {"32 bits per pixel", with(good, BIT_COUNT, 32), {}},
+      {"older 12-byte info header", with(good, INFO_SIZE, 12), {}},
       {"more than 256 colours", many, {}},
       {"rows padded to 4 bytes", padded, {4, 5, 6, 1, 2, 3}},
-      {"padded, size 0", with(padded, kSizeImage, 0), {4, 5, 6, 1, 2, 3}},
+      {"padded, size 0", with(padded, SIZE_IMAGE, 0), {4, 5, 6, 1, 2, 3}},
       {"24-bit padded", rgb, {0x1F, 0x00, 0x00, 0x7C}},
       {"16-bit, as stored", hicolour, {5, 6, 7, 8, 1, 2, 3, 4}},
       {"four bytes after the pixels", trailing, {9, 9, 9, 9, 5, 6, 7, 8}},

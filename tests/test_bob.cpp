@@ -1,6 +1,7 @@
 // BOB frames: their surfaces, loading from a sheet, drawing with index 0
 // transparent, and giving everything back.
 #include "engine/display/bob.h"
+#include "engine/display/ddraw_testing.h"
 #include "engine/display/display.h"
 #include "sheet.h"
 #include "support.h"

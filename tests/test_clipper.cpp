@@ -7,6 +7,7 @@
 
 #include "engine/display/bob.h"
 #include "engine/display/clipper.h"
+#include "engine/display/ddraw_testing.h"
 #include "engine/display/display.h"
 #include "sheet.h"
 #include "support.h"

@@ -50,7 +50,7 @@ struct Expected {
   PlatVoice bounce, goal, win, title_tune;
 };
 Expected expected;
-const int kScoreRows = 16;
+const int SCORE_ROWS = 16;
 
 std::vector<uint8_t> sprite_pixels(const BOB &bob) {
   const DDSurface *frame = bob.frames[0];
@@ -61,13 +61,13 @@ std::vector<uint8_t> sprite_pixels(const BOB &bob) {
 
 void render_score_line(const std::string &text, int x) {
   DDSurface *strip = nullptr;
-  ASSERT_EQ(dd_create_surface(ddraw_object, 640, kScoreRows, 0, &strip), DD_OK);
-  for (int row = 0; row < kScoreRows; row++) {
+  ASSERT_EQ(dd_create_surface(ddraw_object, 640, SCORE_ROWS, 0, &strip), DD_OK);
+  for (int row = 0; row < SCORE_ROWS; row++) {
     memcpy(strip->pixels + row * 640, &expected.background[row * 639], 639);
   }
   text_draw_rgb(text.c_str(), x, 1, RGB(255, 255, 255), strip);
   expected.score_rows[text].assign(strip->pixels,
-                                   strip->pixels + 640 * kScoreRows);
+                                   strip->pixels + 640 * SCORE_ROWS);
   dd_release_surface(strip);
 }
 
@@ -173,7 +173,7 @@ void expect_score(const Frame &f, const std::string &text) {
   const std::vector<uint8_t> &rows = expected.score_rows[text];
   const int x = text[7] == '1' ? 20 : 620 - 6 * (int)text.size();
   int mismatches = 0, white = 0;
-  for (int row = 0; row < kScoreRows; row++) {
+  for (int row = 0; row < SCORE_ROWS; row++) {
     for (int col = x; col < x + 6 * (int)text.size(); col++) {
       mismatches += f.at_xy(col, row) != rows[row * 640 + col];
       white += f.rgb(col, row) == 0xFFFFFF;

@@ -18,9 +18,9 @@ std::string read_wav(const std::string &bytes) {
   return samples;
 }
 
-const std::string kSamples = "\x01\x7f\x80\xfe\xff";  // odd: a pad follows
-const std::string kFormat = chunk("fmt ", format16(1, 11025));
-const std::string kData = chunk("data", kSamples);
+const std::string SAMPLES = "\x01\x7f\x80\xfe\xff";  // odd: a pad follows
+const std::string FORMAT = chunk("fmt ", format16(1, 11025));
+const std::string DATA = chunk("data", SAMPLES);
 
 // A "WAVE" form after a RIFF of another kind; in it an 18-byte format,
 // odd-sized chunks with their pad bytes, a chunk before the format and a
@@ -29,8 +29,8 @@ TEST(Wav, ReadsTheSamplesWhateverLiesAroundThem) {
   EXPECT_EQ(read_wav(chunk("RIFF", "AVI xyz") +
                      wave(chunk("JUNK", "abc") +
                           chunk("fmt ", format16(1, 22050) + le16(0)) +
-                          chunk("LIST", "INFOx") + kData)),
-            kSamples);
+                          chunk("LIST", "INFOx") + DATA)),
+            SAMPLES);
 }
 
 // Not a PCM wave, "data" before "fmt ", no samples, sizes that carry the
@@ -38,14 +38,14 @@ TEST(Wav, ReadsTheSamplesWhateverLiesAroundThem) {
 // chunk), a form that ends inside the data chunk's header.
 TEST(Wav, RefusesWhatIsNotAPcmWave) {
   for (const std::string &bytes :
-       {std::string(), std::string("RIFF"), wave(kFormat), wave(kData),
-        chunk("RIFF", "AVI " + kFormat + kData),
-        wave(kData + chunk("fmt ", format16(1, 11025) + le16(0))),
-        wave(kFormat + chunk("data", "")),
-        wave(chunk("fmt ", format16(2, 11025)) + kData),
-        wave(kFormat + chunk("LIST", "ab", 0xFFFFFFF8) + kData),
-        wave(chunk("fmt ", format16(1, 11025), 0xFFFFFFFF) + kData),
-        wave(kFormat + kData, 8 + kFormat.size()), wave(kFormat + kData, 0)}) {
+       {std::string(), std::string("RIFF"), wave(FORMAT), wave(DATA),
+        chunk("RIFF", "AVI " + FORMAT + DATA),
+        wave(DATA + chunk("fmt ", format16(1, 11025) + le16(0))),
+        wave(FORMAT + chunk("data", "")),
+        wave(chunk("fmt ", format16(2, 11025)) + DATA),
+        wave(FORMAT + chunk("LIST", "ab", 0xFFFFFFF8) + DATA),
+        wave(chunk("fmt ", format16(1, 11025), 0xFFFFFFFF) + DATA),
+        wave(FORMAT + DATA, 8 + FORMAT.size()), wave(FORMAT + DATA, 0)}) {
     EXPECT_EQ(read_wav(bytes), "") << testing::PrintToString(bytes);
   }
   WavData wav;
@@ -59,19 +59,19 @@ TEST(Wav, CutAndDamagedFilesGiveNoMoreThanTheyHold) {
   // Every cut of a good file, whose data and RIFF chunks then claim more than
   // is there; uncut, its 16-byte format is followed at once by "data", so the
   // format's 18-byte read takes 2 bytes of the data chunk's id.
-  const std::string whole = pcm8(kSamples);
-  const size_t data_at = 12 + kFormat.size() + 8;
+  const std::string whole = pcm8(SAMPLES);
+  const size_t data_at = 12 + FORMAT.size() + 8;
   for (size_t cut = 0; cut <= whole.size(); cut++) {
     const size_t held = cut > data_at ? cut - data_at : 0;
-    EXPECT_EQ(read_wav(whole.substr(0, cut)), kSamples.substr(0, held))
+    EXPECT_EQ(read_wav(whole.substr(0, cut)), SAMPLES.substr(0, held))
         << "cut at " << cut;
   }
   // A data chunk claiming 4 GiB gives what is there, its pad byte included.
-  EXPECT_EQ(read_wav(wave(kFormat + chunk("data", kSamples, 0xFFFFFFFF))),
-            kSamples + '\0');
+  EXPECT_EQ(read_wav(wave(FORMAT + chunk("data", SAMPLES, 0xFFFFFFFF))),
+            SAMPLES + '\0');
   uint32_t seed = 12345;
   for (int round = 0; round < 400; round++) {
-    std::string bytes = wave(kFormat + chunk("LIST", "INFO") + kData);
+    std::string bytes = wave(FORMAT + chunk("LIST", "INFO") + DATA);
     for (int hits = 0; hits <= round % 4; hits++) {
       seed = seed * 1103515245 + 12345;
       bytes[(seed >> 8) % bytes.size()] = (char)(seed >> 24);

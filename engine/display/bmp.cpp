@@ -9,17 +9,17 @@
 namespace {
 
 const uint32_t BI_RGB = 0;  // uncompressed pixel data
-const uint32_t kFileHeaderBytes = 14;
-const uint32_t kInfoHeaderBytes = 40;
-const uint32_t kLargestInfoHeaderBytes = 124;  // the fifth version's
-const int32_t kPaletteEntries = 256;
+const uint32_t FILE_HEADER_BYTES = 14;
+const uint32_t INFO_HEADER_BYTES = 40;
+const uint32_t LARGEST_INFO_HEADER_BYTES = 124;  // the fifth version's
+const int32_t PALETTE_ENTRIES = 256;
 
 // Files are untrusted, so the picture is bounded: far beyond the game's
 // 640 x 480, yet small enough that no size worked out from it overflows and
 // no allocation grows without limit.
-const int32_t kMaxSide = 16384;
-const int64_t kMaxPixels = 16 * 1024 * 1024;
-const int64_t kMaxDataBytes = 64 * 1024 * 1024;
+const int32_t MAX_SIDE = 16384;
+const int64_t MAX_PIXELS = 16 * 1024 * 1024;
+const int64_t MAX_DATA_BYTES = 64 * 1024 * 1024;
 
 // Where a file's parts are, worked out from its headers and its size and
 // checked before anything is allocated.
@@ -48,7 +48,8 @@ int64_t file_length(FILE *file) {
 // info header, whatever its version. Anything else is refused: false.
 bool work_out_layout(const BITMAPINFOHEADER &info, int64_t file_bytes,
                      Layout *out) {
-  if (info.biSize < kInfoHeaderBytes || info.biSize > kLargestInfoHeaderBytes) {
+  if (info.biSize < INFO_HEADER_BYTES ||
+      info.biSize > LARGEST_INFO_HEADER_BYTES) {
     return false;
   }
   if (info.biCompression != BI_RGB) return false;
@@ -57,8 +58,8 @@ bool work_out_layout(const BITMAPINFOHEADER &info, int64_t file_bytes,
   }
   // Zero or negative sizes: nothing to show, or a top-down picture.
   if (info.biWidth <= 0 || info.biHeight <= 0) return false;
-  if (info.biWidth > kMaxSide || info.biHeight > kMaxSide ||
-      (int64_t)info.biWidth * info.biHeight > kMaxPixels) {
+  if (info.biWidth > MAX_SIDE || info.biHeight > MAX_SIDE ||
+      (int64_t)info.biWidth * info.biHeight > MAX_PIXELS) {
     return false;
   }
   Layout l;
@@ -68,14 +69,15 @@ bool work_out_layout(const BITMAPINFOHEADER &info, int64_t file_bytes,
   const int64_t packed_total = (int64_t)l.row_bytes * info.biHeight;
   const int64_t padded_total = (int64_t)padded * info.biHeight;
   l.data_bytes = info.biSizeImage ? (int64_t)info.biSizeImage : padded_total;
-  if (l.data_bytes < packed_total || l.data_bytes > kMaxDataBytes) return false;
+  if (l.data_bytes < packed_total || l.data_bytes > MAX_DATA_BYTES)
+    return false;
   l.stride = l.data_bytes >= padded_total ? padded : l.row_bytes;
   l.colours = 0;
   if (info.biBitCount == 8) {
-    if (info.biClrUsed > (uint32_t)kPaletteEntries) return false;
-    l.colours = info.biClrUsed ? (int32_t)info.biClrUsed : kPaletteEntries;
+    if (info.biClrUsed > (uint32_t)PALETTE_ENTRIES) return false;
+    l.colours = info.biClrUsed ? (int32_t)info.biClrUsed : PALETTE_ENTRIES;
   }
-  const int64_t headers = kFileHeaderBytes + info.biSize + 4 * l.colours;
+  const int64_t headers = FILE_HEADER_BYTES + info.biSize + 4 * l.colours;
   if (file_bytes < headers + l.data_bytes) return false;
   *out = l;
   return true;
@@ -84,7 +86,7 @@ bool work_out_layout(const BITMAPINFOHEADER &info, int64_t file_bytes,
 // The colour table's blue, green, red, reserved into palette entries; entries
 // the table does not have are black.
 void take_palette(BitmapFile *bitmap, const uint8_t *table, int32_t colours) {
-  for (int32_t i = 0; i < kPaletteEntries; i++) {
+  for (int32_t i = 0; i < PALETTE_ENTRIES; i++) {
     PALETTEENTRY &e = bitmap->palette[i];
     const uint8_t *from = table + 4 * i;
     e.peRed = i < colours ? from[2] : 0;
@@ -148,7 +150,7 @@ int32_t bmp_load(BitmapFile *bitmap, const char *filename) {
   BITMAPFILEHEADER file_header;
   BITMAPINFOHEADER info;
   Layout layout;
-  uint8_t table[4 * kPaletteEntries];
+  uint8_t table[4 * PALETTE_ENTRIES];
   if (!read_exact(file, &file_header, sizeof file_header)) {
     fclose(file);
     return 0;
@@ -160,7 +162,7 @@ int32_t bmp_load(BitmapFile *bitmap, const char *filename) {
   }
   if (!read_exact(file, &info, sizeof info) ||
       !work_out_layout(info, file_length(file), &layout) ||
-      fseek(file, (long)(kFileHeaderBytes + info.biSize), SEEK_SET) != 0 ||
+      fseek(file, (long)(FILE_HEADER_BYTES + info.biSize), SEEK_SET) != 0 ||
       !read_exact(file, table, 4 * (size_t)layout.colours)) {
     fclose(file);
     return 0;

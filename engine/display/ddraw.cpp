@@ -3,6 +3,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "engine/display/ddraw_testing.h"
+
 namespace {
 
 // The one primary surface: what the player sees.
@@ -358,4 +360,9 @@ int32_t dd_live_surfaces(void) { return live_surfaces; }
 int32_t dd_live_clippers(void) { return live_clippers; }
 void dd_fail_surfaces_after(int32_t successes) {
   surfaces_before_failure = successes;
+}
+
+void dd_reset(void) {
+  screen = nullptr;
+  surfaces_before_failure = -1;
 }

@@ -189,11 +189,10 @@ void dd_release_clipper(DDClipper *clipper);
 // calls above don't see, such as pixels written through a lock).
 void dd_present(DDSurface *primary);
 
-// For tests: how many surfaces and clippers exist now, and off-screen surface
-// creation made to fail once `successes` more have been made (negative: never
-// fail, the state at start).
-int32_t dd_live_surfaces(void);
-int32_t dd_live_clippers(void);
-void dd_fail_surfaces_after(int32_t successes);
+// Forgets the screen and lets every surface creation succeed again, as at
+// start; called by display_reset once the display has released its objects.
+// The counts of live surfaces and clippers stay: they count objects that
+// still exist, so a leak stays visible.
+void dd_reset(void);
 
 #endif

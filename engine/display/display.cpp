@@ -14,20 +14,28 @@ int32_t primary_lock_pitch;
 uint8_t *back_lock_ptr;
 int32_t back_lock_pitch;
 
-int32_t display_width = 640;
-int32_t display_height = 480;
-int32_t display_depth = 8;
+namespace {
+
+const int32_t START_WIDTH = 640;
+const int32_t START_HEIGHT = 480;
+const int32_t START_DEPTH = 8;
+
+}  // namespace
+
+int32_t display_width = START_WIDTH;
+int32_t display_height = START_HEIGHT;
+int32_t display_depth = START_DEPTH;
 
 int32_t clip_left = 0;
 int32_t clip_top = 0;
-int32_t clip_right = 639;
-int32_t clip_bottom = 479;
+int32_t clip_right = START_WIDTH - 1;
+int32_t clip_bottom = START_HEIGHT - 1;
 
 namespace {
 
 // A flip that keeps failing is given up after this many tries rather than
 // hanging the game.
-const int kFlipTries = 1000;
+const int FLIP_TRIES = 1000;
 
 // Four ramps of 64 entries: red, green, blue and grey, each from 0 up by 4.
 void write_default_palette() {
@@ -77,7 +85,10 @@ int32_t unlock_surface(DDSurface *surface, uint8_t **ptr, int32_t *pitch) {
 
 }  // namespace
 
+// A second set-up (the start-up makes the display and the scene makes it
+// again) gives up the first display, which would otherwise never be released.
 int32_t display_init(int32_t width, int32_t height, int32_t bpp) {
+  display_shutdown();
   if (dd_create(&ddraw_object) != DD_OK) return 0;
   if (dd_set_cooperative_level(ddraw_object, main_window,
                                DDSCL_FULLSCREEN | DDSCL_ALLOWREBOOT |
@@ -131,7 +142,7 @@ int32_t display_shutdown(void) {
 // device context) is reported as 0 rather than as a flip.
 int32_t display_flip(void) {
   if (primary_lock_ptr || back_lock_ptr) return 0;
-  for (int tries = 0; tries < kFlipTries; tries++) {
+  for (int tries = 0; tries < FLIP_TRIES; tries++) {
     if (dd_flip(primary_surface) == DD_OK) return 1;
   }
   return 0;
@@ -157,4 +168,17 @@ uint8_t *lock_back(void) {
 
 int32_t unlock_back(void) {
   return unlock_surface(back_surface, &back_lock_ptr, &back_lock_pitch);
+}
+
+void display_reset(void) {
+  display_shutdown();
+  memset(display_palette, 0, sizeof display_palette);
+  display_width = START_WIDTH;
+  display_height = START_HEIGHT;
+  display_depth = START_DEPTH;
+  clip_left = 0;
+  clip_top = 0;
+  clip_right = START_WIDTH - 1;
+  clip_bottom = START_HEIGHT - 1;
+  dd_reset();
 }

@@ -31,6 +31,11 @@ extern int32_t clip_top;
 extern int32_t clip_right;
 extern int32_t clip_bottom;
 
+// Back to the state the program starts with, releasing whatever is held;
+// for tests and tools that run the library many times in one process. The
+// game never calls it.
+void display_reset(void);
+
 int32_t display_init(int32_t width, int32_t height, int32_t bpp);
 int32_t display_shutdown(void);
 int32_t display_flip(void);

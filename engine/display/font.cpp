@@ -2,8 +2,8 @@
 
 namespace {
 
-const int32_t kGlyphCount = FONT_LAST_CHAR - FONT_FIRST_CHAR + 1;
-const int32_t kGlyphsPerStrip = 16;
+const int32_t GLYPH_COUNT = FONT_LAST_CHAR - FONT_FIRST_CHAR + 1;
+const int32_t GLYPHS_PER_STRIP = 16;
 
 // The font sheet: every glyph as it appears on the screen, '#' an inked pixel
 // and '.' a blank one. A strip holds 16 characters side by side in code
@@ -11,7 +11,7 @@ const int32_t kGlyphsPerStrip = 16;
 // rows; strips are separated by an empty line. Capitals and digits stand on
 // rows 1 to 7, lowercase letters are 5 rows high (3 to 7) and descenders
 // reach row 9.
-constexpr char kSheet[] = R"(
+constexpr char SHEET[] = R"(
 ................................................................................................
 ........#....#.#...#.#....#...##.....##.....#......#...#........................................
 ........#....#.#...#.#...####.##..#.#..#....#.....#.....#.....#.....#.........................#.
@@ -80,7 +80,7 @@ constexpr char kSheet[] = R"(
 )";
 
 struct GlyphTable {
-  uint8_t rows[kGlyphCount + 1][FONT_CELL_HEIGHT];  // the last one is blank
+  uint8_t rows[GLYPH_COUNT + 1][FONT_CELL_HEIGHT];  // the last one is blank
 };
 
 // Reads the sheet at compile time. A malformed sheet (a stray character, a
@@ -91,7 +91,7 @@ constexpr GlyphTable parse_sheet() {
   int32_t line = 0;    // rows of ink read so far, over all strips
   int32_t column = 0;  // within the current row
   int32_t line_glyphs = 0;
-  for (const char *p = kSheet + 1; *p; p++) {
+  for (const char *p = SHEET + 1; *p; p++) {
     const char ch = *p;
     if (ch == '\n') {
       if (column == 0) continue;  // the empty line between strips
@@ -102,9 +102,9 @@ constexpr GlyphTable parse_sheet() {
     }
     const int32_t strip = line / FONT_CELL_HEIGHT;
     const int32_t row = line % FONT_CELL_HEIGHT;
-    const int32_t first = strip * kGlyphsPerStrip;
-    line_glyphs = kGlyphCount - first < kGlyphsPerStrip ? kGlyphCount - first
-                                                        : kGlyphsPerStrip;
+    const int32_t first = strip * GLYPHS_PER_STRIP;
+    line_glyphs = GLYPH_COUNT - first < GLYPHS_PER_STRIP ? GLYPH_COUNT - first
+                                                         : GLYPHS_PER_STRIP;
     if (line_glyphs <= 0) throw "sheet: too many strips";
     if (column >= line_glyphs * FONT_CELL_WIDTH) throw "sheet: long row";
     const int32_t glyph = first + column / FONT_CELL_WIDTH;
@@ -117,17 +117,18 @@ constexpr GlyphTable parse_sheet() {
     }
     column++;
   }
-  const int32_t strips = (kGlyphCount + kGlyphsPerStrip - 1) / kGlyphsPerStrip;
+  const int32_t strips =
+      (GLYPH_COUNT + GLYPHS_PER_STRIP - 1) / GLYPHS_PER_STRIP;
   if (line != strips * FONT_CELL_HEIGHT) throw "sheet: wrong number of rows";
   return table;
 }
 
-constexpr GlyphTable kGlyphs = parse_sheet();
+constexpr GlyphTable GLYPHS = parse_sheet();
 
 }  // namespace
 
 const uint8_t *font_glyph(unsigned char c) {
   if (c < FONT_FIRST_CHAR || c > FONT_LAST_CHAR)
-    return kGlyphs.rows[kGlyphCount];
-  return kGlyphs.rows[c - FONT_FIRST_CHAR];
+    return GLYPHS.rows[GLYPH_COUNT];
+  return GLYPHS.rows[c - FONT_FIRST_CHAR];
 }

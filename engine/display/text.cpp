@@ -11,7 +11,7 @@ FILE *log_stream;
 
 namespace {
 
-const size_t kLogBufferBytes = 80;
+const size_t LOG_BUFFER_BYTES = 80;
 
 }  // namespace
 
@@ -43,7 +43,7 @@ int32_t text_draw_index(const char *text, int32_t x, int32_t y, int32_t index,
 // it is: it is never taken as a format a second time.
 int32_t log_write(const char *format, ...) {
   if (!format || !log_stream) return 0;
-  char buffer[kLogBufferBytes];
+  char buffer[LOG_BUFFER_BYTES];
   va_list args;
   va_start(args, format);
   const int written = vsnprintf(buffer, sizeof buffer, format, args);

@@ -48,3 +48,10 @@ void keyboard_release(void) {
 }
 
 void input_shutdown(void) { input_object = 0; }
+
+void keyboard_reset(void) {
+  keyboard_release();
+  input_shutdown();
+  keyboard_acquired = 0;
+  memset(keyboard_state, 0, sizeof keyboard_state);
+}

@@ -15,4 +15,9 @@ int32_t keyboard_read(void);
 void keyboard_release(void);
 void input_shutdown(void);
 
+// Back to the state the program starts with, releasing whatever is held;
+// for tests and tools that run the library many times in one process. The
+// game never calls it.
+void keyboard_reset(void);
+
 #endif

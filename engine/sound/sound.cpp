@@ -112,3 +112,10 @@ int32_t sound_shutdown(void) {
   device_open = 0;
   return 1;
 }
+
+void sound_reset(void) {
+  if (!sound_first_call) sound_shutdown();
+  memset(sound_table, 0, sizeof sound_table);
+  sound_first_call = 1;
+  device_open = 0;
+}

@@ -28,6 +28,11 @@ extern SoundSlot sound_table[SOUND_MAX];
 // 1 until the first sound_init, which opens the audio device.
 extern int32_t sound_first_call;
 
+// Back to the state the program starts with, releasing whatever is held;
+// for tests and tools that run the library many times in one process. The
+// game never calls it.
+void sound_reset(void);
+
 // The first call opens the audio device (0 when there is none; the game then
 // runs silent). Every call stops and releases all loaded sounds and empties
 // the table.

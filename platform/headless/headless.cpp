@@ -26,7 +26,7 @@ struct KeyEvent {
   int pad_plugged;
 };
 
-const uint64_t kDefaultTimeLimit = 60ull * 60 * 1000;
+const uint64_t DEFAULT_TIME_LIMIT = 60ull * 60 * 1000;
 
 PlatWindow window;
 int window_made;
@@ -39,7 +39,7 @@ uint32_t close_at;
 
 uint32_t now;
 uint64_t elapsed;
-uint64_t time_limit = kDefaultTimeLimit;
+uint64_t time_limit = DEFAULT_TIME_LIMIT;
 
 uint8_t keys[256];
 std::vector<KeyEvent> scheduled;
@@ -160,7 +160,7 @@ void headless_reset(void) {
   close_at = 0;
   now = 0;
   elapsed = 0;
-  time_limit = kDefaultTimeLimit;
+  time_limit = DEFAULT_TIME_LIMIT;
   memset(keys, 0, sizeof keys);
   scheduled.clear();
   keyboard_present = 1;

@@ -9,7 +9,7 @@
 
 namespace {
 
-const uint8_t kSilence = 0x80;
+const uint8_t SILENCE = 0x80;
 
 struct Voice {
   PlatVoice handle;
@@ -78,7 +78,7 @@ void headless_audio_render(int16_t *out, uint32_t frames) {
   for (uint32_t i = 0; i < frames; i++) {
     int32_t sum = 0;
     for (Voice &v : voices) {
-      if (v.playing) sum += (take_sample(&v) - kSilence) * 256;
+      if (v.playing) sum += (take_sample(&v) - SILENCE) * 256;
     }
     if (sum > INT16_MAX) sum = INT16_MAX;
     if (sum < INT16_MIN) sum = INT16_MIN;
@@ -109,7 +109,7 @@ PlatVoice plat_voice_create(uint32_t bytes) {
   if (!audio_open || bytes == 0 || fail_create) return 0;
   Voice v;
   v.handle = next_handle++;
-  v.playing_samples.assign(bytes, kSilence);
+  v.playing_samples.assign(bytes, SILENCE);
   v.locked = 0;
   v.position = 0;
   v.playing = 0;

@@ -20,8 +20,8 @@ namespace {
 
 // Frames per callback: 512 at 48 kHz is under 11 ms, so a sound started in a
 // frame is heard within that 20 ms frame.
-const Uint16 kDeviceFrames = 512;
-const uint8_t kSilence = 0x80;
+const Uint16 DEVICE_FRAMES = 512;
+const uint8_t SILENCE = 0x80;
 
 struct Voice {
   PlatVoice handle;
@@ -116,7 +116,7 @@ SDL_AudioDeviceID open_device(SDL_AudioSpec *have) {
     if (preferred.channels > 0) want.channels = preferred.channels;
     SDL_free(name);
   }
-  want.samples = kDeviceFrames;
+  want.samples = DEVICE_FRAMES;
   want.callback = mix;
   const SDL_AudioDeviceID opened =
       SDL_OpenAudioDevice(nullptr, 0, &want, have, SDL_AUDIO_ALLOW_ANY_CHANGE);
@@ -181,7 +181,7 @@ PlatVoice plat_voice_create(uint32_t bytes) {
   Voice *v = new Voice{};
   v->samples = (uint8_t *)SDL_malloc(bytes);
   if (v->samples) {
-    memset(v->samples, kSilence, bytes);
+    memset(v->samples, SILENCE, bytes);
     v->converted = convert_for_device(v->samples, bytes, &v->length);
   }
   if (!v->samples || !v->converted) {

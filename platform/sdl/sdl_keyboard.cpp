@@ -21,7 +21,7 @@ struct KeyCode {
 
 // A standard 105-key keyboard. The arrows and the navigation block have codes
 // of their own, apart from the numeric pad's.
-const KeyCode kKeys[] = {
+const KeyCode KEYS[] = {
     {SDL_SCANCODE_ESCAPE, DIK_ESCAPE},
     {SDL_SCANCODE_1, DIK_1},
     {SDL_SCANCODE_2, DIK_2},
@@ -184,7 +184,7 @@ void keys_now(uint8_t state[256]) {
 }  // namespace
 
 uint8_t sdl_scancode_dik(SDL_Scancode scancode) {
-  for (const KeyCode &key : kKeys) {
+  for (const KeyCode &key : KEYS) {
     if (key.scancode == scancode) return key.dik;
   }
   return 0;

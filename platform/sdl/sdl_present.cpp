@@ -18,7 +18,7 @@
 
 namespace {
 
-const int32_t kMaxModeSide = 16384;
+const int32_t MAX_MODE_SIDE = 16384;
 
 int mode_set;
 
@@ -83,8 +83,8 @@ void forget_layout() {
 }  // namespace
 
 int plat_display_set_mode(int32_t width, int32_t height, int32_t bits) {
-  if (bits != 8 || width <= 0 || height <= 0 || width > kMaxModeSide ||
-      height > kMaxModeSide || !sdl_window()) {
+  if (bits != 8 || width <= 0 || height <= 0 || width > MAX_MODE_SIDE ||
+      height > MAX_MODE_SIDE || !sdl_window()) {
     return 0;
   }
   mode_set = 1;

@@ -23,18 +23,18 @@
 
 namespace {
 
-const long long kNsPerMs = 1000 * 1000;
+const long long NS_PER_MS = 1000 * 1000;
 // Polls closer together than this count as spinning.
-const long long kSpinGapNs = 250 * 1000;
+const long long SPIN_GAP_NS = 250 * 1000;
 // The same tick read this many times in a row while spinning: sleep until it
 // changes. The few reads before that keep a lone read (the frame's start
 // right after a wait) from ever being held back.
-const int kSpinReads = 4;
+const int SPIN_READS = 4;
 // The longest a spinning keyboard read sleeps while nothing arrives. Input
 // ends the sleep at once; the bound only matters for what reaches the
 // program without a byte on the connection (and for callers that watch the
 // clock between reads, which see it at most this late).
-const int kKeyboardIdleMs = 20;
+const int KEYBOARD_IDLE_MS = 20;
 
 long long epoch_ns = -1;
 
@@ -62,17 +62,17 @@ long long sdl_monotonic_ns(void) {
 }
 
 uint32_t plat_ticks(void) {
-  static long long last_poll = -kSpinGapNs;
+  static long long last_poll = -SPIN_GAP_NS;
   static long long last_ms = -1;
   static int same_reads = 0;
   long long now = since_epoch();
-  long long ms = now / kNsPerMs;
-  const bool spinning = now - last_poll < kSpinGapNs && ms == last_ms;
+  long long ms = now / NS_PER_MS;
+  const bool spinning = now - last_poll < SPIN_GAP_NS && ms == last_ms;
   same_reads = spinning ? same_reads + 1 : 0;
-  if (same_reads >= kSpinReads) {
-    sleep_until_ns((ms + 1) * kNsPerMs);
+  if (same_reads >= SPIN_READS) {
+    sleep_until_ns((ms + 1) * NS_PER_MS);
     now = since_epoch();
-    ms = now / kNsPerMs;
+    ms = now / NS_PER_MS;
     same_reads = 0;
   }
   last_poll = now;
@@ -133,7 +133,7 @@ void sdl_pace_keys_read(const uint8_t state[256]) {
 void sdl_pace_poll(void) {
   static long long last;
   const long long now = sdl_monotonic_ns();
-  if (now - last >= kSpinGapNs || keys_changed) {
+  if (now - last >= SPIN_GAP_NS || keys_changed) {
     last = now;
     keys_changed = false;
     return;
@@ -144,9 +144,9 @@ void sdl_pace_poll(void) {
   const int fd = input_connection();
   if (fd >= 0) {
     struct pollfd connection = {fd, POLLIN, 0};
-    poll(&connection, 1, kKeyboardIdleMs);
+    poll(&connection, 1, KEYBOARD_IDLE_MS);
   } else {
-    const long long next_ms = (since_epoch() / kNsPerMs + 1) * kNsPerMs;
+    const long long next_ms = (since_epoch() / NS_PER_MS + 1) * NS_PER_MS;
     sleep_until_ns(next_ms);
   }
   last = sdl_monotonic_ns();

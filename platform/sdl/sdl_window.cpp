@@ -14,7 +14,7 @@
 
 namespace {
 
-const long long kClosePumpGapNs = 2 * 1000 * 1000;
+const long long CLOSE_PUMP_GAP_NS = 2 * 1000 * 1000;
 const int32_t FRAME_WIDTH = 640, FRAME_HEIGHT = 480;
 
 PlatWindow window;
@@ -313,7 +313,7 @@ int plat_peek_message(PlatMessage *msg) {
 int sdl_close_requested(void) {
   static long long last_pump;
   const long long now = sdl_monotonic_ns();
-  if (video_up && !close_requested && now - last_pump > kClosePumpGapNs) {
+  if (video_up && !close_requested && now - last_pump > CLOSE_PUMP_GAP_NS) {
     SDL_PumpEvents();
     last_pump = now;
     sdl_after_pump();

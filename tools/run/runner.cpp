@@ -8,6 +8,7 @@
 #include "platform/headless/headless.h"
 #include "platform/headless/headless_audio.h"
 #include "platform/record/record.h"
+#include "run/reset_all.h"
 #include "run/wav_mix.h"
 #include "screenshot/png_write.h"
 
@@ -127,8 +128,7 @@ int runner_run(const RunRequest &request) {
     return 1;
   }
 
-  headless_reset();
-  headless_audio_reset();
+  reset_all();
   uint32_t last_step = 0;
   for (const ScriptStep &s : request.script) {
     if (s.at > last_step) last_step = s.at;
