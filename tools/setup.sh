@@ -32,6 +32,13 @@ qf_build() {
     target=(--target "$2")
     shift 2
   fi
-  cmake -S "$QF_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  # ccache, where there is one, makes building the same sources again cheap
+  # (the next ./test.sh after a clean, a second checkout of the tree).
+  local launcher=()
+  if command -v ccache >/dev/null; then
+    export CCACHE_BASEDIR="$QF_ROOT"
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  fi
+  cmake -S "$QF_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
   cmake --build "$dir" -j "$(nproc)" "${target[@]}"
 }
