@@ -9,36 +9,16 @@ game="$1"
 run_dir="$2"
 frame_timer="$3"
 work="$(mktemp -d)"
-xvfb_pid=""
-game_pid=""
-
-finish() {
-  [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap finish EXIT
-
-fail() {
-  echo "smoke: $*" >&2
-  exit 1
-}
-
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" \
-  >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(cat "$work/display")"
+test_name=smoke
+source "$(dirname "$0")/x11_lib.sh"
+trap 'x11_finish; rm -rf "$work"' EXIT
+x11_start
 
 (cd "$run_dir" && SDL_AUDIODRIVER=dummy QF_FRAME_LOG="$work/frames" \
   LD_PRELOAD="$frame_timer" exec "$game") &
 game_pid=$!
 
-xdotool search --sync --name '^Quillfire$' >/dev/null 2>&1 &
-search_pid=$!
-for _ in $(seq 100); do kill -0 "$search_pid" 2>/dev/null || break; sleep 0.1; done
-kill "$search_pid" 2>/dev/null && fail "no Quillfire window appeared"
+x11_wait_window || fail "no Quillfire window appeared"
 
 press() {  # held long enough for a once-a-frame read to see it
   xdotool keydown "$1"
