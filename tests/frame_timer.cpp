@@ -37,6 +37,14 @@ extern "C" int SDL_UpdateWindowSurface(void *window) {
   return real ? real(window) : -1;
 }
 
+extern "C" int SDL_UpdateWindowSurfaceRects(void *window, const void *rects,
+                                            int count) {
+  using Real = int (*)(void *, const void *, int);
+  static Real real = (Real)dlsym(RTLD_NEXT, "SDL_UpdateWindowSurfaceRects");
+  note_present();
+  return real ? real(window, rects, count) : -1;
+}
+
 extern "C" void SDL_RenderPresent(void *renderer) {
   using Real = void (*)(void *);
   static Real real = (Real)dlsym(RTLD_NEXT, "SDL_RenderPresent");

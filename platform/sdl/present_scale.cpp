@@ -296,19 +296,65 @@ void present_scale_layout(PresentScale *s, int32_t frame_width,
 void present_scale_draw(PresentScale *s, const uint8_t *pixels, int32_t pitch,
                         const uint32_t lut[256], uint8_t *dest,
                         int32_t dest_pitch) {
+  int32_t top, end;
+  present_scale_draw_rows(s, pixels, pitch, lut, dest, dest_pitch, 0,
+                          s->frame_height, &top, &end);
+}
+
+namespace {
+
+// The target rows [*top, *end) that show any of frame rows [first, last_end),
+// for whole factors and sharp scaling.
+void target_rows_of(const PresentScale *s, int32_t first, int32_t last_end,
+                    int32_t *top, int32_t *end) {
   if (s->fit.scale >= 1) {
-    present_convert_scaled(pixels, pitch, s->frame_width, s->frame_height, lut,
-                           s->fit.scale, dest, dest_pitch);
+    *top = first * s->fit.scale;
+    *end = last_end * s->fit.scale;
     return;
   }
-  if (!s->sharp) {
+  // A seam row shows the row it starts in and the one after.
+  int32_t y = 0;
+  while (y < s->fit.height &&
+         s->row_source[(size_t)y] + (s->row_weight[(size_t)y] ? 1 : 0) <
+             first) {
+    y++;
+  }
+  *top = y;
+  while (y < s->fit.height && s->row_source[(size_t)y] < last_end) y++;
+  *end = y;
+}
+
+}  // namespace
+
+void present_scale_draw_rows(PresentScale *s, const uint8_t *pixels,
+                             int32_t pitch, const uint32_t lut[256],
+                             uint8_t *dest, int32_t dest_pitch,
+                             int32_t first_row, int32_t end_row,
+                             int32_t *target_top, int32_t *target_end) {
+  *target_top = *target_end = 0;
+  if (first_row >= end_row) return;
+  if (s->fit.scale < 1 && !s->sharp) {
+    // Drawn whole: a target smaller than the frame is cheap anyway.
     present_convert_any(pixels, pitch, s->frame_width, s->frame_height, lut,
                         dest, dest_pitch, s->fit.width, s->fit.height, 4);
+    *target_end = s->fit.height;
+    return;
+  }
+  int32_t top, end;
+  target_rows_of(s, first_row, end_row, &top, &end);
+  if (top >= end) return;
+  *target_top = top;
+  *target_end = end;
+  if (s->fit.scale >= 1) {
+    present_convert_scaled(pixels + (ptrdiff_t)first_row * pitch, pitch,
+                           s->frame_width, end_row - first_row, lut,
+                           s->fit.scale, dest + (ptrdiff_t)top * dest_pitch,
+                           dest_pitch);
     return;
   }
   s->wide_row_of[0] = s->wide_row_of[1] = -1;  // a new frame
   const size_t row_bytes = (size_t)s->fit.width * 4;
-  for (int32_t y = 0; y < s->fit.height; y++) {
+  for (int32_t y = top; y < end; y++) {
     uint32_t *to = (uint32_t *)(dest + (ptrdiff_t)y * dest_pitch);
     const int32_t row = s->row_source[(size_t)y];
     const uint32_t *a = wide_row(s, pixels, pitch, lut, row);

@@ -62,6 +62,18 @@ void present_scale_draw(PresentScale *scale, const uint8_t *pixels,
                         int32_t pitch, const uint32_t lut[256], uint8_t *dest,
                         int32_t dest_pitch);
 
+// The same for the target rows that show frame rows first_row up to (not
+// including) end_row, seams with the rows beside them included; the rest of
+// `dest` is left alone. Gives the target rows drawn as [*target_top,
+// *target_end), both 0 when there were none. A frame that changed in a few
+// rows is shown by drawing just those (0 <= first_row <= end_row <=
+// frame height).
+void present_scale_draw_rows(PresentScale *scale, const uint8_t *pixels,
+                             int32_t pitch, const uint32_t lut[256],
+                             uint8_t *dest, int32_t dest_pitch,
+                             int32_t first_row, int32_t end_row,
+                             int32_t *target_top, int32_t *target_end);
+
 // a and b mixed per byte, `weight` 256ths of b, rounded: what the seams hold.
 inline uint32_t present_blend(uint32_t a, uint32_t b, uint32_t weight) {
   const uint32_t keep = SCALE_WEIGHT_ONE - weight;

@@ -5,8 +5,10 @@
 // lookup is rebuilt only when the palette or the surface's format changes,
 // the scaler's tables and the bars only when the surface or the frame size
 // changes. The last frame is kept, so that a new window size shows it at
-// once. There is no wait for the vertical retrace; the frame clock paces the
-// game.
+// once, and so that a frame is drawn and sent only in the rows where it
+// differs from the last: in a rally that is the ball and the paddles, a
+// tenth of the picture. There is no wait for the vertical retrace; the frame
+// clock paces the game.
 #include <string.h>
 
 #include <vector>
@@ -19,6 +21,15 @@
 namespace {
 
 const int32_t MAX_MODE_SIDE = 16384;
+// Changed rows closer than this are drawn and sent as one run, and a frame
+// with more runs than that is sent whole: each run is a request to the
+// window system.
+const int32_t ROW_RUN_GAP = 8;
+const int MAX_ROW_RUNS = 16;
+
+struct RowRun {
+  int32_t first, end;
+};
 
 int mode_set;
 
@@ -40,10 +51,11 @@ std::vector<uint8_t> last_pixels;
 uint8_t last_palette[1024];
 int32_t last_width, last_height;
 
-void update_lut(const SDL_PixelFormat *format, const uint8_t palette[1024]) {
+// True when the lookup had to be built again: every pixel is then stale.
+bool update_lut(const SDL_PixelFormat *format, const uint8_t palette[1024]) {
   if (lut_valid && lut_format == format->format &&
       memcmp(lut_palette, palette, sizeof lut_palette) == 0) {
-    return;
+    return false;
   }
   for (int i = 0; i < 256; i++) {
     lut[i] = SDL_MapRGB(format, palette[4 * i], palette[4 * i + 1],
@@ -52,6 +64,7 @@ void update_lut(const SDL_PixelFormat *format, const uint8_t palette[1024]) {
   memcpy(lut_palette, palette, sizeof lut_palette);
   lut_format = format->format;
   lut_valid = 1;
+  return true;
 }
 
 // True when the picture's place had to be worked out again; the whole
@@ -94,30 +107,77 @@ int plat_display_set_mode(int32_t width, int32_t height, int32_t bits) {
 
 namespace {
 
-void show(const uint8_t *pixels, int32_t pitch, int32_t width, int32_t height,
-          const uint8_t palette[1024]) {
+// Draws the frame's rows in `runs` (all of them when `runs` is null) into
+// the window's surface and sends those rows to the screen.
+void show(const uint8_t *pixels, int32_t width, int32_t height,
+          const uint8_t palette[1024], const RowRun *runs, int run_count) {
   SDL_Window *window = sdl_window();
   if (!mode_set || !window) return;
   SDL_Surface *target = SDL_GetWindowSurface(window);
   if (!target || target->w <= 0 || target->h <= 0) return;
-  update_lut(target->format, palette);
-  lay_out(target, width, height);
+  const bool new_lut = update_lut(target->format, palette);
+  const bool new_layout = lay_out(target, width, height);
+  const int32_t bytes_per_pixel = target->format->BytesPerPixel;
+  const RowRun all = {0, height};
+  if (!runs || new_lut || new_layout || bytes_per_pixel != 4) {
+    runs = &all;
+    run_count = 1;
+  }
   if (SDL_MUSTLOCK(target) && SDL_LockSurface(target) != 0) return;
   const PresentFit &fit = layout.fit;
-  const int32_t bytes_per_pixel = target->format->BytesPerPixel;
   uint8_t *dest = (uint8_t *)target->pixels +
                   (ptrdiff_t)fit.top * target->pitch +
                   (ptrdiff_t)fit.left * bytes_per_pixel;
+  SDL_Rect rects[MAX_ROW_RUNS];
+  int rect_count = 0;
   if (bytes_per_pixel == 4) {
-    present_scale_draw(&layout, pixels, pitch, lut, dest, target->pitch);
+    for (int i = 0; i < run_count; i++) {
+      int32_t top, end;
+      present_scale_draw_rows(&layout, pixels, width, lut, dest, target->pitch,
+                              runs[i].first, runs[i].end, &top, &end);
+      if (end > top) {
+        rects[rect_count++] = {fit.left, fit.top + top, fit.width, end - top};
+      }
+    }
   } else {
-    present_convert_any(pixels, pitch, width, height, lut, dest, target->pitch,
+    present_convert_any(pixels, width, width, height, lut, dest, target->pitch,
                         fit.width, fit.height, bytes_per_pixel);
   }
   if (SDL_MUSTLOCK(target)) SDL_UnlockSurface(target);
-  // The whole surface, bars too, so that a window uncovered since the last
-  // change shows them again.
-  SDL_UpdateWindowSurface(window);
+  if (runs == &all) {
+    // The whole surface, bars too, so that a window uncovered since the
+    // last change shows them again.
+    SDL_UpdateWindowSurface(window);
+  } else if (rect_count > 0) {
+    SDL_UpdateWindowSurfaceRects(window, rects, rect_count);
+  }
+}
+
+// Copies the frame over the last one, noting the runs of rows that differ.
+// Returns the number of runs, or -1 when the frame is to be shown whole.
+int keep_frame(const uint8_t *pixels, int32_t pitch, int32_t width,
+               int32_t height, RowRun runs[MAX_ROW_RUNS]) {
+  const size_t bytes = (size_t)width * height;
+  const bool same_size = last_width == width && last_height == height;
+  if (last_pixels.size() != bytes) last_pixels.resize(bytes);
+  int count = 0;
+  bool too_many = false;
+  for (int32_t y = 0; y < height; y++) {
+    const uint8_t *from = pixels + (ptrdiff_t)y * pitch;
+    uint8_t *kept = &last_pixels[(size_t)y * width];
+    if (memcmp(kept, from, (size_t)width) == 0) continue;
+    memcpy(kept, from, (size_t)width);
+    if (count > 0 && y - runs[count - 1].end < ROW_RUN_GAP) {
+      runs[count - 1].end = y + 1;
+    } else if (count < MAX_ROW_RUNS) {
+      runs[count++] = {y, y + 1};
+    } else {
+      too_many = true;
+    }
+  }
+  last_width = width;
+  last_height = height;
+  return same_size && !too_many ? count : -1;
 }
 
 }  // namespace
@@ -129,27 +189,22 @@ void plat_present(const uint8_t *pixels, int32_t pitch, int32_t width,
     return;
   }
   // Kept first: the copy is what is shown, and what is shown again.
-  const size_t bytes = (size_t)width * height;
-  if (last_pixels.size() != bytes) last_pixels.resize(bytes);
-  for (int32_t y = 0; y < height; y++) {
-    memcpy(&last_pixels[(size_t)y * width], pixels + (ptrdiff_t)y * pitch,
-           (size_t)width);
-  }
+  RowRun runs[MAX_ROW_RUNS];
+  const int run_count = keep_frame(pixels, pitch, width, height, runs);
   memcpy(last_palette, palette, sizeof last_palette);
-  last_width = width;
-  last_height = height;
   // The transitions present step after step without reading the keyboard:
   // a switch asked for meanwhile is carried out here, with this frame.
   SDL_PumpEvents();
   sdl_after_pump();
-  show(last_pixels.data(), width, width, height, last_palette);
+  show(last_pixels.data(), width, height, last_palette,
+       run_count < 0 ? nullptr : runs, run_count);
 }
 
 void sdl_present_again(void) {
   if (last_width <= 0) return;
   // The surface may be new at an old address and size: bars painted again.
   laid_out_on = nullptr;
-  show(last_pixels.data(), last_width, last_width, last_height, last_palette);
+  show(last_pixels.data(), last_width, last_height, last_palette, nullptr, 0);
 }
 
 void sdl_present_close(void) {
