@@ -11,6 +11,7 @@ uint32_t clock_start(void) {
 
 // Unsigned differences give the true elapsed time across a wrap of the count.
 uint32_t clock_wait(uint32_t ms) {
+  plat_ticks_deadline(clock_start_tick + ms);
   while ((uint32_t)(plat_ticks() - clock_start_tick) < ms) {
   }
   return plat_ticks();

@@ -17,6 +17,14 @@ extern "C" {
 // core; the count it returns is still the current one.
 uint32_t plat_ticks(void);
 
+// Called by the frame clock just before it spins on plat_ticks() until the
+// count reaches `deadline`, the tick its wait ends at. Until then the reads
+// only wait, so a backend may sleep through them to the deadline: a frame's
+// wait then costs one wake-up instead of one a millisecond. Each read still
+// returns the true count, and the wait still ends at the first tick at or
+// past the deadline. A backend may ignore it.
+void plat_ticks_deadline(uint32_t deadline);
+
 // Gives the processor away for `ms` milliseconds (Sleep), or less: it
 // returns early, within a few milliseconds, once plat_close_requested() is 1
 // (and at once when it already is), so that no wait holds up a program that

@@ -43,6 +43,8 @@ int plat_close_requested(void) { return 0; }
 
 // Milliseconds since some start, wrapping; cheap to spin on.
 uint32_t plat_ticks(void) { return 0; }
+
+void plat_ticks_deadline(uint32_t) {}
 // Give the processor away for at least `ms`.
 void plat_sleep(uint32_t) {}
 

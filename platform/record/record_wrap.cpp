@@ -226,6 +226,12 @@ uint32_t __wrap_plat_ticks(void) {
   return real;
 }
 
+// A replay's ticks are the recording's, not the real clock's: a deadline
+// among them means nothing to the real backend, which paces by its own.
+void __wrap_plat_ticks_deadline(uint32_t deadline) {
+  if (!replaying()) __real_plat_ticks_deadline(deadline);
+}
+
 // A paced replay sleeps too, so that what the game shows and plays before
 // a sleep (the winner's message and tune) comes when it came; a timedemo
 // doesn't wait.

@@ -5,7 +5,9 @@
 // a core busy for nothing, so repeated polls give the processor away.
 // - The tick count is our own, counted from the first call, so we know when
 //   it next changes: a wait that spins on it sleeps until just that moment
-//   and still ends at the first tick at or past its deadline.
+//   and still ends at the first tick at or past its deadline. When the frame
+//   clock has said where its wait ends, the first read sleeps right up to
+//   it: one wake-up a frame instead of one a millisecond.
 // - The keyboard changes only when the window system sends something: a
 //   spinning read sleeps until the display connection has input for us, so
 //   a key is seen as soon as it arrives, with a few milliseconds as a bound.
@@ -36,7 +38,15 @@ const int SPIN_READS = 4;
 // clock between reads, which see it at most this late).
 const int KEYBOARD_IDLE_MS = 20;
 
+// A deadline further off than this is not a frame's wait (a tick from
+// another clock, or a wrap): it is not slept through.
+const uint32_t LONGEST_DEADLINE_MS = 1000;
+
 long long epoch_ns = -1;
+
+// The tick the frame clock's spin ends at, while one is announced.
+uint32_t deadline_tick;
+bool deadline_set;
 
 long long since_epoch() {
   if (epoch_ns < 0) {
@@ -61,12 +71,28 @@ long long sdl_monotonic_ns(void) {
   return (long long)ts.tv_sec * 1000000000LL + ts.tv_nsec;
 }
 
+void plat_ticks_deadline(uint32_t deadline) {
+  deadline_tick = deadline;
+  deadline_set = true;
+}
+
 uint32_t plat_ticks(void) {
   static long long last_poll = -SPIN_GAP_NS;
   static long long last_ms = -1;
   static int same_reads = 0;
   long long now = since_epoch();
   long long ms = now / NS_PER_MS;
+  if (deadline_set) {
+    const uint32_t left = deadline_tick - (uint32_t)ms;
+    if (left == 0 || left > LONGEST_DEADLINE_MS) {
+      deadline_set = false;
+    } else {
+      // A signal may cut the sleep short; the next read sleeps on.
+      sleep_until_ns((ms + left) * NS_PER_MS);
+      now = since_epoch();
+      ms = now / NS_PER_MS;
+    }
+  }
   const bool spinning = now - last_poll < SPIN_GAP_NS && ms == last_ms;
   same_reads = spinning ? same_reads + 1 : 0;
   if (same_reads >= SPIN_READS) {
