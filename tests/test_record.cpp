@@ -129,14 +129,11 @@ TEST(RecordStream, RecordsComeBackInOrderAndRepeatsFoldIntoFewBytes) {
   }
 }
 
+// (A file cut inside its header, of another format version, of garbage or
+// with a version text past its end is refused by runner_check.sh.)
 TEST(RecordStream, RefusesWhatIsNoRecordingAndStopsWhereOneIsCutShort) {
-  const Bytes good = header();
-  Bytes other_version = good;
-  other_version[8] = 2;
-  Bytes long_version = good;
-  long_version[10] = 200;  // a length field far past the rest
-  auto with = [&](Bytes tail) {
-    Bytes b = good;
+  auto with = [](Bytes tail) {
+    Bytes b = header();
     b.insert(b.end(), tail.begin(), tail.end());
     return b;
   };
@@ -148,11 +145,6 @@ TEST(RecordStream, RefusesWhatIsNoRecordingAndStopsWhereOneIsCutShort) {
   };
   const Case cases[] = {
       {"empty", {}, READER_BAD, 0},
-      {"header cut short", Bytes(good.begin(), good.begin() + 9), READER_BAD,
-       0},
-      {"garbage", Bytes(64, 0xA5), READER_BAD, 0},
-      {"other format version", other_version, READER_BAD, 0},
-      {"version text too long", long_version, READER_BAD, 0},
       {"unknown record", with({T0, 0xFF}), READER_BAD, 1},
       {"result of 2", with({TAG_INIT, 2}), READER_BAD, 0},
       {"repeat of nothing", with({TAG_REPEAT + 2, 5}), READER_BAD, 0},
@@ -161,7 +153,7 @@ TEST(RecordStream, RefusesWhatIsNoRecordingAndStopsWhereOneIsCutShort) {
        with({TAG_TICK_BIG, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
              0xFF, 0x01}),
        READER_BAD, 0},
-      {"header only", good, READER_END, 0},
+      {"header only", header(), READER_END, 0},
       {"last record cut short", with({T0, TAG_CHECKPOINT, 1, 2}), READER_END,
        1},
       {"huge repeat, cut short", with({T0, TAG_REPEAT, 0x80, 0x80, 0x80, 0x80}),
@@ -239,9 +231,12 @@ class Replay : public Fresh {
     record_on_keyboard(nullptr, nullptr);
     return stream;
   }
-  // Replays with no keys pressed; the stop, when there is one.
-  RecordStop replay(const Bytes &stream) {
+  // Replays with no keys pressed, the window closed at `close_at` when
+  // given; the stop, when there is one.
+  RecordStop replay(const Bytes &stream, uint32_t close_at = 0) {
     reset_everything();
+    if (close_at) headless_request_close_at(close_at);
+    replayed.clear();
     headless_on_present(keep_hash, &replayed);
     Memory m{stream};
     EXPECT_EQ(record_replay(memory_source(&m), 0), 1) << record_error();
@@ -264,18 +259,16 @@ class Replay : public Fresh {
   std::vector<uint32_t> hashes, replayed;
 };
 
-TEST_F(Replay, AReplayShowsTheSameFramesAndEndsWithTheRecording) {
+// (A recording cut short is replayed up to its end by runner_check.sh.)
+TEST_F(Replay, AReplayShowsTheSameFramesAndStopsWhereTheyDiffer) {
   const Bytes stream = record();
   ASSERT_GT(hashes.size(), 100u);
-  const RecordStop stop = replay(stream);
+  RecordStop stop = replay(stream);
   EXPECT_EQ(stop.status, -1) << stop.line;
   EXPECT_TRUE(record_replay_complete());
   EXPECT_EQ(replayed, hashes);
   EXPECT_EQ(record_frames(), hashes.size());
-}
 
-TEST_F(Replay, ADifferentFrameOrACutStopsTheReplayThere) {
-  const Bytes stream = record();
   // The 50th checkpoint's first byte: its tag is followed by the hash.
   Bytes changed = stream;
   size_t seen = 0, at = 0;
@@ -290,23 +283,19 @@ TEST_F(Replay, ADifferentFrameOrACutStopsTheReplayThere) {
   }
   ASSERT_NE(at, 0u);
   changed[at] ^= 1;
-  RecordStop stop = replay(changed);
+  stop = replay(changed);
   EXPECT_EQ(stop.status, 3);
   EXPECT_EQ(stop.line, "out of step at frame 50");
 
-  const Bytes cut(stream.begin(), stream.begin() + (long)stream.size() / 2);
-  stop = replay(cut);
+  // The window closed half-way: the replay stops there.
+  stop = replay(stream, 200);
   EXPECT_EQ(stop.status, 0);
-  EXPECT_EQ(stop.line.rfind("the recording stops at frame ", 0), 0u)
-      << stop.line;
-  EXPECT_EQ(stop.line.find('\n'), std::string::npos);
-  EXPECT_GT(replayed.size(), 10u);
-  EXPECT_LT(replayed.size(), hashes.size());
+  EXPECT_EQ(stop.line.rfind("replay stopped at frame ", 0), 0u) << stop.line;
 }
 
-TEST_F(Replay, KeysMergedBeforeRecordingArePlayedBackAndCloseEndsAReplay) {
+TEST_F(Replay, KeysMergedBeforeRecordingArePlayedBack) {
   // A second keyboard (a remote player) holds the left arrow through play.
-  const Bytes plain = record();
+  record();
   const std::vector<uint32_t> plain_hashes = hashes;
   hashes.clear();
   const Bytes merged = record([](uint8_t state[256], void *) {
@@ -315,22 +304,6 @@ TEST_F(Replay, KeysMergedBeforeRecordingArePlayedBackAndCloseEndsAReplay) {
   EXPECT_NE(hashes, plain_hashes);
   EXPECT_EQ(replay(merged).status, -1);
   EXPECT_EQ(replayed, hashes);
-
-  // The window closed half-way: the replay stops there.
-  reset_everything();
-  headless_request_close_at(200);
-  Memory m{plain};
-  ASSERT_EQ(record_replay(memory_source(&m), 0), 1);
-  try {
-    WinMain(plat_instance(), nullptr, nullptr, 0);
-    ADD_FAILURE() << "the replay went on after the close";
-  } catch (const RecordStop &stop) {
-    record_finish();
-    game_shutdown();
-    plat_shutdown();
-    EXPECT_EQ(stop.status, 0);
-    EXPECT_EQ(stop.line.rfind("replay stopped at frame ", 0), 0u);
-  }
 }
 
 }  // namespace
