@@ -1,7 +1,6 @@
 // The recording layer: its stream (runs, bad and cut-short input, live
 // sources, several sinks) and the real game recorded and replayed on the
 // headless platform.
-#include <string.h>
 #include <unistd.h>
 
 #include <string>
@@ -10,38 +9,12 @@
 #include "game/game.h"
 #include "platform/dik.h"
 #include "platform/record/record_format.h"
+#include "record_memory.h"
 #include "support.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-// Sinks and sources in memory.
-int memory_write(void *user, const uint8_t *bytes, size_t count) {
-  Bytes *out = (Bytes *)user;
-  out->insert(out->end(), bytes, bytes + count);
-  return 1;
-}
-RecordSink memory_sink(Bytes *out) { return {memory_write, nullptr, out}; }
-
-struct Memory {
-  Bytes bytes;
-  size_t at = 0;
-  size_t step = 4096;  // bytes given a read at most
-  int waits_left = 0;  // a live stream: this many reads find nothing yet
-};
-long memory_read(void *user, uint8_t *buffer, size_t count) {
-  Memory *m = (Memory *)user;
-  if (m->waits_left > 0) {
-    m->waits_left--;
-    return RECORD_SOURCE_WAIT;
-  }
-  const size_t n = std::min({count, m->step, m->bytes.size() - m->at});
-  if (n > 0) memcpy(buffer, m->bytes.data() + m->at, n);
-  m->at += n;
-  return (long)n;
-}
-RecordSource memory_source(Memory *m) { return {memory_read, nullptr, m}; }
 
 RecordBytes rec(std::initializer_list<uint8_t> bytes) {
   RecordBytes r;
@@ -189,7 +162,7 @@ TEST(RecordStream, ALiveSourceIsWaitedForAndEverySinkGetsTheWholeStream) {
 
   Memory m{first};
   m.step = 1;
-  m.waits_left = 5;
+  m.waits = 5;
   int waited = 0;
   ReaderResult last;
   std::string error;
