@@ -25,21 +25,24 @@ RecordBytes rec(std::initializer_list<uint8_t> bytes) {
 
 Bytes header() { return record_header("test"); }
 
-std::vector<Bytes> read_all(Memory *m, ReaderResult *last, std::string *error,
-                            int *waited = nullptr) {
+// What a reader gives back of a stream: its records, how it ended and why,
+// and how often it waited for a live source.
+struct Read {
+  std::vector<Bytes> records;
+  ReaderResult last = READER_BAD;
+  std::string error;
+  int waited = 0;
+};
+
+Read read_all(Memory m) {
+  Read out;
   RecordReader r;
   r.wait = [](void *user) { ++*(int *)user; };
-  int ignored = 0;
-  r.wait_user = waited ? waited : &ignored;
-  std::vector<Bytes> out;
-  if (!reader_begin(&r, memory_source(m), error)) {
-    *last = READER_BAD;
-    return out;
-  }
+  r.wait_user = &out.waited;
+  if (!reader_begin(&r, memory_source(&m), &out.error)) return out;
   RecordBytes b;
-  while ((*last = reader_next(&r, &b, error)) == READER_RECORD) {
-    out.emplace_back(b.bytes, b.bytes + b.size);
-  }
+  while ((out.last = reader_next(&r, &b, &out.error)) == READER_RECORD)
+    out.records.emplace_back(b.bytes, b.bytes + b.size);
   return out;
 }
 
@@ -87,16 +90,12 @@ TEST(RecordStream, RecordsComeBackInOrderAndRepeatsFoldIntoFewBytes) {
     writer_end(&w);
     EXPECT_LE(stream.size() - header().size(), c.max_bytes) << c.name;
 
-    Memory m{stream};
-    m.step = 3;  // records split across reads
-    ReaderResult last;
-    std::string error;
-    const std::vector<Bytes> back = read_all(&m, &last, &error);
-    EXPECT_EQ(last, READER_END) << c.name << ": " << error;
-    ASSERT_EQ(back.size(), c.records.size()) << c.name;
-    for (size_t i = 0; i < back.size(); i++) {
+    const Read back = read_all(Memory{stream, 3});  // records split up
+    EXPECT_EQ(back.last, READER_END) << c.name << ": " << back.error;
+    ASSERT_EQ(back.records.size(), c.records.size()) << c.name;
+    for (size_t i = 0; i < back.records.size(); i++) {
       const RecordBytes &r = c.records[i];
-      ASSERT_EQ(back[i], Bytes(r.bytes, r.bytes + r.size))
+      ASSERT_EQ(back.records[i], Bytes(r.bytes, r.bytes + r.size))
           << c.name << " " << i;
     }
   }
@@ -133,15 +132,12 @@ TEST(RecordStream, RefusesWhatIsNoRecordingAndStopsWhereOneIsCutShort) {
        READER_END, 1},
   };
   for (const Case &c : cases) {
-    Memory m{c.stream};
-    ReaderResult last;
-    std::string error;
-    const std::vector<Bytes> back = read_all(&m, &last, &error);
-    EXPECT_EQ(last, c.last) << c.name;
-    EXPECT_EQ(back.size(), c.records) << c.name;
+    const Read back = read_all(Memory{c.stream});
+    EXPECT_EQ(back.last, c.last) << c.name;
+    EXPECT_EQ(back.records.size(), c.records) << c.name;
     if (c.last == READER_BAD) {
-      EXPECT_FALSE(error.empty()) << c.name;
-      EXPECT_EQ(error.find('\n'), std::string::npos) << c.name;
+      EXPECT_FALSE(back.error.empty()) << c.name;
+      EXPECT_EQ(back.error.find('\n'), std::string::npos) << c.name;
     }
   }
 }
@@ -160,16 +156,10 @@ TEST(RecordStream, ALiveSourceIsWaitedForAndEverySinkGetsTheWholeStream) {
   EXPECT_EQ(first, second);
   EXPECT_EQ(first, late);
 
-  Memory m{first};
-  m.step = 1;
-  m.waits = 5;
-  int waited = 0;
-  ReaderResult last;
-  std::string error;
-  const std::vector<Bytes> back = read_all(&m, &last, &error, &waited);
-  EXPECT_EQ(waited, 5);
-  EXPECT_EQ(back.size(), 31u);
-  EXPECT_EQ(last, READER_END);
+  const Read back = read_all(Memory{first, 1, 5});
+  EXPECT_EQ(back.waited, 5);
+  EXPECT_EQ(back.records.size(), 31u);
+  EXPECT_EQ(back.last, READER_END);
 }
 
 // The real game, recorded on the headless platform and replayed there.
