@@ -30,15 +30,9 @@ std::vector<uint8_t> read_game_keys() {
 }
 
 SDL_Joystick *attach_pad() {
-  SDL_VirtualJoystickDesc desc;
-  SDL_zero(desc);
-  desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-  desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
-  desc.naxes = SDL_CONTROLLER_AXIS_MAX;
-  desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
-  desc.axis_mask = (1u << SDL_CONTROLLER_AXIS_MAX) - 1;
-  desc.button_mask = (1u << SDL_CONTROLLER_BUTTON_MAX) - 1;
-  const int index = SDL_JoystickAttachVirtualEx(&desc);
+  const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER,
+                                              SDL_CONTROLLER_AXIS_MAX,
+                                              SDL_CONTROLLER_BUTTON_MAX, 0);
   EXPECT_GE(index, 0) << SDL_GetError();
   SDL_Joystick *pad = SDL_JoystickOpen(index);
   EXPECT_NE(pad, nullptr) << SDL_GetError();
