@@ -121,27 +121,25 @@ TEST_F(Controls, PauseHoldsTheRallyUntilPAgain) {
 TEST_F(Controls, EveryPressCountsAndOnlyOnce) {
   struct Case {
     const char *what;
-    std::function<void()> keys;
-    bool quits_early;  // before the Q at 9000
+    uint32_t escape_at, escape_hold;
+    uint32_t q_down_at;  // 0: none; Q held, the game quits at the title
   } cases[] = {
       {"an Escape tap of 2 ms mid-rally leads to the title, and no further",
-       [] { headless_tap_at(2500, DIK_ESCAPE, 2); }, false},
+       2500, 2, 0},
       {"an Escape held through the fade leads to the title, and no further",
-       [] { headless_tap_at(2500, DIK_ESCAPE, 3000); }, false},
-      {"Q held, then an Escape tap inside the fade: quit at the title",
-       [] {
-         headless_key_at(1200, DIK_Q, 1);
-         headless_tap_at(1300, DIK_ESCAPE, 20);
-       },
-       true},
+       2500, 3000, 0},
+      {"Q held, then an Escape tap inside the fade: quit at the title", 1300,
+       20, 1200},
   };
   for (const Case &c : cases) {
+    SCOPED_TRACE(c.what);
     start_rally();
-    c.keys();
+    if (c.q_down_at) headless_key_at(c.q_down_at, DIK_Q, 1);
+    headless_tap_at(c.escape_at, DIK_ESCAPE, c.escape_hold);
     headless_tap_at(9000, DIK_Q, 40);
-    ASSERT_EQ(play(), 0) << c.what;
-    if (c.quits_early) {
-      EXPECT_LT(headless_now(), 5000u) << c.what;
+    ASSERT_EQ(play(), 0);
+    if (c.q_down_at) {
+      EXPECT_LT(headless_now(), 5000u);
       continue;
     }
     // The title again, once the fade that the Escape began is over, and
@@ -149,9 +147,9 @@ TEST_F(Controls, EveryPressCountsAndOnlyOnce) {
     auto title = std::find_if(seen.begin(), seen.end(), [](const Frame &f) {
       return f.at > 2500 && f.title();
     });
-    ASSERT_NE(title, seen.end()) << c.what;
-    EXPECT_GT(headless_now(), 9000u) << c.what;
-    EXPECT_TRUE(between(title->at + 1, 9000).empty()) << c.what;
+    ASSERT_NE(title, seen.end());
+    EXPECT_GT(headless_now(), 9000u);
+    EXPECT_TRUE(between(title->at + 1, 9000).empty());
   }
 }
 
