@@ -2,10 +2,8 @@
 // headless platform under the recording layer, a joiner pressing its arrows
 // and a watcher that comes mid-match on threads of their own. What each
 // received is then replayed: every checkpoint must match the host's.
-#include <string.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <atomic>
 #include <set>
 #include <string>
@@ -18,6 +16,7 @@
 #include "platform/net/net_client.h"
 #include "platform/net/net_socket.h"
 #include "platform/record/record.h"
+#include "record_memory.h"
 #include "support.h"
 
 namespace {
@@ -84,28 +83,12 @@ void on_host_frame(const uint8_t *, int32_t, int32_t, const uint8_t *, void *) {
   }
 }
 
-struct Bytes {
-  const std::vector<uint8_t> *data;
-  size_t at;
-};
-
-long read_bytes(void *user, uint8_t *buffer, size_t count) {
-  Bytes *b = (Bytes *)user;
-  const size_t n = std::min(count, b->data->size() - b->at);
-  memcpy(buffer, b->data->data() + b->at, n);
-  b->at += n;
-  return n ? (long)n : RECORD_SOURCE_END;
-}
-
-// Replays a client's stream on a fresh game. Returns the frames replayed,
-// or -1 (with a failure) when the replay stopped.
+// Replays a client's stream on a fresh game: the frames replayed, every
+// checkpoint matching.
 long replay(const std::vector<uint8_t> &stream) {
   reset_everything();
-  Bytes bytes{&stream, 0};
-  if (!record_replay(RecordSource{read_bytes, nullptr, &bytes}, 0)) {
-    ADD_FAILURE() << record_error();
-    return -1;
-  }
+  Memory memory{stream};
+  EXPECT_EQ(record_replay(memory_source(&memory), 0), 1) << record_error();
   try {
     WinMain(plat_instance(), nullptr, nullptr, 0);
     record_finish();
@@ -114,7 +97,6 @@ long replay(const std::vector<uint8_t> &stream) {
     game_shutdown();
     plat_shutdown();
     ADD_FAILURE() << "status " << stop.status << ": " << stop.line;
-    return -1;
   }
   EXPECT_EQ(record_replay_complete(), 1);
   return (long)record_frames();

@@ -29,38 +29,44 @@ std::vector<uint8_t> read_game_keys() {
   return down;
 }
 
-struct VirtualPad {
-  int index = -1;
-  SDL_Joystick *joystick = nullptr;
-};
-
-VirtualPad attach_pad() {
-  SDL_VirtualJoystickDesc desc;
-  SDL_zero(desc);
-  desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
-  desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
-  desc.naxes = SDL_CONTROLLER_AXIS_MAX;
-  desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
-  desc.axis_mask = (1u << SDL_CONTROLLER_AXIS_MAX) - 1;
-  desc.button_mask = (1u << SDL_CONTROLLER_BUTTON_MAX) - 1;
-  VirtualPad pad;
-  pad.index = SDL_JoystickAttachVirtualEx(&desc);
-  EXPECT_GE(pad.index, 0) << SDL_GetError();
-  pad.joystick = SDL_JoystickOpen(pad.index);
-  EXPECT_NE(pad.joystick, nullptr) << SDL_GetError();
+SDL_Joystick *attach_pad() {
+  const int index = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER,
+                                              SDL_CONTROLLER_AXIS_MAX,
+                                              SDL_CONTROLLER_BUTTON_MAX, 0);
+  EXPECT_GE(index, 0) << SDL_GetError();
+  SDL_Joystick *pad = SDL_JoystickOpen(index);
+  EXPECT_NE(pad, nullptr) << SDL_GetError();
   return pad;
 }
 
-void detach_pad(VirtualPad *pad) {
-  const SDL_JoystickID id = SDL_JoystickInstanceID(pad->joystick);
-  SDL_JoystickClose(pad->joystick);
+void detach_pad(SDL_Joystick *pad) {
+  const SDL_JoystickID id = SDL_JoystickInstanceID(pad);
+  SDL_JoystickClose(pad);
   // Virtual devices are detached by device index, which moves as others go.
   for (int i = 0; i < SDL_NumJoysticks(); i++) {
-    if (SDL_JoystickGetDeviceInstanceID(i) == id) {
-      SDL_JoystickDetachVirtual(i);
-    }
+    if (SDL_JoystickGetDeviceInstanceID(i) == id) SDL_JoystickDetachVirtual(i);
   }
-  pad->joystick = nullptr;
+}
+
+using Keys = std::vector<uint8_t>;
+
+// The keys read with `button` down (or, for -1, the stick across at `axis`):
+// a second read while it is held sees the same, one after it is let go none.
+Keys hold(SDL_Joystick *pad, int button, int16_t axis = 0) {
+  auto set = [&](int down) {
+    if (button >= 0) {
+      SDL_JoystickSetVirtualButton(pad, button, down);
+    } else {
+      SDL_JoystickSetVirtualAxis(pad, SDL_CONTROLLER_AXIS_LEFTX,
+                                 down ? axis : 0);
+    }
+  };
+  set(1);
+  const Keys keys = read_game_keys();
+  EXPECT_EQ(read_game_keys(), keys) << "held";
+  set(0);
+  EXPECT_EQ(read_game_keys(), Keys{}) << "let go";
+  return keys;
 }
 
 void push_key(SDL_Scancode sc, bool down, bool repeat = false) {
@@ -87,63 +93,60 @@ class SdlInput : public ::testing::Test {
   }
 };
 
-using Keys = std::vector<uint8_t>;
-
-TEST_F(SdlInput, PadButtonsAndSticksReadAsTheirKeys) {
-  VirtualPad first = attach_pad();
-  VirtualPad second = attach_pad();
+TEST_F(SdlInput, PadsReadAsTheirKeysAndComeAndGo) {
+  SDL_Joystick *first = attach_pad(), *second = attach_pad();
   read_game_keys();
   ASSERT_EQ(sdl_gamepad_count(), 2);
   struct Case {
-    VirtualPad *pad;
+    SDL_Joystick *pad;
     int button;  // -1: the stick across, at `axis`
     int16_t axis;
     Keys keys;
   } cases[] = {
-      {&first, SDL_CONTROLLER_BUTTON_A, 0, {DIK_1, DIK_SPACE}},
-      {&second, SDL_CONTROLLER_BUTTON_A, 0, {DIK_2, DIK_SPACE}},
-      {&first, SDL_CONTROLLER_BUTTON_START, 0, {DIK_1, DIK_P}},
-      {&first, SDL_CONTROLLER_BUTTON_B, 0, {DIK_ESCAPE}},
-      {&second, SDL_CONTROLLER_BUTTON_BACK, 0, {DIK_ESCAPE}},
-      {&first, SDL_CONTROLLER_BUTTON_DPAD_LEFT, 0, {DIK_LEFT}},
-      {&first, SDL_CONTROLLER_BUTTON_DPAD_RIGHT, 0, {DIK_RIGHT}},
-      {&second, SDL_CONTROLLER_BUTTON_DPAD_LEFT, 0, {DIK_Z}},
-      {&first, SDL_CONTROLLER_BUTTON_X, 0, {}},
-      {&first, -1, 20000, {DIK_RIGHT}},
-      {&second, -1, 32767, {DIK_X}},
-      {&second, -1, -32768, {DIK_Z}},
-      {&first, -1, 7000, {}},  // inside the dead zone
+      {first, SDL_CONTROLLER_BUTTON_A, 0, {DIK_1, DIK_SPACE}},
+      {second, SDL_CONTROLLER_BUTTON_A, 0, {DIK_2, DIK_SPACE}},
+      {first, SDL_CONTROLLER_BUTTON_START, 0, {DIK_1, DIK_P}},
+      {first, SDL_CONTROLLER_BUTTON_B, 0, {DIK_ESCAPE}},
+      {second, SDL_CONTROLLER_BUTTON_BACK, 0, {DIK_ESCAPE}},
+      {first, SDL_CONTROLLER_BUTTON_DPAD_LEFT, 0, {DIK_LEFT}},
+      {first, SDL_CONTROLLER_BUTTON_DPAD_RIGHT, 0, {DIK_RIGHT}},
+      {second, SDL_CONTROLLER_BUTTON_DPAD_LEFT, 0, {DIK_Z}},
+      {first, SDL_CONTROLLER_BUTTON_X, 0, {}},
+      {first, -1, 20000, {DIK_RIGHT}},
+      {second, -1, 32767, {DIK_X}},
+      {second, -1, -32768, {DIK_Z}},
+      {first, -1, 7000, {}},  // inside the dead zone
   };
-  int row = 0;
-  for (const Case &c : cases) {
-    if (c.button >= 0) {
-      SDL_JoystickSetVirtualButton(c.pad->joystick, c.button, 1);
-    } else {
-      SDL_JoystickSetVirtualAxis(c.pad->joystick, SDL_CONTROLLER_AXIS_LEFTX,
-                                 c.axis);
-    }
-    EXPECT_EQ(read_game_keys(), c.keys) << "row " << row;
-    EXPECT_EQ(read_game_keys(), c.keys) << "held, row " << row;
-    if (c.button >= 0) {
-      SDL_JoystickSetVirtualButton(c.pad->joystick, c.button, 0);
-    } else {
-      SDL_JoystickSetVirtualAxis(c.pad->joystick, SDL_CONTROLLER_AXIS_LEFTX, 0);
-    }
-    EXPECT_EQ(read_game_keys(), Keys{}) << "released, row " << row;
-    row++;
+  for (size_t row = 0; row < sizeof cases / sizeof cases[0]; row++) {
+    SCOPED_TRACE(row);
+    const Case &c = cases[row];
+    EXPECT_EQ(hold(c.pad, c.button, c.axis), c.keys);
   }
-  detach_pad(&first);
-  detach_pad(&second);
+
+  // The first pad out: the second keeps its paddle, and the next pad in
+  // takes the free place of the first.
+  detach_pad(first);
+  read_game_keys();
+  EXPECT_EQ(sdl_gamepad_count(), 1);
+  EXPECT_EQ(hold(second, SDL_CONTROLLER_BUTTON_A), (Keys{DIK_2, DIK_SPACE}));
+  SDL_Joystick *third = attach_pad();
+  read_game_keys();
+  EXPECT_EQ(sdl_gamepad_count(), 2);
+  EXPECT_EQ(hold(third, SDL_CONTROLLER_BUTTON_A), (Keys{DIK_1, DIK_SPACE}));
+  detach_pad(third);
+  detach_pad(second);
+  read_game_keys();
+  EXPECT_EQ(sdl_gamepad_count(), 0);
 }
 
 // Down and up again between two reads: the next read sees it, once; the
 // Escape query sees the same tap apart.
 TEST_F(SdlInput, ATapBetweenTwoReadsIsSeenOnceByEachReader) {
-  VirtualPad pad = attach_pad();
+  SDL_Joystick *pad = attach_pad();
   read_game_keys();
-  SDL_JoystickSetVirtualButton(pad.joystick, SDL_CONTROLLER_BUTTON_A, 1);
+  SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 1);
   SDL_PumpEvents();
-  SDL_JoystickSetVirtualButton(pad.joystick, SDL_CONTROLLER_BUTTON_A, 0);
+  SDL_JoystickSetVirtualButton(pad, SDL_CONTROLLER_BUTTON_A, 0);
   SDL_PumpEvents();
   push_key(SDL_SCANCODE_ESCAPE, true);
   push_key(SDL_SCANCODE_ESCAPE, false);
@@ -151,33 +154,7 @@ TEST_F(SdlInput, ATapBetweenTwoReadsIsSeenOnceByEachReader) {
   EXPECT_EQ(read_game_keys(), Keys{});
   EXPECT_EQ(plat_escape_down(), 1);
   EXPECT_EQ(plat_escape_down(), 0);
-  detach_pad(&pad);
-}
-
-// The first pad out: the second keeps its paddle, and the next pad in
-// takes the free place of the first.
-TEST_F(SdlInput, PadsComeAndGoWhileTheGameRuns) {
-  VirtualPad first = attach_pad();
-  VirtualPad second = attach_pad();
-  read_game_keys();
-  ASSERT_EQ(sdl_gamepad_count(), 2);
-  detach_pad(&first);
-  read_game_keys();
-  EXPECT_EQ(sdl_gamepad_count(), 1);
-  SDL_JoystickSetVirtualButton(second.joystick, SDL_CONTROLLER_BUTTON_A, 1);
-  EXPECT_EQ(read_game_keys(), (Keys{DIK_2, DIK_SPACE}));
-  SDL_JoystickSetVirtualButton(second.joystick, SDL_CONTROLLER_BUTTON_A, 0);
-  read_game_keys();
-
-  VirtualPad third = attach_pad();
-  read_game_keys();
-  EXPECT_EQ(sdl_gamepad_count(), 2);
-  SDL_JoystickSetVirtualButton(third.joystick, SDL_CONTROLLER_BUTTON_A, 1);
-  EXPECT_EQ(read_game_keys(), (Keys{DIK_1, DIK_SPACE}));
-  detach_pad(&third);
-  detach_pad(&second);
-  read_game_keys();
-  EXPECT_EQ(sdl_gamepad_count(), 0);
+  detach_pad(pad);
 }
 
 // M flips the mute on each press, not on the key's repeats.
@@ -198,21 +175,20 @@ TEST_F(SdlInput, FocusChangesBecomeMessages) {
   PlatMessage msg;
   while (plat_peek_message(&msg)) {
   }
-  const struct {
-    uint8_t event;
-    uint32_t message;
-  } cases[] = {{SDL_WINDOWEVENT_FOCUS_LOST, WM_KILLFOCUS},
-               {SDL_WINDOWEVENT_FOCUS_GAINED, WM_SETFOCUS}};
-  for (const auto &c : cases) {
+  for (uint8_t event :
+       {SDL_WINDOWEVENT_FOCUS_LOST, SDL_WINDOWEVENT_FOCUS_GAINED}) {
     SDL_Event e;
     SDL_zero(e);
     e.type = SDL_WINDOWEVENT;
-    e.window.event = c.event;
+    e.window.event = event;
     SDL_PushEvent(&e);
-    bool seen = false;
-    while (plat_peek_message(&msg)) seen = seen || msg.message == c.message;
-    EXPECT_TRUE(seen) << c.message;
   }
+  std::vector<uint32_t> focus;
+  while (plat_peek_message(&msg)) {
+    if (msg.message == WM_KILLFOCUS || msg.message == WM_SETFOCUS)
+      focus.push_back(msg.message);
+  }
+  EXPECT_EQ(focus, (std::vector<uint32_t>{WM_KILLFOCUS, WM_SETFOCUS}));
 }
 
 }  // namespace

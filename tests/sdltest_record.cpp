@@ -8,6 +8,7 @@
 
 #include "platform/platform.h"
 #include "platform/record/record.h"
+#include "record_memory.h"
 
 namespace {
 
@@ -43,36 +44,9 @@ void play(int sleeps) {
   plat_shutdown();
 }
 
-int memory_write(void *user, const uint8_t *bytes, size_t count) {
-  Bytes *out = (Bytes *)user;
-  out->insert(out->end(), bytes, bytes + count);
-  return 1;
-}
-
-// A stream that comes a byte at a time; a live one has nothing yet at every
-// other read, as a joiner's socket often has.
-struct Trickle {
-  Bytes bytes;
-  int live;
-  size_t at = 0;
-  int waited = 0;
-};
-
-long trickle_read(void *user, uint8_t *buffer, size_t count) {
-  Trickle *t = (Trickle *)user;
-  if (t->live && !t->waited) {
-    t->waited = 1;
-    return RECORD_SOURCE_WAIT;
-  }
-  t->waited = 0;
-  if (t->at == t->bytes.size() || count == 0) return RECORD_SOURCE_END;
-  buffer[0] = t->bytes[t->at++];
-  return 1;
-}
-
 Bytes record(int sleeps) {
   Bytes stream;
-  EXPECT_EQ(record_add_sink(RecordSink{memory_write, nullptr, &stream}), 1);
+  EXPECT_EQ(record_add_sink(memory_sink(&stream)), 1);
   record_start();
   play(sleeps);
   return stream;
@@ -81,7 +55,8 @@ Bytes record(int sleeps) {
 TEST(SdlRecord, ReplaysStayInStepWithTheBackendsOwnWaits) {
   struct Case {
     const char *name;
-    int sleeps, paced, live;
+    int sleeps, paced;
+    bool live;
   };
   const Case cases[] = {
       {"a timedemo of a game that sleeps", 1, 0, 0},
@@ -90,21 +65,22 @@ TEST(SdlRecord, ReplaysStayInStepWithTheBackendsOwnWaits) {
       {"a live stream of a game that sleeps", 1, 1, 1},
   };
   for (const Case &c : cases) {
-    Trickle source{record(c.sleeps), c.live};
-    ASSERT_GT(source.bytes.size(), 0u) << c.name;
-    ASSERT_EQ(
-        record_replay(RecordSource{trickle_read, nullptr, &source}, c.paced), 1)
-        << c.name << ": " << record_error();
+    SCOPED_TRACE(c.name);
+    // A byte at a time; live, with nothing yet at every other read.
+    Memory source{record(c.sleeps), 1, 0, c.live};
+    ASSERT_GT(source.bytes.size(), 0u);
+    ASSERT_EQ(record_replay(memory_source(&source), c.paced), 1)
+        << record_error();
     try {
       play(c.sleeps);
     } catch (const RecordStop &stop) {
       record_finish();
       plat_shutdown();
-      ADD_FAILURE() << c.name << ": " << stop.line;
+      ADD_FAILURE() << stop.line;
       continue;
     }
-    EXPECT_EQ(record_replay_complete(), 1) << c.name;
-    EXPECT_EQ(record_frames(), (uint64_t)FRAMES) << c.name;
+    EXPECT_EQ(record_replay_complete(), 1);
+    EXPECT_EQ(record_frames(), (uint64_t)FRAMES);
   }
 }
 

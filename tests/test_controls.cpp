@@ -3,6 +3,7 @@
 // keypad, and gamepads.
 #include <unistd.h>
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -15,7 +16,7 @@ namespace {
 struct Frame {
   uint32_t at;
   std::vector<uint8_t> pixels;
-  int32_t ball_x, ball_y, ball_yv, paddle1_x, paddle2_x, mode;
+  int32_t ball_x, ball_y, ball_yv, paddle1_x, paddle2_x;
 
   uint8_t at_xy(int x, int y) const { return pixels[(size_t)y * 640 + x]; }
   // The title picture on black: the band left of it is colour 0.
@@ -43,11 +44,13 @@ std::function<void(const Frame &)> on_frame;
 void keep_frame(const uint8_t *pixels, int32_t width, int32_t height,
                 const uint8_t *, void *) {
   if (width != 640 || height != 480) return;
-  Frame f{headless_now(), std::vector<uint8_t>(pixels, pixels + 640 * 480),
-          ball.x,         ball.y,
-          ball.yv,        paddle1.x,
-          paddle2.x,      game_state.mode};
-  seen.push_back(std::move(f));
+  seen.push_back({headless_now(),
+                  {pixels, pixels + 640 * 480},
+                  ball.x,
+                  ball.y,
+                  ball.yv,
+                  paddle1.x,
+                  paddle2.x});
   if (on_frame) on_frame(seen.back());
 }
 
@@ -71,6 +74,13 @@ class Controls : public Fresh {
     }
     return frames;
   }
+
+  // A fresh game: one player chosen, then served.
+  void start_rally() {
+    SetUp();
+    headless_tap_at(100, DIK_1, 40);
+    headless_tap_at(1500, DIK_SPACE, 40);
+  }
 };
 
 // P, Pause or a lost focus stop the rally with "Paused" on the court: every
@@ -78,17 +88,11 @@ class Controls : public Fresh {
 TEST_F(Controls, PauseHoldsTheRallyUntilPAgain) {
   enum Cause { KEY_P, KEY_PAUSE, FOCUS };
   for (Cause cause : {KEY_P, KEY_PAUSE, FOCUS}) {
-    SetUp();
-    headless_tap_at(100, DIK_1, 40);
-    headless_tap_at(1500, DIK_SPACE, 40);
+    start_rally();
     if (cause == FOCUS) {
       on_frame = [](const Frame &f) {
-        static bool lost;
-        if (f.at < 1500) lost = false;
-        if (!lost && f.at >= 1800) {
-          lost = true;
+        if (f.at >= 1800 && seen[seen.size() - 2].at < 1800)
           headless_set_focus(0);
-        }
       };
     } else {
       headless_tap_at(1800, cause == KEY_P ? DIK_P : DIK_PAUSE, 2);
@@ -117,45 +121,35 @@ TEST_F(Controls, PauseHoldsTheRallyUntilPAgain) {
 TEST_F(Controls, EveryPressCountsAndOnlyOnce) {
   struct Case {
     const char *what;
-    std::function<void()> keys;
-    bool quits_early;  // before the Q at 9000
+    uint32_t escape_at, escape_hold;
+    uint32_t q_down_at;  // 0: none; Q held, the game quits at the title
   } cases[] = {
       {"an Escape tap of 2 ms mid-rally leads to the title, and no further",
-       [] { headless_tap_at(2500, DIK_ESCAPE, 2); }, false},
+       2500, 2, 0},
       {"an Escape held through the fade leads to the title, and no further",
-       [] { headless_tap_at(2500, DIK_ESCAPE, 3000); }, false},
-      {"Q held, then an Escape tap inside the fade: quit at the title",
-       [] {
-         headless_key_at(1200, DIK_Q, 1);
-         headless_tap_at(1300, DIK_ESCAPE, 20);
-       },
-       true},
+       2500, 3000, 0},
+      {"Q held, then an Escape tap inside the fade: quit at the title", 1300,
+       20, 1200},
   };
   for (const Case &c : cases) {
-    SetUp();
-    headless_tap_at(100, DIK_1, 40);
-    headless_tap_at(1500, DIK_SPACE, 40);
-    c.keys();
+    SCOPED_TRACE(c.what);
+    start_rally();
+    if (c.q_down_at) headless_key_at(c.q_down_at, DIK_Q, 1);
+    headless_tap_at(c.escape_at, DIK_ESCAPE, c.escape_hold);
     headless_tap_at(9000, DIK_Q, 40);
-    ASSERT_EQ(play(), 0) << c.what;
-    if (c.quits_early) {
-      EXPECT_LT(headless_now(), 5000u) << c.what;
-    } else {
-      // The title again, once the fade that the Escape began is over.
-      const Frame *title = nullptr;
-      for (const Frame &f : seen) {
-        if (f.at > 2500 && f.title()) {
-          title = &f;
-          break;
-        }
-      }
-      ASSERT_NE(title, nullptr) << c.what;
-      EXPECT_GT(headless_now(), 9000u) << c.what;
-      // The title is still up when Q comes: nothing is shown after it.
-      for (const Frame &f : seen) {
-        EXPECT_FALSE(f.at > title->at && f.at < 9000) << c.what << f.at;
-      }
+    ASSERT_EQ(play(), 0);
+    if (c.q_down_at) {
+      EXPECT_LT(headless_now(), 5000u);
+      continue;
     }
+    // The title again, once the fade that the Escape began is over, and
+    // still up when Q comes: nothing is shown after it.
+    auto title = std::find_if(seen.begin(), seen.end(), [](const Frame &f) {
+      return f.at > 2500 && f.title();
+    });
+    ASSERT_NE(title, seen.end());
+    EXPECT_GT(headless_now(), 9000u);
+    EXPECT_TRUE(between(title->at + 1, 9000).empty());
   }
 }
 
@@ -177,10 +171,12 @@ TEST_F(Controls, TitleKeys) {
   }
 }
 
-PadState pad_with(PadButton button) {
+// `button` on the pad in `slot`, from `ms` for 40 ms.
+void pad_tap_at(uint32_t ms, int32_t slot, PadButton button) {
   PadState pad = {};
   pad.buttons[button] = 1;
-  return pad;
+  headless_pad_at(ms, slot, &pad);
+  headless_pad_at(ms + 40, slot, nullptr);
 }
 
 // Two pads play a two-player match by themselves, through the same mapping
@@ -192,22 +188,14 @@ TEST_F(Controls, APadRallyWithPadsComingAndGoing) {
   const PadState idle = {};
   headless_pad(0, &idle);
   headless_pad(1, &idle);
-  const PadState a = pad_with(PAD_A);
-  headless_pad_at(300, 1, &a);
-  headless_pad_at(340, 1, &idle);
-  headless_pad_at(1500, 0, &a);
-  headless_pad_at(1540, 0, &idle);
+  pad_tap_at(300, 1, PAD_A);
+  pad_tap_at(1500, 0, PAD_A);
   headless_pad_unplug_at(4000, 1);
   const uint32_t LEAVE_AT = 16000;
-  static bool top_plugged;
-  top_plugged = true;
   on_frame = [](const Frame &f) {
-    if (f.at >= 4000 && f.at < 5000) top_plugged = false;
-    if (f.at >= 5000 && f.at < LEAVE_AT) {
-      top_plugged = true;
-    }
-    if (f.at >= LEAVE_AT) return;
-    for (int32_t slot = 0; slot < 2; slot++) {
+    // The second pad is out from 4000 to 5000.
+    const bool top_plugged = f.at < 4000 || f.at >= 5000;
+    for (int32_t slot = 0; slot < 2 && f.at < LEAVE_AT; slot++) {
       if (slot == 1 && !top_plugged) continue;
       const int32_t paddle = slot == 0 ? f.paddle1_x : f.paddle2_x;
       PadState pad = {};
@@ -223,10 +211,8 @@ TEST_F(Controls, APadRallyWithPadsComingAndGoing) {
       headless_pad(slot, &pad);
     }
   };
-  const PadState b = pad_with(PAD_B), back = pad_with(PAD_BACK);
-  headless_pad_at(LEAVE_AT, 0, &b);
-  headless_pad_at(LEAVE_AT + 40, 0, &idle);
-  headless_pad_at(LEAVE_AT + 3000, 1, &back);
+  pad_tap_at(LEAVE_AT, 0, PAD_B);
+  pad_tap_at(LEAVE_AT + 3000, 1, PAD_BACK);
   ASSERT_EQ(play(), 0);
 
   EXPECT_EQ(game_state.mode, 2);

@@ -2,53 +2,13 @@
 // connection, fed whole and a byte at a time.
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
+#include "net_bytes.h"
 #include "platform/net/net_wire.h"
 
 namespace {
 
-typedef std::vector<uint8_t> Bytes;
-
-Bytes operator+(Bytes a, const Bytes &b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
-Bytes text(const std::string &s) { return Bytes(s.begin(), s.end()); }
-
-// The greeting a 1.0.0 client sends to join, written out by hand.
-const Bytes JOIN_GREETING =
-    Bytes{'Q', 'F', 'N', 'T', 1, 0, NET_ROLE_JOIN, 5} + text("1.0.0");
-const Bytes HOST_GREETING =
-    Bytes{'Q', 'F', 'N', 'T', 1, 0, NET_WELCOME_WATCH, 5} + text("1.0.0");
-
-Bytes keys(uint32_t sequence, uint8_t bits) {
-  return Bytes{'K',
-               5,
-               0,
-               0,
-               0,
-               (uint8_t)sequence,
-               (uint8_t)(sequence >> 8),
-               (uint8_t)(sequence >> 16),
-               (uint8_t)(sequence >> 24),
-               bits};
-}
-
-Bytes taken(uint64_t count) {
-  Bytes b{'T', 8, 0, 0, 0};
-  for (int i = 0; i < 8; ++i) b.push_back((uint8_t)(count >> (8 * i)));
-  return b;
-}
-
-Bytes chunk(uint64_t offset, const std::string &data) {
-  uint32_t length = (uint32_t)(8 + data.size());
-  Bytes b{'S', (uint8_t)length, (uint8_t)(length >> 8), 0, 0};
-  for (int i = 0; i < 8; ++i) b.push_back((uint8_t)(offset >> (8 * i)));
-  return b + text(data);
-}
+const Bytes JOIN_GREETING = greeting(NET_ROLE_JOIN);
+const Bytes HOST_GREETING = greeting(NET_WELCOME_WATCH);
 
 struct Outcome {
   std::string stream;  // stream bytes, in order
@@ -89,6 +49,8 @@ Outcome read_all(int from, const Bytes &bytes, size_t step) {
 }
 
 TEST(NetWire, WellFormedStreamsReadTheSameWholeOrByteByByte) {
+  const Bytes alive{'A', 0, 0, 0, 0};
+  const std::string big(NET_CHUNK_MAX, 'z');
   struct Case {
     const char *name;
     int from;
@@ -98,15 +60,15 @@ TEST(NetWire, WellFormedStreamsReadTheSameWholeOrByteByByte) {
     std::string taken;
   } cases[] = {
       {"client: keys and alive", NET_FROM_CLIENT,
-       JOIN_GREETING + keys(0, 1) + Bytes{'A', 0, 0, 0, 0} + taken(0) +
-           keys(1, 3) + taken(70000) + taken(70000) + keys(2, 0),
+       JOIN_GREETING + keys(0, 1) + alive + taken(0) + keys(1, 3) +
+           taken(70000) + taken(70000) + keys(2, 0),
        "", "130", 1, "0 70000 70000 "},
       {"host: chunks follow on", NET_FROM_HOST,
-       HOST_GREETING + chunk(0, "abc") + Bytes{'A', 0, 0, 0, 0} +
-           chunk(3, "defg") + chunk(7, std::string(NET_CHUNK_MAX, 'z')),
-       "abcdefg" + std::string(NET_CHUNK_MAX, 'z'), "", 1, ""},
-      {"empty version", NET_FROM_HOST,
-       Bytes{'Q', 'F', 'N', 'T', 1, 0, 1, 0} + chunk(0, "x"), "x", "", 0, ""},
+       HOST_GREETING + chunk(0, "abc") + alive + chunk(3, "defg") +
+           chunk(7, big),
+       "abcdefg" + big, "", 1, ""},
+      {"empty version", NET_FROM_HOST, greeting(1, "") + chunk(0, "x"), "x", "",
+       0, ""},
   };
   for (const Case &c : cases) {
     for (size_t step : {c.bytes.size(), (size_t)1, (size_t)7}) {
@@ -124,7 +86,6 @@ TEST(NetWire, WellFormedStreamsReadTheSameWholeOrByteByByte) {
 }
 
 TEST(NetWire, MalformedInputEndsTheConnectionWithOneLine) {
-  const Bytes huge_length{'S', 0xff, 0xff, 0xff, 0xff};
   struct Case {
     const char *name;
     int from;
@@ -133,29 +94,27 @@ TEST(NetWire, MalformedInputEndsTheConnectionWithOneLine) {
   } cases[] = {
       {"wrong magic", NET_FROM_CLIENT, text("GET / HTTP/1.1\r\n"),
        "wrong magic"},
-      {"other protocol", NET_FROM_CLIENT,
-       Bytes{'Q', 'F', 'N', 'T', 2, 0, 1, 5} + text("1.0.0"),
+      {"other protocol", NET_FROM_CLIENT, greeting(1, "1.0.0", 2),
        "protocol 2, this game speaks 1"},
-      {"version too long", NET_FROM_CLIENT,
-       Bytes{'Q', 'F', 'N', 'T', 1, 0, 1, 33} + text(std::string(33, '1')),
+      {"version too long", NET_FROM_CLIENT, greeting(1, std::string(33, '1')),
        "too long"},
       {"version not text", NET_FROM_CLIENT,
-       Bytes{'Q', 'F', 'N', 'T', 1, 0, 1, 3, '1', 0, '0'}, "not text"},
+       greeting(1, std::string("1\0000", 3)), "not text"},
       {"stream length past the limit", NET_FROM_HOST,
-       HOST_GREETING + huge_length, "out of bounds"},
+       HOST_GREETING + Bytes{'S', 0xff, 0xff, 0xff, 0xff}, "out of bounds"},
       {"stream one byte past the limit", NET_FROM_HOST,
        HOST_GREETING + Bytes{'S', 9, 0x40, 0, 0}, "out of bounds"},
-      {"stream chunk with no data", NET_FROM_HOST,
-       HOST_GREETING + Bytes{'S', 8, 0, 0, 0}, "out of bounds"},
+      {"stream chunk with no data", NET_FROM_HOST, HOST_GREETING + chunk(0, ""),
+       "out of bounds"},
       {"keys of the wrong length", NET_FROM_CLIENT,
-       JOIN_GREETING + Bytes{'K', 6, 0, 0, 0}, "out of bounds"},
+       JOIN_GREETING + message('K', Bytes(6, 0)), "out of bounds"},
       {"alive with a payload", NET_FROM_CLIENT,
-       JOIN_GREETING + Bytes{'A', 1, 0, 0, 0, 0}, "out of bounds"},
+       JOIN_GREETING + message('A', {0}), "out of bounds"},
       {"keys from the host", NET_FROM_HOST, HOST_GREETING + keys(0, 1),
        "unexpected message type 75"},
       {"stream from a client", NET_FROM_CLIENT, JOIN_GREETING + chunk(0, "abc"),
        "unexpected message type 83"},
-      {"unknown type", NET_FROM_CLIENT, JOIN_GREETING + Bytes{0, 0, 0, 0, 0},
+      {"unknown type", NET_FROM_CLIENT, JOIN_GREETING + message(0, {}),
        "unexpected message type 0"},
       {"chunk skips ahead", NET_FROM_HOST,
        HOST_GREETING + chunk(0, "abc") + chunk(4, "e"), "out of order"},

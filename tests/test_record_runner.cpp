@@ -1,9 +1,9 @@
 // quillfire-run's key scripts and its built-in player, as a script writer
 // meets them.
-#include <stdio.h>
-#include <unistd.h>
+#include <stdlib.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -93,10 +93,7 @@ TEST(BuiltInPlayer, TwoPlayersReturnTheBall) {
   };
   EXPECT_EQ(goals_by(true, 30000), 0);
   EXPECT_GE(goals_by(false, 30000), 1);
-  for (const char *f : {"frames.log", "mix.wav"}) {
-    unlink((std::string(dir) + "/" + f).c_str());
-  }
-  rmdir(dir);
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace
