@@ -18,9 +18,11 @@ int run_game() { return WinMain(plat_instance(), nullptr, nullptr, 0); }
 
 // Remembers, at every pass of the loop, how many keyboard reads had happened:
 // each frame reads the keyboard exactly once, so the differences count frames.
+// Asks for the window to close as pass `close_at` begins.
 struct PassLog {
   std::vector<int> reads_at_peek;
   bool post_every_pass = false;
+  size_t close_at = 0;
 };
 
 void note_pass(void *user) {
@@ -29,6 +31,7 @@ void note_pass(void *user) {
   if (log->post_every_pass) {
     plat_post_message(headless_window(), WM_USER, 0, 0);
   }
+  if (log->reads_at_peek.size() == log->close_at) headless_request_close();
 }
 
 using Shell = Fresh;
@@ -48,59 +51,37 @@ TEST_F(Shell, QAtTheFirstTitleEndsWithoutAnotherFrameWithExitCodeZero) {
   EXPECT_EQ(headless_window(), nullptr);
 }
 
-TEST_F(Shell, OneFramePerPassWithAMessagePendingAtEveryPass) {
-  PassLog log;
-  log.post_every_pass = true;
-  headless_on_peek(note_pass, &log);
-  // A rally, then the window closed at the 30th pass.
-  headless_tap_at(100, DIK_1, 50);
-  headless_tap_at(1500, DIK_SPACE, 50);
-  struct Closer {
-    static void at_peek(void *user) {
-      PassLog *l = (PassLog *)user;
-      note_pass(l);
-      if (l->reads_at_peek.size() == 30) headless_request_close();
+// In a rally one frame runs per pass until the window is closed, and none
+// from the pass the close is asked at. Without messages that pass takes the
+// WM_CLOSE (it destroys the window, which posts the quit) and the next one
+// WM_QUIT. With a message pending at every pass the queue never empties, yet
+// one message is handled per pass: the close request, queued behind a
+// WM_USER, is taken a pass later, and WM_QUIT after the last WM_USER posted
+// before it.
+TEST_F(Shell, OneFramePerPassUntilTheQuitIsPosted) {
+  for (bool post_every_pass : {false, true}) {
+    SCOPED_TRACE(post_every_pass ? "a message at every pass" : "no messages");
+    reset_everything();
+    PassLog log;
+    log.post_every_pass = post_every_pass;
+    log.close_at = 40;
+    headless_on_peek(note_pass, &log);
+    headless_tap_at(100, DIK_1, 50);
+    headless_tap_at(1500, DIK_SPACE, 50);
+    EXPECT_EQ(run_game(), 0);
+    // Frames in passes 1 to 39, none from the one the close came at.
+    if (post_every_pass) {
+      ASSERT_GE(log.reads_at_peek.size(), 42u);
+    } else {
+      ASSERT_EQ(log.reads_at_peek.size(), 41u);
     }
-  };
-  headless_on_peek(Closer::at_peek, &log);
-  EXPECT_EQ(run_game(), 0);
-  // The queue never empties, yet one message is handled and one frame runs
-  // per pass until the close request, which is queued behind a WM_USER and
-  // so taken at pass 31; from then on no frame runs, and WM_QUIT comes
-  // after the last WM_USER posted before it.
-  ASSERT_GE(log.reads_at_peek.size(), 32u);
-  for (size_t i = 1; i < 30; i++) {
-    EXPECT_EQ(log.reads_at_peek[i] - log.reads_at_peek[i - 1], 1) << i;
-  }
-  EXPECT_EQ(log.reads_at_peek.back(), log.reads_at_peek[29]);
-  EXPECT_EQ(headless_keyboard_reads(), log.reads_at_peek.back());
-}
-
-TEST_F(Shell, FramesRunUntilTheQuitIsPosted) {
-  PassLog log;
-  headless_on_peek(note_pass, &log);
-  // Choose a mode and serve: the rally runs one frame per pass until the
-  // window is closed.
-  headless_tap_at(100, DIK_1, 50);
-  headless_tap_at(1500, DIK_SPACE, 50);
-  struct Closer {
-    static void at_peek(void *user) {
-      PassLog *l = (PassLog *)user;
-      note_pass(l);
-      if (l->reads_at_peek.size() == 40) headless_request_close();
+    for (size_t i = 1; i < 40; i++) {
+      EXPECT_EQ(log.reads_at_peek[i] - log.reads_at_peek[i - 1], 1) << i;
     }
-  };
-  headless_on_peek(Closer::at_peek, &log);
-  EXPECT_EQ(run_game(), 0);
-  // The 40th pass takes the WM_CLOSE raised as it began (it destroys the
-  // window, which posts the quit) and so runs no frame; the 41st takes
-  // WM_QUIT.
-  ASSERT_EQ(log.reads_at_peek.size(), 41u);
-  for (size_t i = 1; i < 40; i++) {
-    EXPECT_EQ(log.reads_at_peek[i] - log.reads_at_peek[i - 1], 1) << i;
+    EXPECT_EQ(log.reads_at_peek.back(), log.reads_at_peek[39]);
+    EXPECT_EQ(headless_keyboard_reads(), log.reads_at_peek.back());
+    EXPECT_EQ(headless_display_open(), 0);
   }
-  EXPECT_EQ(log.reads_at_peek[40], log.reads_at_peek[39]);
-  EXPECT_EQ(headless_display_open(), 0);
 }
 
 // A program that couldn't start says why in one line and ends with a
@@ -134,31 +115,6 @@ TEST_F(Shell, NoKeyboardEndsCleanlyInsteadOfWaitingForEver) {
   EXPECT_EQ(headless_display_open(), 0);
   // Well within a second of virtual time: nothing waited for a key.
   EXPECT_LT(headless_elapsed(), 1000u);
-}
-
-TEST_F(Shell, WindowCloseAtTheTitleEndsLikeQ) {
-  headless_request_close_at(200);
-  EXPECT_EQ(run_game(), 0);
-  EXPECT_EQ(game_state.mode, 0);
-  EXPECT_EQ(headless_display_open(), 0);
-  EXPECT_LT(headless_elapsed(), 10000u);
-}
-
-TEST_F(Shell, WindowCloseAtTheServePromptEndsLikeEscapeThenQuits) {
-  headless_tap_at(100, DIK_2, 50);
-  struct Closer {
-    static void at_present(const uint8_t *, int32_t, int32_t, const uint8_t *,
-                           void *) {
-      if (game_state.mode == 2) headless_request_close();
-    }
-  };
-  headless_on_present(Closer::at_present, nullptr);
-  EXPECT_EQ(run_game(), 0);
-  // The ball was never served.
-  EXPECT_EQ(ball.xv, 0);
-  EXPECT_EQ(ball.yv, 0);
-  EXPECT_EQ(headless_display_open(), 0);
-  EXPECT_LT(headless_elapsed(), 20000u);
 }
 
 // With none of its pictures or sounds the game still runs, blank and
