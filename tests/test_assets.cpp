@@ -117,20 +117,23 @@ class AssetPictures : public ::testing::Test {
   Picture ball, paddles, back, title;
 };
 
-TEST_F(AssetPictures, CellsAreFramedWhereTheGameCutsThemInOnePalette) {
-  struct Cell {
+// Every cell the game cuts is framed by lines of index 0 (below and right
+// too where the cell is closed). Index 0 is transparent: around a shape it
+// lets the court show, inside one it would be a hole. A sprite shows its
+// cell less the last column and row; paddle 1's cell is 66 wide, its last
+// column the line on paddle 2's left.
+TEST_F(AssetPictures, CellsAreFramedAndSpritesWholeShapesInOnePalette) {
+  const struct {
     const Picture *p;
     int32_t x, y, w, h;
-    bool closed;  // lines below and right of the cell too, not only above/left
-  };
-  // Paddle 1's cell is 66 wide: its last column is the line on paddle 2's
-  // left.
-  const Cell cells[] = {{&ball, 1, 1, 11, 11, true},
-                        {&paddles, 1, 1, 65, 8, true},
-                        {&paddles, 67, 1, 65, 8, true},
-                        {&back, 1, 1, 639, 479, false},
-                        {&title, 1, 1, 619, 459, false}};
-  for (const Cell &c : cells) {
+    bool closed;
+    int32_t shown_w, shown_h;  // 0 for a picture that is no sprite
+  } cells[] = {{&ball, 1, 1, 11, 11, true, 10, 10},
+               {&paddles, 1, 1, 65, 8, true, 65, 7},
+               {&paddles, 67, 1, 65, 8, true, 64, 7},
+               {&back, 1, 1, 639, 479, false, 0, 0},
+               {&title, 1, 1, 619, 459, false, 0, 0}};
+  for (const auto &c : cells) {
     SCOPED_TRACE(testing::Message()
                  << "cell at x " << c.x << ", " << c.w << " wide");
     ASSERT_GE(c.p->width, c.x + c.w + c.closed);
@@ -140,6 +143,23 @@ TEST_F(AssetPictures, CellsAreFramedWhereTheGameCutsThemInOnePalette) {
                        c.h + 1 + c.closed),
               zeros_in(*c.p, c.x, c.y, c.w, c.h))
         << "a gap in the lines round the cell";
+    if (!c.shown_w) continue;
+    // The shape spans the part shown, and has no holes.
+    EXPECT_EQ(zeros_in(*c.p, c.x, c.y + c.shown_h / 2, c.shown_w, 1), 0)
+        << "middle row";
+    EXPECT_EQ(zeros_in(*c.p, c.x + c.shown_w / 2, c.y, 1, c.shown_h), 0)
+        << "middle column";
+    for (int32_t j = c.y; j < c.y + c.shown_h; j++) {
+      int32_t first = c.x + c.shown_w, last = first - 1;
+      for (int32_t i = c.x; i < c.x + c.shown_w; i++) {
+        if (c.p->at(i, j)) first = std::min(first, i), last = i;
+      }
+      EXPECT_EQ(zeros_in(*c.p, first, j, last - first + 1, 1), 0)
+          << "hole in row " << j;
+    }
+  }
+  for (int32_t x : {1, 10}) {
+    for (int32_t y : {1, 10}) EXPECT_EQ(ball.at(x, y), 0) << "ball corner";
   }
   // Only the ball's palette is installed; the others must show the same.
   EXPECT_EQ(paddles.palette, ball.palette);
@@ -170,33 +190,6 @@ TEST_F(AssetPictures, PaletteHasBlackAtZeroWhiteAndTextReadableOnTheCourt) {
       EXPECT_LT(luma(pal, back.at(x + 1, y + 1)), 110.0f)
           << "score hard to read at (" << x << ", " << y << ")";
     }
-  }
-}
-
-// Index 0 is transparent: around a shape it lets the court show, inside one
-// it would be a hole. A sprite shows its cell less the last column and row.
-TEST_F(AssetPictures, SpritesAreWholeShapesOnTransparentZero) {
-  const struct {
-    const Picture *p;
-    int32_t x, y, w, h;
-  } sprites[] = {
-      {&ball, 1, 1, 10, 10}, {&paddles, 1, 1, 65, 7}, {&paddles, 67, 1, 64, 7}};
-  for (const auto &s : sprites) {
-    SCOPED_TRACE(testing::Message() << "sprite at x " << s.x);
-    // The shape spans the part shown.
-    EXPECT_EQ(zeros_in(*s.p, s.x, s.y + s.h / 2, s.w, 1), 0) << "middle row";
-    EXPECT_EQ(zeros_in(*s.p, s.x + s.w / 2, s.y, 1, s.h), 0) << "middle column";
-    for (int32_t j = s.y; j < s.y + s.h; j++) {
-      int32_t first = s.x + s.w, last = first - 1;
-      for (int32_t i = s.x; i < s.x + s.w; i++) {
-        if (s.p->at(i, j)) first = std::min(first, i), last = i;
-      }
-      EXPECT_EQ(zeros_in(*s.p, first, j, last - first + 1, 1), 0)
-          << "hole in row " << j;
-    }
-  }
-  for (int32_t x : {1, 10}) {
-    for (int32_t y : {1, 10}) EXPECT_EQ(ball.at(x, y), 0) << "ball corner";
   }
 }
 
