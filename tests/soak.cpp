@@ -22,6 +22,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <random>
 #include <string>
 
@@ -75,7 +76,7 @@ struct Run {
   int32_t aim1 = 33,
           aim2 = 33;  // where on its paddle each chaser wants the ball
   int32_t last_yv = 0;
-  int32_t last_scores[2] = {0, 0};
+  std::array<int32_t, 2> last_scores = {0, 0};
   uint64_t last_frame_at = 0, last_point_at = 0, still_since = 0;
   uint32_t next_space_at = 0, next_mode_at = 0;
   long long first_match_heap = -1;
@@ -167,15 +168,15 @@ void on_frame(const uint8_t *, int32_t, int32_t, const uint8_t *, void *user) {
   }
   run.last_frame_at = at;
 
-  const int32_t scores[2] = {game_state.player1_score,
-                             game_state.player2_score};
+  const std::array<int32_t, 2> scores = {game_state.player1_score,
+                                         game_state.player2_score};
   for (int side = 0; side < 2; side++) {
     if (scores[side] < 0 || scores[side] > WINNING_SCORE) {
       fail(soak, "player " + std::to_string(side + 1) + " has " +
                      std::to_string(scores[side]) + " points");
     }
   }
-  if (scores[0] != run.last_scores[0] || scores[1] != run.last_scores[1]) {
+  if (scores != run.last_scores) {
     run.last_point_at = at;
     soak->matches_won +=
         scores[0] == WINNING_SCORE || scores[1] == WINNING_SCORE;
@@ -184,8 +185,7 @@ void on_frame(const uint8_t *, int32_t, int32_t, const uint8_t *, void *user) {
     if (scores[0] == 0 && scores[1] == 0) {
       check_heap(soak, &run.first_match_heap, "match to match");
     }
-    run.last_scores[0] = scores[0];
-    run.last_scores[1] = scores[1];
+    run.last_scores = scores;
   }
   if (at - run.last_point_at > MAX_POINT_MS) {
     fail(soak, "no point scored for " + std::to_string(at - run.last_point_at) +

@@ -21,26 +21,24 @@ std::string asked(std::vector<const char *> args) {
   if (!command_line_parse((int)args.size(), args.data(), &o, &error)) {
     return "refused: " + error;
   }
+  // A flag set to anything but 1 shows its value.
   std::string said;
-  const struct {
-    int set;
-    std::string what;
-  } fields[] = {
-      {o.show_help, "help"},
-      {o.show_version, "version"},
-      {!o.data_dir.empty(), "data=" + o.data_dir},
-      {o.no_sound, "nosound"},
-      {o.window, "window"},
-      {o.fullscreen, "fullscreen"},
-      {o.integer_scale, "integer"},
-      {o.demo, "demo" + std::to_string(o.demo) + "=" + o.demo_file},
-      {!o.host.empty(), "host=" + o.host},
-      {!o.join.empty(), "join=" + o.join},
-      {!o.watch.empty(), "watch=" + o.watch},
+  auto add = [&](int set, const std::string &what) {
+    if (!set) return;
+    said += (said.empty() ? "" : " ") + what;
+    if (set != 1) said += "=" + std::to_string(set);
   };
-  for (const auto &f : fields) {
-    if (f.set) said += (said.empty() ? "" : " ") + f.what;
-  }
+  add(o.show_help, "help");
+  add(o.show_version, "version");
+  add(!o.data_dir.empty(), "data=" + o.data_dir);
+  add(o.no_sound, "nosound");
+  add(o.window, "window");
+  add(o.fullscreen, "fullscreen");
+  add(o.integer_scale, "integer");
+  add(o.demo != 0, "demo" + std::to_string(o.demo) + "=" + o.demo_file);
+  add(!o.host.empty(), "host=" + o.host);
+  add(!o.join.empty(), "join=" + o.join);
+  add(!o.watch.empty(), "watch=" + o.watch);
   return said;
 }
 

@@ -135,23 +135,22 @@ TEST_F(Rally, PaddleZonesMissesAndWalls) {
   }
 }
 
+// Through the bottom a point for player 2, who then serves from the top,
+// downward, after SPACE; through the top one for player 1, from the bottom.
 TEST_F(Rally, GoalLinesScoreAndHandTheServe) {
-  // Through the bottom: a point for player 2, who then serves from the top,
-  // downward, after SPACE.
-  headless_tap_at(headless_now() + 50, DIK_SPACE, 30);
-  ball_frame(100, 446, 5, 5);
-  EXPECT_EQ(game_state.player2_score, 1);
-  EXPECT_EQ(game_state.player1_score, 0);
-  EXPECT_EQ(game_state.serving_side, 2);
-  EXPECT_EQ(ball.yv, 5);
-  EXPECT_EQ(ball.y, 29 + 5);
-  // Through the top: a point for player 1.
-  headless_tap_at(headless_now() + 50, DIK_SPACE, 30);
-  ball_frame(100, 19, 5, -5);
-  EXPECT_EQ(game_state.player1_score, 1);
-  EXPECT_EQ(game_state.serving_side, 1);
-  EXPECT_EQ(ball.yv, -5);
-  EXPECT_EQ(ball.y, 440 - 5);
+  const struct {
+    int y, yv;
+    int32_t scores[2], server, served_y, served_yv;
+  } goals[] = {{446, 5, {0, 1}, 2, 29, 5}, {19, -5, {1, 1}, 1, 440, -5}};
+  for (const auto &g : goals) {
+    headless_tap_at(headless_now() + 50, DIK_SPACE, 30);
+    ball_frame(100, g.y, 5, g.yv);
+    EXPECT_EQ(game_state.player1_score, g.scores[0]) << g.y;
+    EXPECT_EQ(game_state.player2_score, g.scores[1]) << g.y;
+    EXPECT_EQ(game_state.serving_side, g.server) << g.y;
+    EXPECT_EQ(ball.yv, g.served_yv) << g.y;
+    EXPECT_EQ(ball.y, g.served_y + g.served_yv) << g.y;
+  }
 }
 
 TEST_F(Rally, ResetPutsEverythingHomeAndKeepsModeAndServer) {
