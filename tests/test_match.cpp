@@ -219,17 +219,12 @@ TEST_F(Match, ARallyLeftWithEscapeThenQAtTheTitle) {
 
   // The fade darkens every colour but entry 0 step by step, one shown
   // frame per step, from the court's colours...
-  size_t first_step = 0;
-  while (first_step < seen.size() &&
-         (seen[first_step].at < 2500 ||
-          seen[first_step].palette == expected.palette)) {
-    first_step++;
-  }
-  ASSERT_GT(first_step, 0u);
-  ASSERT_LT(first_step + 80, seen.size());
-  const Frame &before = seen[first_step - 1];
-  const Frame &darkest = seen[first_step + 79];
-  EXPECT_GE(darkest.at - seen[first_step].at, 79u * 12);
+  const Frame *step = first([](const Frame &f) {
+    return f.at >= 2500 && f.palette != expected.palette;
+  });
+  ASSERT_TRUE(step && step > &seen[0] && step + 80 <= &seen.back());
+  const Frame &before = step[-1], &darkest = step[79];
+  EXPECT_GE(darkest.at - step->at, 79u * 12);
   for (int i = 0; i < 256; i++) {
     for (int c = 0; c < 3; c++) {
       const int start = before.palette[4 * i + c];

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "game/start_check.h"
+#include "wav_files.h"
 
 namespace fs = std::filesystem;
 
@@ -18,20 +19,12 @@ namespace {
 // An uncompressed bottom-up BMP of the given size and depth: the 14 and 40
 // byte headers, a full colour table for 8 bits, rows padded to 4 bytes.
 std::string bmp_file(int32_t width, int32_t height, int bits) {
-  const int32_t row = (width * (bits / 8) + 3) / 4 * 4;
-  const int32_t table = bits == 8 ? 1024 : 0;
-  const uint32_t offset = 54 + table, size = offset + row * height;
-  std::string f;
-  auto put = [&](uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) f += (char)((v >> (8 * i)) & 0xFF);
-  };
-  f += "BM";
-  put(size, 4), put(0, 4), put(offset, 4);
-  put(40, 4), put(width, 4), put(height, 4), put(1, 2), put(bits, 2);
-  put(0, 4), put(row * height, 4), put(0, 4), put(0, 4), put(0, 4), put(0, 4);
-  f.append(table, '\x40');
-  f.append((size_t)row * height, '\x01');
-  return f;
+  const uint32_t row = (width * (bits / 8) + 3) / 4 * 4, pixels = row * height;
+  const uint32_t table = bits == 8 ? 1024 : 0, offset = 54 + table;
+  return "BM" + le32(offset + pixels) + le32(0) + le32(offset) + le32(40) +
+         le32(width) + le32(height) + le16(1) + le16(bits) + le32(0) +
+         le32(pixels) + std::string(16, '\0') + std::string(table, '\x40') +
+         std::string(pixels, '\x01');
 }
 
 class StartCheck : public ::testing::Test {
