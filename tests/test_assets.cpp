@@ -13,6 +13,7 @@
 #include "screenshot/capture.h"
 #include "screenshot/png_write.h"
 #include "support.h"
+#include "wav_files.h"
 
 namespace {
 
@@ -196,10 +197,7 @@ TEST_F(AssetPictures, PaletteHasBlackAtZeroWhiteAndTextReadableOnTheCourt) {
 TEST(AssetSounds, AreEightBitMonoPcmOfSaneLengthAndUnclipped) {
   // After "RIFF" and its size: a 16-byte PCM format chunk (tag 1, 1 channel,
   // 11025 samples and bytes a second, 1-byte blocks of 8 bits), then data.
-  const uint8_t form[32] = {'W',  'A',  'V', 'E', 'f',  'm',  't', ' ',
-                            16,   0,    0,   0,   1,    0,    1,   0,
-                            0x11, 0x2B, 0,   0,   0x11, 0x2B, 0,   0,
-                            1,    0,    8,   0,   'd',  'a',  't', 'a'};
+  const std::string form = "WAVE" + chunk("fmt ", format16(1, 11025)) + "data";
   for (const char *name :
        {"BOING.WAV", "BUZZER.WAV", "SPIKE.WAV", "FIRE.WAV"}) {
     SCOPED_TRACE(name);
@@ -207,7 +205,7 @@ TEST(AssetSounds, AreEightBitMonoPcmOfSaneLengthAndUnclipped) {
     ASSERT_GE(f.size(), 44u) << "missing or short";
     EXPECT_EQ(memcmp(f.data(), "RIFF", 4), 0);
     EXPECT_EQ(u32(f, 4), f.size() - 8);
-    ASSERT_EQ(Bytes(f.begin() + 8, f.begin() + 40), Bytes(form, form + 32));
+    ASSERT_EQ(std::string(f.begin() + 8, f.begin() + 40), form);
     const uint32_t size = u32(f, 40);
     ASSERT_EQ(44u + size + (size & 1), f.size()) << "odd chunks get a pad";
     const Bytes samples(f.begin() + 44, f.begin() + 44 + size);

@@ -1,4 +1,5 @@
 // The rally rules, played through game_frame on the headless platform.
+#include <tuple>
 #include <vector>
 
 #include "engine/input/keyboard.h"
@@ -24,13 +25,11 @@ class Rally : public Fresh {
     game_frame();
   }
 
-  // Puts the ball at (x, y) moving (xv, yv) and runs one frame without keys.
-  void ball_frame(int x, int y, int xv, int yv) {
-    ball.x = x;
-    ball.y = y;
-    ball.xv = xv;
-    ball.yv = yv;
-    frame_with({});
+  // Puts the ball at (x, y) moving (xv, yv) and runs one frame.
+  void ball_frame(int x, int y, int xv, int yv,
+                  std::initializer_list<uint8_t> keys = {}) {
+    std::tie(ball.x, ball.y, ball.xv, ball.yv) = std::tie(x, y, xv, yv);
+    frame_with(keys);
   }
 };
 
@@ -74,10 +73,7 @@ TEST_F(Rally, ComputerStepsTowardsTheBallOnlyOnceChosen) {
   for (const auto &c : cases) {
     game_state.mode = c.mode;
     paddle2.x = 300;
-    ball.x = 300 + c.ball_offset;
-    ball.y = 200;
-    ball.xv = ball.yv = 0;
-    frame_with({DIK_X});
+    ball_frame(300 + c.ball_offset, 200, 0, 0, {DIK_X});
     EXPECT_EQ(paddle2.x, 300 + c.moved)
         << "mode " << c.mode << ", ball at paddle + " << c.ball_offset;
   }

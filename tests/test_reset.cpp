@@ -22,18 +22,11 @@ namespace {
 // sprites, pictures and sounds loaded, a match under way, a fade's palette
 // saved, the random sequence and the clock moved on.
 void leave_a_match_halfway() {
-  char here[4096];
-  ASSERT_NE(getcwd(here, sizeof here), nullptr);
-  ASSERT_EQ(chdir(QF_RUN_DIR), 0);
-  ASSERT_EQ(plat_init(), 1);
-  main_window = plat_window_create("Quillfire", 0, 0, 320, 200, window_proc);
-  app_instance = plat_instance();
+  open_window_display_keyboard();
   ASSERT_EQ(display_init(320, 200, 8), 1);
-  input_init();
-  ASSERT_EQ(keyboard_init(), 1);
+  ASSERT_EQ(chdir(QF_RUN_DIR), 0);
   ASSERT_EQ(load_assets(), 1);
   load_sounds();
-  ASSERT_EQ(chdir(here), 0);
   keyboard_state[DIK_SPACE] = 0x80;
   game_state = GameState{4, 7, 2, 2, 0};
   quit_posted = title_showing = game_paused = 1;
