@@ -19,21 +19,16 @@
 #include <malloc.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <random>
 #include <string>
 
-#include "engine/clock.h"
-#include "engine/display/display.h"
 #include "engine/input/keyboard.h"
-#include "engine/random.h"
-#include "engine/sound/sound.h"
-#include "engine/window.h"
 #include "game/game.h"
 #include "platform/headless/headless.h"
-#include "platform/headless/headless_audio.h"
 #include "run/reset_all.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -59,9 +54,9 @@ const uint64_t QUIT_LIMIT_MS = 1000;
 const long long HEAP_SLACK_BYTES = 64 * 1024;
 // Keys the game waits for (serve, mode) are pressed within this much game
 // time of any frame.
-const uint32_t PRESS_WITHIN_MS = 600;
+const int PRESS_WITHIN_MS = 600;
 // Runs last from a few seconds to a few game minutes.
-const uint64_t SHORTEST_RUN_MS = 5 * 1000, LONGEST_RUN_MS = 4 * 60 * 1000;
+const int SHORTEST_RUN_MS = 5 * 1000, LONGEST_RUN_MS = 4 * 60 * 1000;
 // One Escape in about this many frames (two game minutes); and a player
 // whose ball has stood still this long presses Escape to get going.
 const int ESCAPE_ONE_IN_FRAMES = 6000;
@@ -75,33 +70,44 @@ long long heap_in_use() {
 #endif
 }
 
-enum PlayerStyle { CHASER, RANDOM_KEYS };
+// The whole soak: its generator, its first failure and its figures.
+std::mt19937 rng;
+std::string failure;
+unsigned long long frames, matches_won, escapes, slowest_quit_ms;
 
-struct Soak {
-  std::mt19937 rng;
-  std::string failure;
-  uint64_t frames = 0;
-  uint64_t matches_won = 0, escapes = 0;
-  uint64_t slowest_quit_ms = 0;
-  // This run.
-  PlayerStyle style = CHASER;
-  int32_t aim1 = 33,
-          aim2 = 33;  // where on its paddle each chaser wants the ball
+// What one run has seen so far; every run starts from a new one.
+struct Run {
+  bool random_keys = false;  // else a chaser
+  // Where on its paddle each chaser wants the ball.
+  int32_t aim1 = 33, aim2 = 33;
   int32_t last_yv = 0;
-  int32_t last_scores[2] = {0, 0};
+  std::array<int32_t, 2> last_scores = {0, 0};
   uint64_t last_frame_at = 0, last_point_at = 0, still_since = 0;
   uint32_t next_space_at = 0, next_mode_at = 0;
   long long first_match_heap = -1;
 };
+Run run;
 
-int random_between(Soak *soak, int low, int high) {
-  return std::uniform_int_distribution<int>(low, high)(soak->rng);
+int random_between(int low, int high) {
+  return std::uniform_int_distribution<int>(low, high)(rng);
 }
 
-void fail(Soak *soak, const std::string &what) {
-  if (soak->failure.empty()) {
-    soak->failure = what + " at game time " +
-                    std::to_string(headless_elapsed()) + " ms of the run";
+// Keeps the first failure, with when in the run it came.
+void fail(const std::string &what) {
+  if (failure.empty()) {
+    failure = what + " at game time " + std::to_string(headless_elapsed()) +
+              " ms of the run";
+  }
+}
+
+// The heap in use must stay within HEAP_SLACK_BYTES of the first time.
+void check_heap(long long *first, const char *between) {
+  const long long heap = heap_in_use();
+  if (*first < 0) {
+    *first = heap;
+  } else if (heap - *first > HEAP_SLACK_BYTES) {
+    fail("heap grew by " + std::to_string(heap - *first) + " bytes from " +
+         between);
   }
 }
 
@@ -112,118 +118,102 @@ void chase(int32_t paddle_x, int32_t aim, uint8_t left, uint8_t right) {
   headless_key(right, paddle_x < target - 3);
 }
 
-void drive_keys(Soak *soak) {
-  if (soak->style == CHASER) {
+void drive_keys() {
+  if (!run.random_keys) {
     // A new aim after every bounce off a paddle: about a third of them lie
     // off the paddle, so the player misses now and then.
-    if ((ball.yv > 0) != (soak->last_yv > 0)) {
-      soak->aim1 = random_between(soak, -20, 80);
-      soak->aim2 = random_between(soak, -20, 80);
+    if ((ball.yv > 0) != (run.last_yv > 0)) {
+      run.aim1 = random_between(-20, 80);
+      run.aim2 = random_between(-20, 80);
     }
-    soak->last_yv = ball.yv;
-    chase(paddle1.x, soak->aim1, DIK_LEFT, DIK_RIGHT);
-    if (game_state.mode == 2) chase(paddle2.x, soak->aim2, DIK_Z, DIK_X);
-  } else if (random_between(soak, 0, 9) == 0) {
-    const uint8_t keys[] = {DIK_LEFT, DIK_RIGHT, DIK_Z, DIK_X};
-    for (uint8_t key : keys) headless_key(key, random_between(soak, 0, 1));
+    run.last_yv = ball.yv;
+    chase(paddle1.x, run.aim1, DIK_LEFT, DIK_RIGHT);
+    if (game_state.mode == 2) chase(paddle2.x, run.aim2, DIK_Z, DIK_X);
+  } else if (random_between(0, 9) == 0) {
+    for (uint8_t key : {DIK_LEFT, DIK_RIGHT, DIK_Z, DIK_X}) {
+      headless_key(key, random_between(0, 1));
+    }
   }
   // Serve and mode keys are always coming, so the waits between frames end.
   const uint32_t now = headless_now();
-  if ((int32_t)(now - soak->next_space_at) >= 0) {
-    soak->next_space_at = now + random_between(soak, 30, PRESS_WITHIN_MS);
-    headless_tap_at(soak->next_space_at, DIK_SPACE, 30);
+  if ((int32_t)(now - run.next_space_at) >= 0) {
+    run.next_space_at = now + random_between(30, PRESS_WITHIN_MS);
+    headless_tap_at(run.next_space_at, DIK_SPACE, 30);
   }
-  if ((int32_t)(now - soak->next_mode_at) >= 0) {
-    soak->next_mode_at = now + random_between(soak, 30, PRESS_WITHIN_MS);
-    headless_tap_at(soak->next_mode_at,
-                    random_between(soak, 0, 1) ? DIK_1 : DIK_2, 30);
+  if ((int32_t)(now - run.next_mode_at) >= 0) {
+    run.next_mode_at = now + random_between(30, PRESS_WITHIN_MS);
+    headless_tap_at(run.next_mode_at, random_between(0, 1) ? DIK_1 : DIK_2, 30);
   }
   const bool still = ball.xv == 0 && ball.yv == 0;
-  if (!still) soak->still_since = headless_elapsed();
-  if (random_between(soak, 1, ESCAPE_ONE_IN_FRAMES) == 1 ||
-      (still && headless_elapsed() - soak->still_since > FROZEN_ESCAPE_MS)) {
-    headless_tap_at(now + random_between(soak, 0, 100), DIK_ESCAPE, 40);
-    soak->still_since = headless_elapsed();
-    soak->escapes++;
-    soak->last_point_at = headless_elapsed();
+  if (!still) run.still_since = headless_elapsed();
+  if (random_between(1, ESCAPE_ONE_IN_FRAMES) == 1 ||
+      (still && headless_elapsed() - run.still_since > FROZEN_ESCAPE_MS)) {
+    headless_tap_at(now + random_between(0, 100), DIK_ESCAPE, 40);
+    run.still_since = run.last_point_at = headless_elapsed();
+    escapes++;
   }
 }
 
-// A match has ended (won, or left for the title): the heap must be back to
-// where the first match of the run left it.
-void match_ended(Soak *soak) {
-  const long long heap = heap_in_use();
-  if (soak->first_match_heap < 0) {
-    soak->first_match_heap = heap;
-  } else if (heap - soak->first_match_heap > HEAP_SLACK_BYTES) {
-    fail(soak, "heap grew by " + std::to_string(heap - soak->first_match_heap) +
-                   " bytes from match to match");
-  }
-}
-
-void on_frame(const uint8_t *, int32_t, int32_t, const uint8_t *, void *user) {
-  Soak *soak = (Soak *)user;
+void on_frame(const uint8_t *, int32_t, int32_t, const uint8_t *, void *) {
   const uint64_t at = headless_elapsed();
-  soak->frames++;
-  if (at - soak->last_frame_at > MAX_FRAME_GAP_MS) {
-    fail(soak,
-         "no frame for " + std::to_string(at - soak->last_frame_at) + " ms");
+  frames++;
+  if (at - run.last_frame_at > MAX_FRAME_GAP_MS) {
+    fail("no frame for " + std::to_string(at - run.last_frame_at) + " ms");
   }
-  soak->last_frame_at = at;
+  run.last_frame_at = at;
 
-  const int32_t scores[2] = {game_state.player1_score,
-                             game_state.player2_score};
+  const std::array<int32_t, 2> scores = {game_state.player1_score,
+                                         game_state.player2_score};
   for (int side = 0; side < 2; side++) {
     if (scores[side] < 0 || scores[side] > WINNING_SCORE) {
-      fail(soak, "player " + std::to_string(side + 1) + " has " +
-                     std::to_string(scores[side]) + " points");
+      fail("player " + std::to_string(side + 1) + " has " +
+           std::to_string(scores[side]) + " points");
     }
   }
-  if (scores[0] != soak->last_scores[0] || scores[1] != soak->last_scores[1]) {
-    soak->last_point_at = at;
-    const bool won = scores[0] == WINNING_SCORE || scores[1] == WINNING_SCORE;
-    const bool back_to_title = scores[0] == 0 && scores[1] == 0;
-    if (won) soak->matches_won++;
-    if (back_to_title) match_ended(soak);
-    soak->last_scores[0] = scores[0];
-    soak->last_scores[1] = scores[1];
+  if (scores != run.last_scores) {
+    run.last_point_at = at;
+    matches_won += scores[0] == WINNING_SCORE || scores[1] == WINNING_SCORE;
+    // Back at the title, a match has ended (won, or left): the heap must be
+    // back to where the first match of the run left it.
+    if (scores[0] == 0 && scores[1] == 0) {
+      check_heap(&run.first_match_heap, "match to match");
+    }
+    run.last_scores = scores;
   }
-  if (at - soak->last_point_at > MAX_POINT_MS) {
-    fail(soak, "no point scored for " +
-                   std::to_string(at - soak->last_point_at) + " ms");
-    soak->last_point_at = at;
+  if (at - run.last_point_at > MAX_POINT_MS) {
+    fail("no point scored for " + std::to_string(at - run.last_point_at) +
+         " ms");
+    run.last_point_at = at;
   }
-  drive_keys(soak);
+  drive_keys();
 }
 
 // One run of the game from start to its close. Returns its game time.
-uint64_t run_once(Soak *soak, uint64_t run_ms) {
+uint64_t run_once(uint64_t run_ms) {
   reset_all();
-  soak->style = random_between(soak, 0, 2) == 0 ? RANDOM_KEYS : CHASER;
-  soak->last_frame_at = soak->last_point_at = soak->still_since = 0;
-  soak->last_scores[0] = soak->last_scores[1] = 0;
-  soak->next_space_at = soak->next_mode_at = 0;
-  soak->first_match_heap = -1;
-  headless_on_present(on_frame, soak);
+  run = Run{};
+  run.random_keys = random_between(0, 2) == 0;
+  headless_on_present(on_frame, nullptr);
   headless_request_close_at((uint32_t)run_ms);
   headless_set_time_limit(run_ms + 60 * 1000);
   try {
     WinMain(plat_instance(), nullptr, nullptr, 0);
   } catch (const HeadlessTimeLimit &) {
-    fail(soak, "the run never ended after its close request");
+    fail("the run never ended after its close request");
   }
   const uint64_t ended = headless_elapsed();
   if (ended < run_ms) {
-    fail(soak, "the run ended before its close request");
-  } else if (ended - run_ms > soak->slowest_quit_ms) {
-    soak->slowest_quit_ms = ended - run_ms;
-  }
-  if (ended >= run_ms && ended - run_ms > QUIT_LIMIT_MS) {
-    fail(soak, "the run took " + std::to_string(ended - run_ms) +
-                   " ms to end after its close request");
+    fail("the run ended before its close request");
+  } else {
+    slowest_quit_ms =
+        std::max<unsigned long long>(slowest_quit_ms, ended - run_ms);
+    if (ended - run_ms > QUIT_LIMIT_MS) {
+      fail("the run took " + std::to_string(ended - run_ms) +
+           " ms to end after its close request");
+    }
   }
   if (headless_display_open() || headless_window()) {
-    fail(soak, "the display or the window outlived the run");
+    fail("the display or the window outlived the run");
   }
   headless_on_present(nullptr, nullptr);
   return ended;
@@ -235,45 +225,31 @@ int main(int argc, char **argv) {
   const double minutes = argc > 1 ? atof(argv[1]) : 5.0;
   const unsigned seed = argc > 2 ? (unsigned)strtoul(argv[2], nullptr, 10)
                                  : std::random_device{}();
-#ifdef QF_RUN_DIR
   // The game reads its pictures and sounds by plain name, as when played.
   if (chdir(QF_RUN_DIR) != 0) {
     fprintf(stderr, "soak: can't enter %s\n", QF_RUN_DIR);
     return 1;
   }
-#endif
-  Soak soak;
-  soak.rng.seed(seed);
-  const uint64_t goal_ms = (uint64_t)(minutes * 60 * 1000);
+  rng.seed(seed);
   uint64_t game_ms = 0;
   int runs = 0;
   long long first_run_heap = -1;
-  while (game_ms < goal_ms && soak.failure.empty()) {
-    const uint64_t run_ms = (uint64_t)random_between(
-        &soak, (int)SHORTEST_RUN_MS, (int)LONGEST_RUN_MS);
-    game_ms += run_once(&soak, run_ms);
+  while (game_ms < minutes * 60 * 1000 && failure.empty()) {
+    game_ms += run_once(random_between(SHORTEST_RUN_MS, LONGEST_RUN_MS));
     runs++;
     // After a run everything it made is given back; the platform's own
     // buffers stay, as they would in a process that plays again.
-    const long long heap = heap_in_use();
-    if (first_run_heap < 0) {
-      first_run_heap = heap;
-    } else if (heap - first_run_heap > HEAP_SLACK_BYTES) {
-      fail(&soak, "heap grew by " + std::to_string(heap - first_run_heap) +
-                      " bytes from run to run");
-    }
+    check_heap(&first_run_heap, "run to run");
   }
   reset_all();
   printf(
       "soak: %.1f game minutes, %d runs, %llu frames, %llu matches won, "
       "%llu escapes, slowest quit %llu ms, seed %u: %s\n",
-      game_ms / 60000.0, runs, (unsigned long long)soak.frames,
-      (unsigned long long)soak.matches_won, (unsigned long long)soak.escapes,
-      (unsigned long long)soak.slowest_quit_ms, seed,
-      soak.failure.empty() ? "clean" : "FAILED");
-  if (!soak.failure.empty()) {
+      game_ms / 60000.0, runs, frames, matches_won, escapes, slowest_quit_ms,
+      seed, failure.empty() ? "clean" : "FAILED");
+  if (!failure.empty()) {
     fprintf(stderr, "soak: run %d: %s; rerun with: qf_soak %g %u\n", runs,
-            soak.failure.c_str(), minutes, seed);
+            failure.c_str(), minutes, seed);
     return 1;
   }
   return 0;

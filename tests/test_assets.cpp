@@ -13,6 +13,7 @@
 #include "screenshot/capture.h"
 #include "screenshot/png_write.h"
 #include "support.h"
+#include "wav_files.h"
 
 namespace {
 
@@ -117,20 +118,23 @@ class AssetPictures : public ::testing::Test {
   Picture ball, paddles, back, title;
 };
 
-TEST_F(AssetPictures, CellsAreFramedWhereTheGameCutsThemInOnePalette) {
-  struct Cell {
+// Every cell the game cuts is framed by lines of index 0 (below and right
+// too where the cell is closed). Index 0 is transparent: around a shape it
+// lets the court show, inside one it would be a hole. A sprite shows its
+// cell less the last column and row; paddle 1's cell is 66 wide, its last
+// column the line on paddle 2's left.
+TEST_F(AssetPictures, CellsAreFramedAndSpritesWholeShapesInOnePalette) {
+  const struct {
     const Picture *p;
     int32_t x, y, w, h;
-    bool closed;  // lines below and right of the cell too, not only above/left
-  };
-  // Paddle 1's cell is 66 wide: its last column is the line on paddle 2's
-  // left.
-  const Cell cells[] = {{&ball, 1, 1, 11, 11, true},
-                        {&paddles, 1, 1, 65, 8, true},
-                        {&paddles, 67, 1, 65, 8, true},
-                        {&back, 1, 1, 639, 479, false},
-                        {&title, 1, 1, 619, 459, false}};
-  for (const Cell &c : cells) {
+    bool closed;
+    int32_t shown_w, shown_h;  // 0 for a picture that is no sprite
+  } cells[] = {{&ball, 1, 1, 11, 11, true, 10, 10},
+               {&paddles, 1, 1, 65, 8, true, 65, 7},
+               {&paddles, 67, 1, 65, 8, true, 64, 7},
+               {&back, 1, 1, 639, 479, false, 0, 0},
+               {&title, 1, 1, 619, 459, false, 0, 0}};
+  for (const auto &c : cells) {
     SCOPED_TRACE(testing::Message()
                  << "cell at x " << c.x << ", " << c.w << " wide");
     ASSERT_GE(c.p->width, c.x + c.w + c.closed);
@@ -140,6 +144,23 @@ TEST_F(AssetPictures, CellsAreFramedWhereTheGameCutsThemInOnePalette) {
                        c.h + 1 + c.closed),
               zeros_in(*c.p, c.x, c.y, c.w, c.h))
         << "a gap in the lines round the cell";
+    if (!c.shown_w) continue;
+    // The shape spans the part shown, and has no holes.
+    EXPECT_EQ(zeros_in(*c.p, c.x, c.y + c.shown_h / 2, c.shown_w, 1), 0)
+        << "middle row";
+    EXPECT_EQ(zeros_in(*c.p, c.x + c.shown_w / 2, c.y, 1, c.shown_h), 0)
+        << "middle column";
+    for (int32_t j = c.y; j < c.y + c.shown_h; j++) {
+      int32_t first = c.x + c.shown_w, last = first - 1;
+      for (int32_t i = c.x; i < c.x + c.shown_w; i++) {
+        if (c.p->at(i, j)) first = std::min(first, i), last = i;
+      }
+      EXPECT_EQ(zeros_in(*c.p, first, j, last - first + 1, 1), 0)
+          << "hole in row " << j;
+    }
+  }
+  for (int32_t x : {1, 10}) {
+    for (int32_t y : {1, 10}) EXPECT_EQ(ball.at(x, y), 0) << "ball corner";
   }
   // Only the ball's palette is installed; the others must show the same.
   EXPECT_EQ(paddles.palette, ball.palette);
@@ -173,40 +194,10 @@ TEST_F(AssetPictures, PaletteHasBlackAtZeroWhiteAndTextReadableOnTheCourt) {
   }
 }
 
-// Index 0 is transparent: around a shape it lets the court show, inside one
-// it would be a hole. A sprite shows its cell less the last column and row.
-TEST_F(AssetPictures, SpritesAreWholeShapesOnTransparentZero) {
-  const struct {
-    const Picture *p;
-    int32_t x, y, w, h;
-  } sprites[] = {
-      {&ball, 1, 1, 10, 10}, {&paddles, 1, 1, 65, 7}, {&paddles, 67, 1, 64, 7}};
-  for (const auto &s : sprites) {
-    SCOPED_TRACE(testing::Message() << "sprite at x " << s.x);
-    // The shape spans the part shown.
-    EXPECT_EQ(zeros_in(*s.p, s.x, s.y + s.h / 2, s.w, 1), 0) << "middle row";
-    EXPECT_EQ(zeros_in(*s.p, s.x + s.w / 2, s.y, 1, s.h), 0) << "middle column";
-    for (int32_t j = s.y; j < s.y + s.h; j++) {
-      int32_t first = s.x + s.w, last = first - 1;
-      for (int32_t i = s.x; i < s.x + s.w; i++) {
-        if (s.p->at(i, j)) first = std::min(first, i), last = i;
-      }
-      EXPECT_EQ(zeros_in(*s.p, first, j, last - first + 1, 1), 0)
-          << "hole in row " << j;
-    }
-  }
-  for (int32_t x : {1, 10}) {
-    for (int32_t y : {1, 10}) EXPECT_EQ(ball.at(x, y), 0) << "ball corner";
-  }
-}
-
 TEST(AssetSounds, AreEightBitMonoPcmOfSaneLengthAndUnclipped) {
   // After "RIFF" and its size: a 16-byte PCM format chunk (tag 1, 1 channel,
   // 11025 samples and bytes a second, 1-byte blocks of 8 bits), then data.
-  const uint8_t form[32] = {'W',  'A',  'V', 'E', 'f',  'm',  't', ' ',
-                            16,   0,    0,   0,   1,    0,    1,   0,
-                            0x11, 0x2B, 0,   0,   0x11, 0x2B, 0,   0,
-                            1,    0,    8,   0,   'd',  'a',  't', 'a'};
+  const std::string form = "WAVE" + chunk("fmt ", format16(1, 11025)) + "data";
   for (const char *name :
        {"BOING.WAV", "BUZZER.WAV", "SPIKE.WAV", "FIRE.WAV"}) {
     SCOPED_TRACE(name);
@@ -214,7 +205,7 @@ TEST(AssetSounds, AreEightBitMonoPcmOfSaneLengthAndUnclipped) {
     ASSERT_GE(f.size(), 44u) << "missing or short";
     EXPECT_EQ(memcmp(f.data(), "RIFF", 4), 0);
     EXPECT_EQ(u32(f, 4), f.size() - 8);
-    ASSERT_EQ(Bytes(f.begin() + 8, f.begin() + 40), Bytes(form, form + 32));
+    ASSERT_EQ(std::string(f.begin() + 8, f.begin() + 40), form);
     const uint32_t size = u32(f, 40);
     ASSERT_EQ(44u + size + (size & 1), f.size()) << "odd chunks get a pad";
     const Bytes samples(f.begin() + 44, f.begin() + 44 + size);

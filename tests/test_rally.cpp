@@ -1,4 +1,7 @@
 // The rally rules, played through game_frame on the headless platform.
+#include <tuple>
+#include <vector>
+
 #include "engine/input/keyboard.h"
 #include "game/game.h"
 #include "support.h"
@@ -22,79 +25,64 @@ class Rally : public Fresh {
     game_frame();
   }
 
-  // Puts the ball at (x, y) moving (xv, yv) and runs one frame without keys.
-  void ball_frame(int x, int y, int xv, int yv) {
-    ball.x = x;
-    ball.y = y;
-    ball.xv = xv;
-    ball.yv = yv;
-    frame_with({});
+  // Puts the ball at (x, y) moving (xv, yv) and runs one frame.
+  void ball_frame(int x, int y, int xv, int yv,
+                  std::initializer_list<uint8_t> keys = {}) {
+    std::tie(ball.x, ball.y, ball.xv, ball.yv) = std::tie(x, y, xv, yv);
+    frame_with(keys);
   }
 };
 
-TEST_F(Rally, PlayerKeysMoveThePaddlesAndBothKeysCancel) {
-  frame_with({DIK_RIGHT});
-  EXPECT_EQ(paddle1.x, 285);
-  frame_with({DIK_LEFT});
-  EXPECT_EQ(paddle1.x, 280);
-  frame_with({DIK_LEFT, DIK_RIGHT});
-  EXPECT_EQ(paddle1.x, 280);
-  frame_with({DIK_X});
-  EXPECT_EQ(paddle2.x, 285);
-  frame_with({DIK_Z});
-  EXPECT_EQ(paddle2.x, 280);
-  frame_with({DIK_Z, DIK_X});
-  EXPECT_EQ(paddle2.x, 280);
-  // Player 1's keys never move the top paddle, nor Z and X the bottom one.
-  frame_with({DIK_RIGHT, DIK_Z});
-  EXPECT_EQ(paddle1.x, 285);
-  EXPECT_EQ(paddle2.x, 275);
-}
-
-TEST_F(Rally, PaddlesAreKeptBetween22And554) {
-  paddle1.x = 22;
-  paddle2.x = 22;
-  frame_with({DIK_LEFT, DIK_Z});
-  EXPECT_EQ(paddle1.x, 22);
-  EXPECT_EQ(paddle2.x, 22);
-  paddle1.x = 24;
-  frame_with({DIK_LEFT});
-  EXPECT_EQ(paddle1.x, 22);
-  paddle1.x = 554;
-  paddle2.x = 554;
-  frame_with({DIK_RIGHT, DIK_X});
-  EXPECT_EQ(paddle1.x, 554);
-  // The top paddle is a pixel narrower but shares the bottom one's limit.
-  EXPECT_EQ(paddle2.x, 554);
-}
-
-TEST_F(Rally, ComputerStepsTowardsTheBallInTwoSteps) {
-  game_state.mode = 1;
-  struct Case {
-    int ball_offset;
-    int moved;
-  } cases[] = {{4, 0}, {5, 5}, {-1, -5}, {0, 0}, {200, 5}, {-200, -5}};
-  for (const Case &c : cases) {
-    paddle2.x = 300;
-    ball.x = 300 + c.ball_offset;
-    ball.y = 200;
-    ball.xv = ball.yv = 0;
-    frame_with({DIK_X});  // Z and X are ignored against the computer
-    EXPECT_EQ(paddle2.x, 300 + c.moved) << "ball at paddle + " << c.ball_offset;
+// Player 1 has the arrows, player 2 Z and X; both of a player's keys cancel,
+// and the paddles are kept between 22 and 554.
+TEST_F(Rally, PlayerKeysMoveTheirOwnPaddleOnTheCourt) {
+  const struct {
+    int32_t from1, from2;
+    std::initializer_list<uint8_t> keys;
+    int32_t to1, to2;
+  } cases[] = {
+      {280, 280, {DIK_RIGHT}, 285, 280},
+      {280, 280, {DIK_LEFT}, 275, 280},
+      {280, 280, {DIK_LEFT, DIK_RIGHT}, 280, 280},
+      {280, 280, {DIK_X}, 280, 285},
+      {280, 280, {DIK_Z}, 280, 275},
+      {280, 280, {DIK_Z, DIK_X}, 280, 280},
+      {280, 280, {DIK_RIGHT, DIK_Z}, 285, 275},
+      {22, 22, {DIK_LEFT, DIK_Z}, 22, 22},
+      {24, 24, {DIK_LEFT, DIK_Z}, 22, 22},
+      {554, 554, {DIK_RIGHT, DIK_X}, 554, 554},
+      // The top paddle is a pixel narrower but shares the bottom one's limit.
+      {552, 552, {DIK_RIGHT, DIK_X}, 554, 554},
+  };
+  for (const auto &c : cases) {
+    paddle1.x = c.from1;
+    paddle2.x = c.from2;
+    frame_with(c.keys);
+    EXPECT_EQ(paddle1.x, c.to1) << "from " << c.from1;
+    EXPECT_EQ(paddle2.x, c.to2) << "from " << c.from2;
   }
 }
 
-TEST_F(Rally, TopPaddleStaysBeforeAModeIsChosen) {
-  game_state.mode = 0;
-  ball_frame(100, 200, 0, 0);
-  frame_with({DIK_X});
-  EXPECT_EQ(paddle2.x, 280);
+// Against the computer the top paddle steps towards the ball's left edge,
+// and Z and X are ignored; before a mode is chosen it stays.
+TEST_F(Rally, ComputerStepsTowardsTheBallOnlyOnceChosen) {
+  const struct {
+    int mode, ball_offset, moved;
+  } cases[] = {{1, 4, 0},   {1, 5, 5},     {1, -1, -5}, {1, 0, 0},
+               {1, 200, 5}, {1, -200, -5}, {0, 200, 0}, {0, -200, 0}};
+  for (const auto &c : cases) {
+    game_state.mode = c.mode;
+    paddle2.x = 300;
+    ball_frame(300 + c.ball_offset, 200, 0, 0, {DIK_X});
+    EXPECT_EQ(paddle2.x, 300 + c.moved)
+        << "mode " << c.mode << ", ball at paddle + " << c.ball_offset;
+  }
 }
 
 // The ball against the paddles (bottom at x 280, y 450; top at x 280, y 22)
 // and the side walls: where it starts, how it moves, and where one frame
 // leaves it. The new velocity depends only on the zone of the paddle it
-// meets; the walls reverse it by position alone.
+// meets; the walls reverse it by position alone. None of it is a goal.
 TEST_F(Rally, PaddleZonesMissesAndWalls) {
   struct Case {
     const char *what;
@@ -126,6 +114,11 @@ TEST_F(Rally, PaddleZonesMissesAndWalls) {
       {"left wall, moving away", 21, 200, 5, 5, -5, 5},
       {"inside the left wall", 22, 200, -5, 5, -5, 5},
       {"inside the right wall", 607, 200, 5, 5, 5, 5},
+      // A paddle that deflects the ball past its goal line saves the point.
+      {"deflected past the bottom line", 300, 450, 5, 5, -5, -5},
+      {"deflected past the top line", 300, 15, 5, -5, -5, 5},
+      {"on the top goal line", 100, 20, 5, -5, 5, -5},
+      {"on the bottom goal line", 100, 445, 5, 5, 5, 5},
   };
   for (const Case &c : cases) {
     paddle1.x = paddle2.x = 280;
@@ -134,64 +127,40 @@ TEST_F(Rally, PaddleZonesMissesAndWalls) {
     EXPECT_EQ(ball.yv, c.new_yv) << c.what;
     EXPECT_EQ(ball.x, c.x + c.new_xv) << c.what;
     EXPECT_EQ(ball.y, c.y + c.new_yv) << c.what;
+    EXPECT_EQ(game_state.player1_score + game_state.player2_score, 0) << c.what;
   }
 }
 
-TEST_F(Rally, ADeflectionFrameScoresNoGoal) {
-  ball_frame(300, 450, 5, 5);
-  EXPECT_EQ(ball.yv, -5);
-  EXPECT_EQ(game_state.player2_score, 0);
-  EXPECT_EQ(ball.y, 445);
-  ball_frame(300, 15, 5, -5);
-  EXPECT_EQ(ball.yv, 5);
-  EXPECT_EQ(game_state.player1_score, 0);
-}
-
+// Through the bottom a point for player 2, who then serves from the top,
+// downward, after SPACE; through the top one for player 1, from the bottom.
 TEST_F(Rally, GoalLinesScoreAndHandTheServe) {
-  // Through the bottom: a point for player 2, who then serves from the top.
-  headless_tap_at(headless_now() + 50, DIK_SPACE, 30);
-  ball_frame(100, 446, 5, 5);
-  EXPECT_EQ(game_state.player2_score, 1);
-  EXPECT_EQ(game_state.player1_score, 0);
-  EXPECT_EQ(game_state.serving_side, 2);
-  // Served from the top, downward, after SPACE.
-  EXPECT_EQ(ball.yv, 5);
-  EXPECT_EQ(ball.y, 29 + 5);
-
-  // Through the top: a point for player 1.
-  headless_tap_at(headless_now() + 50, DIK_SPACE, 30);
-  ball_frame(100, 19, 5, -5);
-  EXPECT_EQ(game_state.player1_score, 1);
-  EXPECT_EQ(game_state.serving_side, 1);
-  EXPECT_EQ(ball.yv, -5);
-  EXPECT_EQ(ball.y, 440 - 5);
-
-  // On the lines themselves nothing is scored.
-  ball_frame(100, 20, 5, -5);
-  ball_frame(100, 445, 5, 5);
-  EXPECT_EQ(game_state.player1_score, 1);
-  EXPECT_EQ(game_state.player2_score, 1);
+  const struct {
+    int y, yv;
+    int32_t scores[2], server, served_y, served_yv;
+  } goals[] = {{446, 5, {0, 1}, 2, 29, 5}, {19, -5, {1, 1}, 1, 440, -5}};
+  for (const auto &g : goals) {
+    headless_tap_at(headless_now() + 50, DIK_SPACE, 30);
+    ball_frame(100, g.y, 5, g.yv);
+    EXPECT_EQ(game_state.player1_score, g.scores[0]) << g.y;
+    EXPECT_EQ(game_state.player2_score, g.scores[1]) << g.y;
+    EXPECT_EQ(game_state.serving_side, g.server) << g.y;
+    EXPECT_EQ(ball.yv, g.served_yv) << g.y;
+    EXPECT_EQ(ball.y, g.served_y + g.served_yv) << g.y;
+  }
 }
 
 TEST_F(Rally, ResetPutsEverythingHomeAndKeepsModeAndServer) {
-  game_state.player1_score = 7;
-  game_state.player2_score = 3;
-  game_state.mode = 1;
-  game_state.serving_side = 2;
+  game_state = GameState{7, 3, 1, 2, 1};
   ball.xv = 5;
   game_reset();
-  EXPECT_EQ(game_state.player1_score, 0);
-  EXPECT_EQ(game_state.player2_score, 0);
-  EXPECT_EQ(game_state.mode, 1);
-  EXPECT_EQ(game_state.serving_side, 2);
-  EXPECT_EQ(paddle1.x, 280);
-  EXPECT_EQ(paddle1.y, 450);
-  EXPECT_EQ(paddle2.x, 280);
-  EXPECT_EQ(paddle2.y, 22);
-  EXPECT_EQ(ball.x, 315);
-  EXPECT_EQ(ball.y, 442);
-  EXPECT_EQ(ball.xv, 0);
-  EXPECT_EQ(ball.yv, 0);
+  // Scores, mode and server; then the paddles', the ball's place and speed.
+  EXPECT_EQ(
+      (std::vector<int32_t>{game_state.player1_score, game_state.player2_score,
+                            game_state.mode, game_state.serving_side}),
+      (std::vector<int32_t>{0, 0, 1, 2}));
+  EXPECT_EQ((std::vector<int32_t>{paddle1.x, paddle1.y, paddle2.x, paddle2.y,
+                                  ball.x, ball.y, ball.xv, ball.yv}),
+            (std::vector<int32_t>{280, 450, 280, 22, 315, 442, 0, 0}));
 }
 
 TEST_F(Rally, EveryFrameTakesAtLeastTwentyMilliseconds) {

@@ -3,6 +3,8 @@
 // no picture or sprite left allocated (the sanitizer build sees leaks).
 #include <unistd.h>
 
+#include <vector>
+
 #include "engine/clock.h"
 #include "engine/display/ddraw_testing.h"
 #include "engine/display/display.h"
@@ -20,18 +22,11 @@ namespace {
 // sprites, pictures and sounds loaded, a match under way, a fade's palette
 // saved, the random sequence and the clock moved on.
 void leave_a_match_halfway() {
-  char here[4096];
-  ASSERT_NE(getcwd(here, sizeof here), nullptr);
-  ASSERT_EQ(chdir(QF_RUN_DIR), 0);
-  ASSERT_EQ(plat_init(), 1);
-  main_window = plat_window_create("Quillfire", 0, 0, 320, 200, window_proc);
-  app_instance = plat_instance();
+  open_window_display_keyboard();
   ASSERT_EQ(display_init(320, 200, 8), 1);
-  input_init();
-  ASSERT_EQ(keyboard_init(), 1);
+  ASSERT_EQ(chdir(QF_RUN_DIR), 0);
   ASSERT_EQ(load_assets(), 1);
   load_sounds();
-  ASSERT_EQ(chdir(here), 0);
   keyboard_state[DIK_SPACE] = 0x80;
   game_state = GameState{4, 7, 2, 2, 0};
   quit_posted = title_showing = game_paused = 1;
@@ -52,37 +47,29 @@ TEST_F(Reset, AMatchLeftHalfwayIsBackToHowTheProgramStarts) {
 
   reset_all();
 
+  // Nothing held: no surface, clipper, window, picture, sprite or sound.
   EXPECT_EQ(dd_live_surfaces(), 0);
   EXPECT_EQ(dd_live_clippers(), 0);
-  EXPECT_EQ(primary_surface, nullptr);
-  EXPECT_EQ(main_window, nullptr);
-  EXPECT_EQ(app_instance, nullptr);
-  EXPECT_EQ(display_width, 640);
-  EXPECT_EQ(display_height, 480);
-  EXPECT_EQ(display_depth, 8);
-  EXPECT_EQ(clip_left, 0);
-  EXPECT_EQ(clip_top, 0);
-  EXPECT_EQ(clip_right, 639);
-  EXPECT_EQ(clip_bottom, 479);
-  EXPECT_EQ(keyboard_state[DIK_SPACE], 0);
-  EXPECT_EQ(sound_first_call, 1);
+  EXPECT_EQ(
+      (std::vector<const void *>{primary_surface, main_window, app_instance,
+                                 background_image.buffer, title_image.buffer,
+                                 ball.frames[0], paddle2.frames[0]}),
+      std::vector<const void *>(7, nullptr));
   EXPECT_EQ(sound_table[0].buffer, 0u);
-  EXPECT_EQ(bounce_sound, -1);
-  EXPECT_EQ(title_sound, -1);
-  EXPECT_EQ(background_image.buffer, nullptr);
-  EXPECT_EQ(title_image.buffer, nullptr);
-  EXPECT_EQ(ball.frames[0], nullptr);
-  EXPECT_EQ(paddle2.frames[0], nullptr);
-  EXPECT_EQ(game_state.player1_score, 0);
-  EXPECT_EQ(game_state.player2_score, 0);
-  EXPECT_EQ(game_state.mode, 0);
-  EXPECT_EQ(game_state.serving_side, 1);
-  EXPECT_EQ(game_state.goal_armed, 1);
-  EXPECT_EQ(quit_posted, 0);
-  EXPECT_EQ(title_showing, 0);
-  EXPECT_EQ(game_paused, 0);
-  EXPECT_EQ(saved_palette[9].peRed, 0);
-  EXPECT_EQ(clock_start_tick, 0u);
+  // The display's size and clip, the keyboard, the sounds' and the game's
+  // state, the fade's palette and the clock as a new process has them.
+  EXPECT_EQ(
+      (std::vector<int32_t>{display_width, display_height, display_depth,
+                            clip_left, clip_top, clip_right, clip_bottom}),
+      (std::vector<int32_t>{640, 480, 8, 0, 0, 639, 479}));
+  EXPECT_EQ(
+      (std::vector<long long>{
+          keyboard_state[DIK_SPACE], sound_first_call, bounce_sound,
+          title_sound, game_state.player1_score, game_state.player2_score,
+          game_state.mode, game_state.serving_side, game_state.goal_armed,
+          quit_posted, title_showing, game_paused, saved_palette[9].peRed,
+          clock_start_tick}),
+      (std::vector<long long>{0, 1, -1, -1, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0}));
   // The never-seeded generator's sequence from its first number.
   EXPECT_EQ(random_next(), 41);
   EXPECT_EQ(random_next(), 18467);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "game/start_check.h"
+#include "wav_files.h"
 
 namespace fs = std::filesystem;
 
@@ -18,20 +19,12 @@ namespace {
 // An uncompressed bottom-up BMP of the given size and depth: the 14 and 40
 // byte headers, a full colour table for 8 bits, rows padded to 4 bytes.
 std::string bmp_file(int32_t width, int32_t height, int bits) {
-  const int32_t row = (width * (bits / 8) + 3) / 4 * 4;
-  const int32_t table = bits == 8 ? 1024 : 0;
-  const uint32_t offset = 54 + table, size = offset + row * height;
-  std::string f;
-  auto put = [&](uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) f += (char)((v >> (8 * i)) & 0xFF);
-  };
-  f += "BM";
-  put(size, 4), put(0, 4), put(offset, 4);
-  put(40, 4), put(width, 4), put(height, 4), put(1, 2), put(bits, 2);
-  put(0, 4), put(row * height, 4), put(0, 4), put(0, 4), put(0, 4), put(0, 4);
-  f.append(table, '\x40');
-  f.append((size_t)row * height, '\x01');
-  return f;
+  const uint32_t row = (width * (bits / 8) + 3) / 4 * 4, pixels = row * height;
+  const uint32_t table = bits == 8 ? 1024 : 0, offset = 54 + table;
+  return "BM" + le32(offset + pixels) + le32(0) + le32(offset) + le32(40) +
+         le32(width) + le32(height) + le16(1) + le16(bits) + le32(0) +
+         le32(pixels) + std::string(16, '\0') + std::string(table, '\x40') +
+         std::string(pixels, '\x01');
 }
 
 class StartCheck : public ::testing::Test {
@@ -50,26 +43,22 @@ class StartCheck : public ::testing::Test {
     fs::remove_all(folder + "/" + name);
     std::ofstream(folder + "/" + name, std::ios::binary) << bytes;
   }
-  std::string first_half(const std::string &name) {
+  std::string contents(const std::string &name) {
     std::ifstream in(folder + "/" + name, std::ios::binary);
-    std::string all((std::istreambuf_iterator<char>(in)), {});
-    return all.substr(0, all.size() / 2);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
   }
   std::string folder;
 };
 
-TEST_F(StartCheck, IntactFilesPass) {
+// Each picture is also tried one pixel short of what its cells need: the
+// ball's 11 x 11 cell, both paddle cells side by side, the 639 x 479 court
+// and the 619 x 459 title, each inside a 1-pixel frame.
+TEST_F(StartCheck, IntactFilesPassAndEachDamagedPictureIsNamedWithWhy) {
   std::string name = "untouched", reason = "untouched";
   EXPECT_EQ(start_check_pictures(folder, &name, &reason), 1);
   EXPECT_EQ(name, "untouched");
   for (const char *sound : {"BOING.WAV", "BUZZER.WAV", "SPIKE.WAV", "FIRE.WAV"})
     EXPECT_EQ(start_check_sound(folder, sound), "") << sound;
-}
-
-// Each picture is also tried one pixel short of what its cells need: the
-// ball's 11 x 11 cell, both paddle cells side by side, the 639 x 479 court
-// and the 619 x 459 title, each inside a 1-pixel frame.
-TEST_F(StartCheck, EachDamagedPictureIsNamedWithItsReason) {
   const std::string damaged =
       "damaged, cut short or not an uncompressed BMP picture";
   const struct {
@@ -87,12 +76,13 @@ TEST_F(StartCheck, EachDamagedPictureIsNamedWithItsReason) {
        "(616 x 460 pixels, where the game needs 620 x 460)"},
   };
   for (const auto &p : pictures) {
+    const std::string good = contents(p.name);
     const struct {
       std::string bytes;
       std::string reason;
     } damages[] = {
         {"", "empty"},
-        {first_half(p.name), damaged},
+        {good.substr(0, good.size() / 2), damaged},
         {"BM not a picture at all", damaged},
         {bmp_file(640, 480, 24), "not an 8-bit (256-colour) picture"},
         {bmp_file(p.short_width, p.short_height, 8),
@@ -100,16 +90,13 @@ TEST_F(StartCheck, EachDamagedPictureIsNamedWithItsReason) {
     };
     for (const auto &d : damages) {
       SCOPED_TRACE(std::string(p.name) + ": " + d.reason);
-      const std::string path = folder + "/" + p.name;
-      fs::rename(path, path + ".good");
       replace(p.name, d.bytes);
       std::string name, reason;
       EXPECT_EQ(start_check_pictures(folder, &name, &reason), 0);
       EXPECT_EQ(name, p.name);
       EXPECT_EQ(reason, d.reason);
-      fs::remove(path);
-      fs::rename(path + ".good", path);
     }
+    replace(p.name, good);
   }
 }
 
