@@ -89,26 +89,6 @@ TEST_F(Bmp, EightBitFileGivesItsPaletteAndTopDownRows) {
   EXPECT_EQ(memcmp(&bitmap.file_header, file.data(), 14), 0);
 }
 
-TEST_F(Bmp, TwentyFourBitPixelsBecome555) {
-  const Bytes row = {255, 128, 8, 0, 0, 0, 0, 0, 0, 255, 255, 255};
-  ASSERT_EQ(load(bmp_file(24, 4, 1, row)), 1);
-  EXPECT_EQ(bitmap.info_header.biBitCount, 16);
-  const uint16_t *pixels = (const uint16_t *)bitmap.buffer;
-  EXPECT_EQ(pixels[0], 0x061F);  // blue 255, green 128, red 8
-  EXPECT_EQ(pixels[3], 0x7FFF);  // the top bit is not colour
-}
-
-TEST(BmpFlipRows, TurnsOneTwoAndThreeRows) {
-  const Bytes cases[][2] = {{{1, 2}, {1, 2}},
-                            {{1, 2, 3, 4}, {3, 4, 1, 2}},
-                            {{1, 2, 3, 4, 5, 6}, {5, 6, 3, 4, 1, 2}}};
-  for (const auto &c : cases) {
-    Bytes rows = c[0];
-    EXPECT_EQ(bmp_flip_rows(rows.data(), 2, (int32_t)rows.size() / 2), 1);
-    EXPECT_EQ(rows, c[1]);
-  }
-}
-
 TEST_F(Bmp, RefusesWhatItCannotOpenAndWhatIsNotABitmap) {
   ASSERT_EQ(load(bmp_file(8, 4, 1, {1, 2, 3, 4})), 1);
   uint8_t *before = bitmap.buffer;
@@ -128,7 +108,8 @@ TEST_F(Bmp, RefusesWhatItCannotOpenAndWhatIsNotABitmap) {
 TEST_F(Bmp, UntrustedFilesAreRefusedOrReadWithinBounds) {
   const Bytes good = bmp_file(8, 4, 2, {1, 2, 3, 4, 5, 6, 7, 8});
   const Bytes padded = bmp_file(8, 3, 2, {1, 2, 3, 0, 4, 5, 6, 0});
-  const Bytes rgb = bmp_file(24, 1, 2, {0, 0, 248, 0, 248, 0, 0, 0});
+  // Blue 255, green 128, red 8 below white, each row padded.
+  const Bytes rgb = bmp_file(24, 1, 2, {255, 128, 8, 0, 255, 255, 255, 0});
   const Bytes hicolour = bmp_file(16, 2, 2, {1, 2, 3, 4, 5, 6, 7, 8});
   // 300 colours, the file long enough to hold them.
   Bytes many = with(good, CLR_USED, 300);
@@ -162,7 +143,7 @@ TEST_F(Bmp, UntrustedFilesAreRefusedOrReadWithinBounds) {
       {"more than 256 colours", many, {}},
       {"rows padded to 4 bytes", padded, {4, 5, 6, 1, 2, 3}},
       {"padded, size 0", with(padded, SIZE_IMAGE, 0), {4, 5, 6, 1, 2, 3}},
-      {"24-bit padded", rgb, {0x1F, 0x00, 0x00, 0x7C}},
+      {"24-bit to 5-5-5, top bit clear", rgb, {0xFF, 0x7F, 0x1F, 0x06}},
       {"16-bit, as stored", hicolour, {5, 6, 7, 8, 1, 2, 3, 4}},
       {"four bytes after the pixels", trailing, {9, 9, 9, 9, 5, 6, 7, 8}},
       {"longer info header", v5, {7, 7, 7, 7}},
@@ -177,6 +158,9 @@ TEST_F(Bmp, UntrustedFilesAreRefusedOrReadWithinBounds) {
     } else {
       EXPECT_EQ(buffer(c.picture.size()), c.picture) << c.what;
       EXPECT_EQ(bitmap.palette[1].peRed, 3) << c.what;
+      if (c.file[BIT_COUNT] == 24) {
+        EXPECT_EQ(bitmap.info_header.biBitCount, 16) << c.what;
+      }
     }
   }
   // Entries the short table of the last case lacks are black, not left over.
