@@ -9,13 +9,7 @@
 
 namespace {
 
-class Display : public Fresh {
- protected:
-  void SetUp() override {
-    Fresh::SetUp();
-    open_window_display_keyboard();
-  }
-};
+using Display = FreshDisplay;
 
 // Every byte of a 640 x 480 picture (a surface's or the screen's) is `index`.
 bool all(const uint8_t *pixels, uint8_t index) {
@@ -92,26 +86,6 @@ TEST_F(Display, FillIgnoresTheClipRectangleAndShowsOnThePrimaryAtOnce) {
   clip_bottom = 479;
   EXPECT_TRUE(all(back_surface->pixels, 4));
   EXPECT_TRUE(all(screen(), 7));  // at once
-}
-
-TEST_F(Display, KeyedBlitSkipsIndexZeroAndLeavesOutTheLastRowAndColumn) {
-  DDSurface *sprite = nullptr;
-  ASSERT_EQ(
-      dd_create_surface(ddraw_object, 4, 3, DDSCAPS_OFFSCREENPLAIN, &sprite),
-      DD_OK);
-  dd_set_color_key(sprite, 0, 0);
-  const uint8_t picture[12] = {1, 0, 2, 3, 4, 5, 0, 6, 7, 8, 9, 10};
-  memcpy(sprite->pixels, picture, sizeof picture);
-  surface_fill(back_surface, 99);
-  // As a 4 x 3 sprite at (10, 20) draws itself: right and bottom inclusive.
-  const RECT to = {10, 20, 13, 22}, from = {0, 0, 3, 2};
-  ASSERT_EQ(dd_blt(back_surface, &to, sprite, &from, 1), DD_OK);
-  const uint8_t want[3][4] = {{1, 99, 2, 99}, {4, 5, 99, 99}, {99, 99, 99, 99}};
-  for (int32_t y = 0; y < 3; y++) {
-    EXPECT_EQ(memcmp(back_surface->pixels + (20 + y) * 640 + 10, want[y], 4), 0)
-        << "row " << y;
-  }
-  dd_release_surface(sprite);
 }
 
 TEST_F(Display, FailingModeSetLeavesTheGeometry) {

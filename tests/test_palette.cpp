@@ -31,11 +31,10 @@ void record(const uint8_t *, int32_t, int32_t, const uint8_t *palette,
       ->push_back({headless_now(), {palette, palette + 1024}});
 }
 
-class Palette : public Fresh {
+class Palette : public FreshDisplay {
  protected:
   void SetUp() override {
-    Fresh::SetUp();
-    open_window_display_keyboard();
+    FreshDisplay::SetUp();
     headless_on_present(record, &shown);
   }
 
