@@ -4,6 +4,7 @@
 #include <math.h>
 
 #include <algorithm>
+#include <tuple>
 #include <vector>
 
 #include "platform/sdl/present_scale.h"
@@ -30,11 +31,11 @@ struct Lut {
 };
 
 struct Screen {
-  Target size;
+  int32_t width;
   std::vector<uint32_t> pixels;
   PresentFit fit;
   uint32_t at(int32_t x, int32_t y) const {
-    return pixels[(size_t)y * size.w + x];
+    return pixels[(size_t)y * width + x];
   }
 };
 
@@ -43,7 +44,7 @@ Screen draw(const std::vector<uint8_t> &frame, Target size, int32_t whole_only,
             const Lut &lut = Lut()) {
   PresentScale scale;
   present_scale_layout(&scale, 640, 480, size.w, size.h, whole_only);
-  Screen s{size, std::vector<uint32_t>((size_t)size.w * size.h, UNTOUCHED),
+  Screen s{size.w, std::vector<uint32_t>((size_t)size.w * size.h, UNTOUCHED),
            scale.fit};
   uint8_t *corner =
       (uint8_t *)(s.pixels.data() + (size_t)scale.fit.top * size.w +
@@ -61,9 +62,8 @@ std::vector<uint8_t> busy_frame() {
 // Single-pixel lines: black and white columns (or rows).
 std::vector<uint8_t> lines(bool columns) {
   std::vector<uint8_t> f(640 * 480);
-  for (int32_t y = 0; y < 480; y++) {
-    for (int32_t x = 0; x < 640; x++)
-      f[y * 640 + x] = 1 + ((columns ? x : y) & 1);
+  for (size_t i = 0; i < f.size(); i++) {
+    f[i] = 1 + ((columns ? i % 640 : i / 640) & 1);
   }
   return f;
 }
@@ -102,12 +102,10 @@ TEST(PresentScale, PictureFillsTheLargestFourByThreeRectangleCentred) {
     SCOPED_TRACE(testing::Message() << c.size.w << "x" << c.size.h
                                     << (c.whole_only ? " whole" : ""));
     const Screen s = draw(frame, c.size, c.whole_only);
-    EXPECT_EQ(s.fit.left, c.fit.left);
-    EXPECT_EQ(s.fit.top, c.fit.top);
-    EXPECT_EQ(s.fit.width, c.fit.width);
-    EXPECT_EQ(s.fit.height, c.fit.height);
-    EXPECT_EQ(s.fit.scale, c.fit.scale);
     const int32_t k = c.fit.scale;
+    const PresentFit &f = s.fit;
+    EXPECT_EQ(std::tie(f.left, f.top, f.width, f.height, f.scale),
+              std::tie(c.fit.left, c.fit.top, c.fit.width, c.fit.height, k));
     int32_t wrong = 0;
     for (int32_t y = 0; y < c.size.h; y++) {
       for (int32_t x = 0; x < c.size.w; x++) {
@@ -137,26 +135,21 @@ void read_line(const std::vector<uint32_t> &line, int32_t frame_lines,
   int32_t at = 0;  // the frame line being read
   auto colour = [](int32_t i) { return i % 2 ? 0xFFFFFFu : 0x000000u; };
   for (size_t p = 0; p < line.size(); p++) {
-    const uint32_t c = line[p];
-    const uint32_t grey = c & 0xFF;
+    const uint32_t c = line[p], grey = c & 0xFF;
     ASSERT_EQ(c, grey * 0x010101u) << "pixel " << p << " is not grey";
-    if (c == colour(at)) {
-      (*whole)[at]++;
-      (*cover)[at] += 1;
-      continue;
-    }
-    ASSERT_LT(at + 1, frame_lines) << "pixel " << p << " past the last line";
-    if (c == colour(at + 1)) {  // a seam that fell on a pixel's edge
+    if (c != colour(at)) {
+      ASSERT_LT(at + 1, frame_lines) << "pixel " << p << " past the last line";
       at++;
+    }
+    if (c == colour(at)) {  // whole, or a seam that fell on a pixel's edge
       (*whole)[at]++;
       (*cover)[at] += 1;
-      continue;
+    } else {
+      // A seam: this line's share is how far the grey is towards its colour.
+      const double mine = colour(at) ? grey / 255.0 : 1 - grey / 255.0;
+      (*cover)[at - 1] += 1 - mine;
+      (*cover)[at] += mine;
     }
-    // A seam: the share of the next line is how far it is towards its colour.
-    const double next = colour(at + 1) ? grey / 255.0 : 1 - grey / 255.0;
-    (*cover)[at] += 1 - next;
-    (*cover)[at + 1] += next;
-    at++;
   }
   EXPECT_EQ(at, frame_lines - 1) << "the line does not reach the last";
 }
