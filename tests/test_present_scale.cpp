@@ -126,12 +126,12 @@ TEST(PresentScale, PictureFillsTheLargestFourByThreeRectangleCentred) {
 
 // Reads one line of screen pixels across black and white frame lines: each
 // pixel must be the colour of the frame line it is in, or a grey seam between
-// that line and the next. Fills in how many whole pixels each frame line got
-// and how much of the screen it covers in all (seams split by their grey).
-void read_line(const std::vector<uint32_t> &line, int32_t frame_lines,
-               std::vector<int32_t> *whole, std::vector<double> *cover) {
-  whole->assign((size_t)frame_lines, 0);
-  cover->assign((size_t)frame_lines, 0.0);
+// that line and the next. Each frame line gets a block of whole pixels, the
+// blocks no more than a pixel apart, and covers its share of the screen in all
+// (seams split by their grey).
+void expect_sharp_line(const std::vector<uint32_t> &line, int32_t frame_lines) {
+  std::vector<int32_t> whole(frame_lines, 0);
+  std::vector<double> cover(frame_lines, 0.0);
   int32_t at = 0;  // the frame line being read
   auto colour = [](int32_t i) { return i % 2 ? 0xFFFFFFu : 0x000000u; };
   for (size_t p = 0; p < line.size(); p++) {
@@ -142,16 +142,23 @@ void read_line(const std::vector<uint32_t> &line, int32_t frame_lines,
       at++;
     }
     if (c == colour(at)) {  // whole, or a seam that fell on a pixel's edge
-      (*whole)[at]++;
-      (*cover)[at] += 1;
+      whole[at]++;
+      cover[at] += 1;
     } else {
       // A seam: this line's share is how far the grey is towards its colour.
       const double mine = colour(at) ? grey / 255.0 : 1 - grey / 255.0;
-      (*cover)[at - 1] += 1 - mine;
-      (*cover)[at] += mine;
+      cover[at - 1] += 1 - mine;
+      cover[at] += mine;
     }
   }
   EXPECT_EQ(at, frame_lines - 1) << "the line does not reach the last";
+  const double share = (double)line.size() / frame_lines;
+  const auto [low, high] = std::minmax_element(whole.begin(), whole.end());
+  EXPECT_LE(*high - *low, 1) << "blocks differ by more than a pixel";
+  EXPECT_GE(*low, (int32_t)floor(share) - 1);
+  double worst = 0;
+  for (double c : cover) worst = std::max(worst, fabs(c - share));
+  EXPECT_LT(worst, 0.02) << "a frame line covers the wrong share";
 }
 
 TEST(PresentScale, BetweenWholeFactorsEachFramePixelIsASharpBlockWithOneSeam) {
@@ -164,8 +171,6 @@ TEST(PresentScale, BetweenWholeFactorsEachFramePixelIsASharpBlockWithOneSeam) {
                    << t.w << "x" << t.h << (columns ? " columns" : " rows"));
       const Screen s = draw(frame, t, 0);
       const int32_t across = columns ? s.fit.width : s.fit.height;
-      const int32_t frame_lines = columns ? 640 : 480;
-      const double share = (double)across / frame_lines;
       // Every screen line across the frame lines reads the same way.
       const int32_t along = columns ? s.fit.height : s.fit.width;
       for (int32_t k = 0; k < along; k += 97) {
@@ -174,17 +179,8 @@ TEST(PresentScale, BetweenWholeFactorsEachFramePixelIsASharpBlockWithOneSeam) {
           line.push_back(columns ? s.at(s.fit.left + i, s.fit.top + k)
                                  : s.at(s.fit.left + k, s.fit.top + i));
         }
-        std::vector<int32_t> whole;
-        std::vector<double> cover;
-        read_line(line, frame_lines, &whole, &cover);
+        expect_sharp_line(line, columns ? 640 : 480);
         if (HasFatalFailure()) return;
-        const auto [low, high] =
-            std::minmax_element(whole.begin(), whole.end());
-        EXPECT_LE(*high - *low, 1) << "blocks differ by more than a pixel";
-        EXPECT_GE(*low, (int32_t)floor(share) - 1);
-        double worst = 0;
-        for (double c : cover) worst = std::max(worst, fabs(c - share));
-        EXPECT_LT(worst, 0.02) << "a frame line covers the wrong share";
       }
     }
   }
