@@ -52,7 +52,9 @@ TEST_F(Sound, SlotsAreTakenInOrderAndFreedOnlyBySoundInit) {
 }
 
 TEST_F(Sound, FailedLoadsKeepTheSlotOnlyOnceTheFileWasRead) {
-  const std::string adpcm = sox_tone("adpcm.wav", "-r 11025 -e ms-adpcm");
+  const std::string adpcm =
+      write_file("adpcm.wav",
+                 wave(chunk("fmt ", format16(2, 11025)) + chunk("data", "ab")));
   EXPECT_EQ(sound_load_wav(adpcm.c_str(), 0), -1);
   remove(adpcm.c_str());
 
@@ -110,12 +112,14 @@ TEST_F(Sound, ShutdownStopsEverySoundBeforeReleasingAny) {
   EXPECT_EQ(headless_audio_is_open(), 0);
 }
 
-// The bytes of any PCM file are played as 8-bit mono at 11025 Hz.
+// The bytes of any PCM file, here 16-bit stereo at 22050 Hz, are played as
+// 8-bit mono at 11025 Hz.
 TEST_F(Sound, AWideFileIsPlayedAsItsBytes) {
-  const std::string made = sox_tone("s16.wav", "-r 22050 -b 16 -c 2");
-  std::ifstream file(made, std::ios::binary);
-  const std::string data =
-      std::string(std::istreambuf_iterator<char>(file), {}).substr(44);
+  const std::string data = "\x10\x90\x20\xA0\x30\xB0\x40\xC0";
+  const std::string made = write_file(
+      "s16.wav", wave(chunk("fmt ", le16(1) + le16(2) + le32(22050) +
+                                        le32(88200) + le16(4) + le16(16)) +
+                      chunk("data", data)));
   ASSERT_EQ(sound_load_wav(made.c_str(), 0), 0);
   remove(made.c_str());
   EXPECT_EQ(sound_table[0].rate, 22050);
