@@ -35,12 +35,14 @@ class Bob : public FreshDisplay {
   BOB bob{};
 };
 
-// Keyed on 0: the drawing below shows it.
-TEST_F(Bob, SurfacesArePaddedToEight) {
+// Surfaces padded to 8-byte rows (keyed on 0: the drawing below shows it),
+// one per frame; failed or empty creates hold only what they made, and
+// destroy gives everything back, once.
+TEST_F(Bob, CreateMakesPaddedSurfacesAndDestroyGivesThemBack) {
+  const int32_t before = dd_live_surfaces();
   const int32_t width_pad[][2] = {{1, 7},  {8, 0},  {11, 5},
                                   {64, 0}, {65, 7}, {66, 6}};
   for (const auto &c : width_pad) {
-    const int32_t before = dd_live_surfaces();
     bob.current_frame = 9;
     ASSERT_EQ(create(0, 0, c[0], 8, 2), 1);
     EXPECT_EQ(bob.row_pad, c[1]) << c[0];
@@ -51,10 +53,6 @@ TEST_F(Bob, SurfacesArePaddedToEight) {
     }
     bob_destroy(&bob);
   }
-}
-
-TEST_F(Bob, FailedOrEmptyCreatesHoldOnlyWhatTheyMade) {
-  const int32_t before = dd_live_surfaces();
   EXPECT_EQ(create(0, 0, 11, 11, 0), 1);
   EXPECT_EQ(bob_draw(&bob, back_surface), 0);  // no frame to show
   EXPECT_EQ(create(0, 0, 11, 11, 65), 0);      // more than the record holds
