@@ -1,5 +1,5 @@
-// BOB frames: their surfaces, loading from a sheet, drawing with index 0
-// transparent, and giving everything back.
+// BOB frames: their surfaces, loading from a sheet, what drawing refuses, and
+// giving everything back (test_clipper looks at what they draw).
 #include "engine/display/bob.h"
 #include "engine/display/ddraw_testing.h"
 #include "engine/display/display.h"
@@ -35,9 +35,9 @@ class Bob : public FreshDisplay {
   BOB bob{};
 };
 
-// Surfaces padded to 8-byte rows (keyed on 0: the drawing below shows it),
-// one per frame; failed or empty creates hold only what they made, and
-// destroy gives everything back, once.
+// Surfaces padded to 8-byte rows (keyed on 0: test_clipper shows it), one per
+// frame; failed or empty creates hold only what they made, and destroy gives
+// everything back, once.
 TEST_F(Bob, CreateMakesPaddedSurfacesAndDestroyGivesThemBack) {
   const int32_t before = dd_live_surfaces();
   const int32_t width_pad[][2] = {{1, 7},  {8, 0},  {11, 5},
@@ -105,34 +105,6 @@ TEST_F(Bob, LoadTakesTheCellOrThePixelAndNothingOutside) {
   sheet.file.buffer = nullptr;
   EXPECT_EQ(bob_load_frame(&bob, &sheet.file, 0, 0, 0, 0), 0);
   EXPECT_TRUE(frame_holds(68, 2));
-}
-
-// Shown, the ball covers 10 x 10 pixels with index 0 left out; without
-// BOB_SHOWN nothing is drawn, and that is not a failure.
-TEST_F(Bob, BallShowsTenByTenWithZeroTransparent) {
-  Sheet sheet(13, 13);
-  sheet.pixels[4 * 13 + 3] = 0;  // frame pixel (2, 3)
-  ASSERT_EQ(create(315, 440, 11, 11, 1), 1);
-  ASSERT_EQ(bob_load_frame(&bob, &sheet.file, 0, 0, 0, 0), 1);
-  for (int32_t flags : {0x01, SHOWN}) {
-    bob.flags = flags;
-    surface_fill(back_surface, 7);
-    ASSERT_EQ(bob_draw(&bob, back_surface), 1);
-    ASSERT_EQ(display_flip(), 1);
-    int32_t w, h;
-    const uint8_t *frame = headless_last_frame(&w, &h);
-    ASSERT_TRUE(frame && w == 640);
-    for (int32_t y = 430; y < 460; y++) {
-      for (int32_t x = 305; x < 335; x++) {
-        uint8_t want = 7;
-        if (flags == SHOWN && x >= 315 && x <= 324 && y >= 440 && y <= 449) {
-          want = sheet.pixels[(y - 440 + 1) * 13 + (x - 315 + 1)];
-          if (want == 0) want = 7;
-        }
-        ASSERT_EQ(frame[y * w + x], want) << flags << ": " << x << "," << y;
-      }
-    }
-  }
 }
 
 TEST_F(Bob, DrawRefusesWhatItCannotDraw) {
