@@ -86,7 +86,7 @@ TEST_F(Palette, FadesStepToTheirEnd) {
   }
 }
 
-// The drawing types paint every pixel of the screen with 0, a step each
+// The closing types paint every pixel of the screen with 0, a step each
 // 12 ms, shown as they go when drawn into the locked primary.
 TEST_F(Palette, ClosingTypesCoverTheScreen) {
   const size_t type_steps[][2] = {{TRANSITION_CLOSE_COLUMNS, 160},
@@ -104,10 +104,7 @@ TEST_F(Palette, ClosingTypesCoverTheScreen) {
     }
     unlock_primary();
   }
-}
-
-// A display under 2 rows has no middle to close towards; two are enough.
-TEST_F(Palette, CloseBothNeedsTwoRows) {
+  // A display under 2 rows has no middle to close towards; two are enough.
   display_width = 8;
   for (int32_t rows : {1, 2}) {
     display_height = rows;
