@@ -22,4 +22,13 @@ class Fresh : public ::testing::Test {
   void SetUp() override { reset_everything(); }
 };
 
+// A fresh start with the window, the display and the keyboard open.
+class FreshDisplay : public Fresh {
+ protected:
+  void SetUp() override {
+    Fresh::SetUp();
+    open_window_display_keyboard();
+  }
+};
+
 #endif

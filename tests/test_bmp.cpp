@@ -77,38 +77,6 @@ class Bmp : public ::testing::Test {
   }
 };
 
-TEST_F(Bmp, EightBitFileGivesItsPaletteAndTopDownRows) {
-  const Bytes stored = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};  // 3 rows of 4
-  Bytes file = with(bmp_file(8, 4, 3, stored), TABLE + 4 * 5, 0x302010);
-  ASSERT_EQ(load(file), 1);
-  const PALETTEENTRY &e = bitmap.palette[5];
-  EXPECT_EQ((Bytes{e.peRed, e.peGreen, e.peBlue, e.peFlags}),
-            (Bytes{0x30, 0x20, 0x10, PC_NOCOLLAPSE}));
-  EXPECT_EQ(buffer(12), (Bytes{9, 10, 11, 12, 5, 6, 7, 8, 1, 2, 3, 4}));
-  EXPECT_EQ(bitmap.info_header.biBitCount, 8);
-  EXPECT_EQ(memcmp(&bitmap.file_header, file.data(), 14), 0);
-}
-
-TEST_F(Bmp, TwentyFourBitPixelsBecome555) {
-  const Bytes row = {255, 128, 8, 0, 0, 0, 0, 0, 0, 255, 255, 255};
-  ASSERT_EQ(load(bmp_file(24, 4, 1, row)), 1);
-  EXPECT_EQ(bitmap.info_header.biBitCount, 16);
-  const uint16_t *pixels = (const uint16_t *)bitmap.buffer;
-  EXPECT_EQ(pixels[0], 0x061F);  // blue 255, green 128, red 8
-  EXPECT_EQ(pixels[3], 0x7FFF);  // the top bit is not colour
-}
-
-TEST(BmpFlipRows, TurnsOneTwoAndThreeRows) {
-  const Bytes cases[][2] = {{{1, 2}, {1, 2}},
-                            {{1, 2, 3, 4}, {3, 4, 1, 2}},
-                            {{1, 2, 3, 4, 5, 6}, {5, 6, 3, 4, 1, 2}}};
-  for (const auto &c : cases) {
-    Bytes rows = c[0];
-    EXPECT_EQ(bmp_flip_rows(rows.data(), 2, (int32_t)rows.size() / 2), 1);
-    EXPECT_EQ(rows, c[1]);
-  }
-}
-
 TEST_F(Bmp, RefusesWhatItCannotOpenAndWhatIsNotABitmap) {
   ASSERT_EQ(load(bmp_file(8, 4, 1, {1, 2, 3, 4})), 1);
   uint8_t *before = bitmap.buffer;
@@ -123,12 +91,14 @@ TEST_F(Bmp, RefusesWhatItCannotOpenAndWhatIsNotABitmap) {
 }
 
 // Untrusted files: each is either refused, the record keeping what it held,
-// or read as the picture most BMP writers mean by it, the palette changed
-// only by an 8-bit file's table.
+// or read as the picture most BMP writers mean by it, rows top-down, its file
+// header kept and entry 1 of the colour table (blue 1, green 2, red 3) read
+// into the palette.
 TEST_F(Bmp, UntrustedFilesAreRefusedOrReadWithinBounds) {
   const Bytes good = bmp_file(8, 4, 2, {1, 2, 3, 4, 5, 6, 7, 8});
   const Bytes padded = bmp_file(8, 3, 2, {1, 2, 3, 0, 4, 5, 6, 0});
-  const Bytes rgb = bmp_file(24, 1, 2, {0, 0, 248, 0, 248, 0, 0, 0});
+  // Blue 255, green 128, red 8 below white, each row padded.
+  const Bytes rgb = bmp_file(24, 1, 2, {255, 128, 8, 0, 255, 255, 255, 0});
   const Bytes hicolour = bmp_file(16, 2, 2, {1, 2, 3, 4, 5, 6, 7, 8});
   // 300 colours, the file long enough to hold them.
   Bytes many = with(good, CLR_USED, 300);
@@ -160,9 +130,12 @@ TEST_F(Bmp, UntrustedFilesAreRefusedOrReadWithinBounds) {
       {"32 bits per pixel", with(good, BIT_COUNT, 32), {}},
       {"older 12-byte info header", with(good, INFO_SIZE, 12), {}},
       {"more than 256 colours", many, {}},
+      {"three rows, bottom first",
+       bmp_file(8, 4, 3, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}),
+       {9, 10, 11, 12, 5, 6, 7, 8, 1, 2, 3, 4}},
       {"rows padded to 4 bytes", padded, {4, 5, 6, 1, 2, 3}},
       {"padded, size 0", with(padded, SIZE_IMAGE, 0), {4, 5, 6, 1, 2, 3}},
-      {"24-bit padded", rgb, {0x1F, 0x00, 0x00, 0x7C}},
+      {"24-bit to 5-5-5, top bit clear", rgb, {0xFF, 0x7F, 0x1F, 0x06}},
       {"16-bit, as stored", hicolour, {5, 6, 7, 8, 1, 2, 3, 4}},
       {"four bytes after the pixels", trailing, {9, 9, 9, 9, 5, 6, 7, 8}},
       {"longer info header", v5, {7, 7, 7, 7}},
@@ -176,7 +149,14 @@ TEST_F(Bmp, UntrustedFilesAreRefusedOrReadWithinBounds) {
       EXPECT_EQ(memcmp(&bitmap, &before, sizeof bitmap), 0) << c.what;
     } else {
       EXPECT_EQ(buffer(c.picture.size()), c.picture) << c.what;
-      EXPECT_EQ(bitmap.palette[1].peRed, 3) << c.what;
+      const PALETTEENTRY &e = bitmap.palette[1];
+      EXPECT_EQ((Bytes{e.peRed, e.peGreen, e.peBlue, e.peFlags}),
+                (Bytes{3, 2, 1, PC_NOCOLLAPSE}))
+          << c.what;
+      EXPECT_EQ(memcmp(&bitmap.file_header, c.file.data(), 14), 0) << c.what;
+      if (c.file[BIT_COUNT] == 24) {
+        EXPECT_EQ(bitmap.info_header.biBitCount, 16) << c.what;
+      }
     }
   }
   // Entries the short table of the last case lacks are black, not left over.

@@ -35,13 +35,9 @@ TEST_F(Keyboard, WithoutADeviceEveryKeyReadsUp) {
 // when read.
 TEST_F(Keyboard, ReadsAreSnapshotsOfEveryKeyDown) {
   open_window_display_keyboard();
-  headless_key(DIK_LEFT, 1);
-  headless_key(DIK_RIGHT, 1);
-  headless_key(DIK_Z, 1);
+  for (int key : {DIK_LEFT, DIK_RIGHT, DIK_Z}) headless_key(key, 1);
   ASSERT_EQ(keyboard_read(), 1);
-  EXPECT_EQ(keyboard_state[0xCB], 0x80);
-  EXPECT_EQ(keyboard_state[0xCD], 0x80);
-  EXPECT_EQ(keyboard_state[0x2C], 0x80);
+  for (int code : {0xCB, 0xCD, 0x2C}) EXPECT_EQ(keyboard_state[code], 0x80);
   EXPECT_EQ(keys_down(), 3);
 
   headless_key(DIK_LEFT, 0);

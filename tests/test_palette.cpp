@@ -31,11 +31,10 @@ void record(const uint8_t *, int32_t, int32_t, const uint8_t *palette,
       ->push_back({headless_now(), {palette, palette + 1024}});
 }
 
-class Palette : public Fresh {
+class Palette : public FreshDisplay {
  protected:
   void SetUp() override {
-    Fresh::SetUp();
-    open_window_display_keyboard();
+    FreshDisplay::SetUp();
     headless_on_present(record, &shown);
   }
 
@@ -87,18 +86,7 @@ TEST_F(Palette, FadesStepToTheirEnd) {
   }
 }
 
-TEST_F(Palette, UnknownTypesDoNothing) {
-  Bytes picture(640 * 480, 5);
-  const uint32_t now = headless_now();
-  for (int32_t type : {9, -1, 100, INT32_MIN}) {
-    screen_transition(type, picture.data(), 640);
-  }
-  EXPECT_EQ(headless_now(), now);
-  EXPECT_TRUE(shown.empty());
-  EXPECT_TRUE(picture == Bytes(640 * 480, 5));
-}
-
-// The drawing types paint every pixel of the screen with 0, a step each
+// The closing types paint every pixel of the screen with 0, a step each
 // 12 ms, shown as they go when drawn into the locked primary.
 TEST_F(Palette, ClosingTypesCoverTheScreen) {
   const size_t type_steps[][2] = {{TRANSITION_CLOSE_COLUMNS, 160},
@@ -116,10 +104,7 @@ TEST_F(Palette, ClosingTypesCoverTheScreen) {
     }
     unlock_primary();
   }
-}
-
-// A display under 2 rows has no middle to close towards; two are enough.
-TEST_F(Palette, CloseBothNeedsTwoRows) {
+  // A display under 2 rows has no middle to close towards; two are enough.
   display_width = 8;
   for (int32_t rows : {1, 2}) {
     display_height = rows;
@@ -180,14 +165,23 @@ TEST(Lines, LinesAreClippedToTheScreen) {
   }
 }
 
-TEST_F(Palette, NullPicturesAreLeftAlone) {
-  hline_clipped(0, 639, 0, 0, nullptr, 640);
-  vline_clipped(0, 479, 0, 0, nullptr, 640);
-  EXPECT_EQ(plot_pixel(3, 3, 0, nullptr, 640), 1);
+// Unknown types, and the drawing types and line writers without a picture,
+// neither wait nor show nor draw anything.
+TEST_F(Palette, UnknownTypesAndNullPicturesDoNothing) {
+  Bytes picture(640 * 480, 5);
+  const uint32_t now = headless_now();
+  for (int32_t type : {9, -1, 100, INT32_MIN}) {
+    screen_transition(type, picture.data(), 640);
+  }
   for (int32_t type = 2; type <= 5; type++) {
     screen_transition(type, nullptr, 640);
   }
+  hline_clipped(0, 639, 0, 0, nullptr, 640);
+  vline_clipped(0, 479, 0, 0, nullptr, 640);
+  EXPECT_EQ(plot_pixel(3, 3, 0, nullptr, 640), 1);
+  EXPECT_EQ(headless_now(), now);
   EXPECT_TRUE(shown.empty());
+  EXPECT_TRUE(picture == Bytes(640 * 480, 5));
   EXPECT_EQ(random_state, 1u);  // not even the scatter ran
 }
 

@@ -4,6 +4,7 @@
 #include <math.h>
 
 #include <algorithm>
+#include <tuple>
 #include <vector>
 
 #include "platform/sdl/present_scale.h"
@@ -30,11 +31,11 @@ struct Lut {
 };
 
 struct Screen {
-  Target size;
+  int32_t width;
   std::vector<uint32_t> pixels;
   PresentFit fit;
   uint32_t at(int32_t x, int32_t y) const {
-    return pixels[(size_t)y * size.w + x];
+    return pixels[(size_t)y * width + x];
   }
 };
 
@@ -43,7 +44,7 @@ Screen draw(const std::vector<uint8_t> &frame, Target size, int32_t whole_only,
             const Lut &lut = Lut()) {
   PresentScale scale;
   present_scale_layout(&scale, 640, 480, size.w, size.h, whole_only);
-  Screen s{size, std::vector<uint32_t>((size_t)size.w * size.h, UNTOUCHED),
+  Screen s{size.w, std::vector<uint32_t>((size_t)size.w * size.h, UNTOUCHED),
            scale.fit};
   uint8_t *corner =
       (uint8_t *)(s.pixels.data() + (size_t)scale.fit.top * size.w +
@@ -61,13 +62,15 @@ std::vector<uint8_t> busy_frame() {
 // Single-pixel lines: black and white columns (or rows).
 std::vector<uint8_t> lines(bool columns) {
   std::vector<uint8_t> f(640 * 480);
-  for (int32_t y = 0; y < 480; y++) {
-    for (int32_t x = 0; x < 640; x++)
-      f[y * 640 + x] = 1 + ((columns ? x : y) & 1);
+  for (size_t i = 0; i < f.size(); i++) {
+    f[i] = 1 + ((columns ? i % 640 : i / 640) & 1);
   }
   return f;
 }
 
+// The bars are left as they were and the picture covers all of its place;
+// by a whole factor k (0: not whole), each frame pixel is a k x k block of its
+// own colour.
 TEST(PresentScale, PictureFillsTheLargestFourByThreeRectangleCentred) {
   const struct {
     Target size;
@@ -81,10 +84,12 @@ TEST(PresentScale, PictureFillsTheLargestFourByThreeRectangleCentred) {
       {{1366, 768}, 0, {171, 0, 1024, 768, 0}},
       {{1920, 1080}, 0, {240, 0, 1440, 1080, 0}},
       {{2560, 1440}, 0, {320, 0, 1920, 1440, 3}},
+      {{1920, 1440}, 0, {0, 0, 1920, 1440, 3}},
       {{768, 1366}, 0, {0, 395, 768, 576, 0}},
       {{1001, 751}, 0, {0, 0, 1001, 751, 0}},  // 750.75 rows, rounded
       {{1366, 768}, 1, {363, 144, 640, 480, 1}},
       {{1920, 1080}, 1, {320, 60, 1280, 960, 2}},
+      {{1000, 1000}, 1, {180, 260, 640, 480, 1}},
       {{400, 400}, 1, {0, 50, 400, 300, 0}},
       {{400, 400}, 0, {0, 50, 400, 300, 0}},
       // A window dragged down to almost nothing.
@@ -92,97 +97,68 @@ TEST(PresentScale, PictureFillsTheLargestFourByThreeRectangleCentred) {
       {{2, 1000}, 0, {0, 499, 2, 2, 0}},
   };
   const std::vector<uint8_t> frame = busy_frame();
+  const Lut lut;
   for (const auto &c : cases) {
     SCOPED_TRACE(testing::Message() << c.size.w << "x" << c.size.h
                                     << (c.whole_only ? " whole" : ""));
     const Screen s = draw(frame, c.size, c.whole_only);
-    EXPECT_EQ(s.fit.left, c.fit.left);
-    EXPECT_EQ(s.fit.top, c.fit.top);
-    EXPECT_EQ(s.fit.width, c.fit.width);
-    EXPECT_EQ(s.fit.height, c.fit.height);
-    EXPECT_EQ(s.fit.scale, c.fit.scale);
-    // The bars are left as they were; the picture covers all of its place.
+    const int32_t k = c.fit.scale;
+    const PresentFit &f = s.fit;
+    EXPECT_EQ(std::tie(f.left, f.top, f.width, f.height, f.scale),
+              std::tie(c.fit.left, c.fit.top, c.fit.width, c.fit.height, k));
     int32_t wrong = 0;
     for (int32_t y = 0; y < c.size.h; y++) {
       for (int32_t x = 0; x < c.size.w; x++) {
-        const bool inside = x >= c.fit.left && x < c.fit.left + c.fit.width &&
-                            y >= c.fit.top && y < c.fit.top + c.fit.height;
-        wrong += inside == (s.at(x, y) == UNTOUCHED);
+        const int32_t fx = x - c.fit.left, fy = y - c.fit.top;
+        const uint32_t p = s.at(x, y);
+        if (fx < 0 || fx >= c.fit.width || fy < 0 || fy >= c.fit.height) {
+          wrong += p != UNTOUCHED;
+        } else if (k) {
+          wrong += p != lut.table[frame[fy / k * 640 + fx / k]];
+        } else {
+          wrong += p == UNTOUCHED;
+        }
       }
     }
     EXPECT_EQ(wrong, 0);
   }
 }
 
-TEST(PresentScale, WholeFactorsAreNearestNeighbour) {
-  const Target sizes[] = {{640, 480}, {1280, 1024}, {2560, 1440}, {1920, 1440}};
-  const std::vector<uint8_t> frame = busy_frame();
-  const Lut lut;
-  for (int32_t whole_only = 0; whole_only < 2; whole_only++) {
-    for (const Target &t : sizes) {
-      SCOPED_TRACE(testing::Message() << t.w << "x" << t.h);
-      const Screen s = draw(frame, t, whole_only);
-      const int32_t k = s.fit.width / 640;
-      int32_t wrong = 0;
-      for (int32_t y = 0; y < 480 * k; y++) {
-        for (int32_t x = 0; x < 640 * k; x++) {
-          wrong += s.at(s.fit.left + x, s.fit.top + y) !=
-                   lut.table[frame[(y / k) * 640 + x / k]];
-        }
-      }
-      EXPECT_EQ(wrong, 0);
-    }
-  }
-  // Whole factors only, between whole factors.
-  const Target between[] = {{1366, 768}, {1920, 1080}, {1000, 1000}};
-  for (const Target &t : between) {
-    const Screen s = draw(frame, t, 1);
-    const int32_t k = s.fit.width / 640;
-    EXPECT_EQ(s.fit.height, 480 * k);
-    int32_t wrong = 0;
-    for (int32_t y = 0; y < 480 * k; y++) {
-      for (int32_t x = 0; x < 640 * k; x++) {
-        wrong += s.at(s.fit.left + x, s.fit.top + y) !=
-                 lut.table[frame[(y / k) * 640 + x / k]];
-      }
-    }
-    EXPECT_EQ(wrong, 0) << t.w << "x" << t.h;
-  }
-}
-
 // Reads one line of screen pixels across black and white frame lines: each
 // pixel must be the colour of the frame line it is in, or a grey seam between
-// that line and the next. Fills in how many whole pixels each frame line got
-// and how much of the screen it covers in all (seams split by their grey).
-void read_line(const std::vector<uint32_t> &line, int32_t frame_lines,
-               std::vector<int32_t> *whole, std::vector<double> *cover) {
-  whole->assign((size_t)frame_lines, 0);
-  cover->assign((size_t)frame_lines, 0.0);
+// that line and the next. Each frame line gets a block of whole pixels, the
+// blocks no more than a pixel apart, and covers its share of the screen in all
+// (seams split by their grey).
+void expect_sharp_line(const std::vector<uint32_t> &line, int32_t frame_lines) {
+  std::vector<int32_t> whole(frame_lines, 0);
+  std::vector<double> cover(frame_lines, 0.0);
   int32_t at = 0;  // the frame line being read
   auto colour = [](int32_t i) { return i % 2 ? 0xFFFFFFu : 0x000000u; };
   for (size_t p = 0; p < line.size(); p++) {
-    const uint32_t c = line[p];
-    const uint32_t grey = c & 0xFF;
+    const uint32_t c = line[p], grey = c & 0xFF;
     ASSERT_EQ(c, grey * 0x010101u) << "pixel " << p << " is not grey";
-    if (c == colour(at)) {
-      (*whole)[at]++;
-      (*cover)[at] += 1;
-      continue;
-    }
-    ASSERT_LT(at + 1, frame_lines) << "pixel " << p << " past the last line";
-    if (c == colour(at + 1)) {  // a seam that fell on a pixel's edge
+    if (c != colour(at)) {
+      ASSERT_LT(at + 1, frame_lines) << "pixel " << p << " past the last line";
       at++;
-      (*whole)[at]++;
-      (*cover)[at] += 1;
-      continue;
     }
-    // A seam: the share of the next line is how far it is towards its colour.
-    const double next = colour(at + 1) ? grey / 255.0 : 1 - grey / 255.0;
-    (*cover)[at] += 1 - next;
-    (*cover)[at + 1] += next;
-    at++;
+    if (c == colour(at)) {  // whole, or a seam that fell on a pixel's edge
+      whole[at]++;
+      cover[at] += 1;
+    } else {
+      // A seam: this line's share is how far the grey is towards its colour.
+      const double mine = colour(at) ? grey / 255.0 : 1 - grey / 255.0;
+      cover[at - 1] += 1 - mine;
+      cover[at] += mine;
+    }
   }
   EXPECT_EQ(at, frame_lines - 1) << "the line does not reach the last";
+  const double share = (double)line.size() / frame_lines;
+  const auto [low, high] = std::minmax_element(whole.begin(), whole.end());
+  EXPECT_LE(*high - *low, 1) << "blocks differ by more than a pixel";
+  EXPECT_GE(*low, (int32_t)floor(share) - 1);
+  double worst = 0;
+  for (double c : cover) worst = std::max(worst, fabs(c - share));
+  EXPECT_LT(worst, 0.02) << "a frame line covers the wrong share";
 }
 
 TEST(PresentScale, BetweenWholeFactorsEachFramePixelIsASharpBlockWithOneSeam) {
@@ -195,8 +171,6 @@ TEST(PresentScale, BetweenWholeFactorsEachFramePixelIsASharpBlockWithOneSeam) {
                    << t.w << "x" << t.h << (columns ? " columns" : " rows"));
       const Screen s = draw(frame, t, 0);
       const int32_t across = columns ? s.fit.width : s.fit.height;
-      const int32_t frame_lines = columns ? 640 : 480;
-      const double share = (double)across / frame_lines;
       // Every screen line across the frame lines reads the same way.
       const int32_t along = columns ? s.fit.height : s.fit.width;
       for (int32_t k = 0; k < along; k += 97) {
@@ -205,17 +179,8 @@ TEST(PresentScale, BetweenWholeFactorsEachFramePixelIsASharpBlockWithOneSeam) {
           line.push_back(columns ? s.at(s.fit.left + i, s.fit.top + k)
                                  : s.at(s.fit.left + k, s.fit.top + i));
         }
-        std::vector<int32_t> whole;
-        std::vector<double> cover;
-        read_line(line, frame_lines, &whole, &cover);
+        expect_sharp_line(line, columns ? 640 : 480);
         if (HasFatalFailure()) return;
-        const auto [low, high] =
-            std::minmax_element(whole.begin(), whole.end());
-        EXPECT_LE(*high - *low, 1) << "blocks differ by more than a pixel";
-        EXPECT_GE(*low, (int32_t)floor(share) - 1);
-        double worst = 0;
-        for (double c : cover) worst = std::max(worst, fabs(c - share));
-        EXPECT_LT(worst, 0.02) << "a frame line covers the wrong share";
       }
     }
   }

@@ -36,36 +36,33 @@ class Sound : public Fresh {
   std::string ramp, ramp_file;
 };
 
+// Slots are taken in order: not by a file that is refused, but by a load that
+// failed once its file was read (its voice, made but unfilled, kept until
+// released). The 65th load fails without opening its file; sound_init frees
+// every slot and voice.
 TEST_F(Sound, SlotsAreTakenInOrderAndFreedOnlyBySoundInit) {
-  for (int32_t id = 0; id < SOUND_MAX; id++) ASSERT_EQ(load_ramp(), id);
-  // The 65th load fails without opening its file.
-  const int watch = inotify_init1(IN_NONBLOCK);
-  ASSERT_GE(inotify_add_watch(watch, ramp_file.c_str(), IN_OPEN), 0);
-  EXPECT_EQ(load_ramp(), -1);
-  char event[256];
-  EXPECT_LT(read(watch, event, sizeof event), 0) << "the file was opened";
-  close(watch);
-
-  EXPECT_EQ(sound_init(), 1);
-  EXPECT_EQ(headless_audio_voice_count(), 0);
-  EXPECT_EQ(load_ramp(), 0);
-}
-
-TEST_F(Sound, FailedLoadsKeepTheSlotOnlyOnceTheFileWasRead) {
-  const std::string adpcm = sox_tone("adpcm.wav", "-r 11025 -e ms-adpcm");
+  const std::string adpcm =
+      write_file("adpcm.wav",
+                 wave(chunk("fmt ", format16(2, 11025)) + chunk("data", "ab")));
   EXPECT_EQ(sound_load_wav(adpcm.c_str(), 0), -1);
   remove(adpcm.c_str());
-
   headless_audio_fail_create(1);
   EXPECT_EQ(load_ramp(), -1);
   headless_audio_fail_create(0);
   headless_audio_fail_lock(1);
   EXPECT_EQ(load_ramp(), -1);
   headless_audio_fail_lock(0);
-  EXPECT_EQ(load_ramp(), 2);  // the ADPCM file left its slot free
-  EXPECT_EQ(headless_audio_voice_count(), 2);  // the unfilled one is kept...
-  sound_init();
-  EXPECT_EQ(headless_audio_voice_count(), 0);  // ...until released
+  for (int32_t id = 2; id < SOUND_MAX; id++) ASSERT_EQ(load_ramp(), id);
+  EXPECT_EQ(headless_audio_voice_count(), 63);  // the unfilled one among them
+  const int watch = inotify_init1(IN_NONBLOCK);
+  ASSERT_GE(inotify_add_watch(watch, ramp_file.c_str(), IN_OPEN), 0);
+  EXPECT_EQ(load_ramp(), -1);
+  char event[256];
+  EXPECT_LT(read(watch, event, sizeof event), 0) << "the file was opened";
+  close(watch);
+  EXPECT_EQ(sound_init(), 1);
+  EXPECT_EQ(headless_audio_voice_count(), 0);
+  EXPECT_EQ(load_ramp(), 0);
 }
 
 TEST_F(Sound, PlayingRestartsAndStoppingRewinds) {
@@ -110,12 +107,14 @@ TEST_F(Sound, ShutdownStopsEverySoundBeforeReleasingAny) {
   EXPECT_EQ(headless_audio_is_open(), 0);
 }
 
-// The bytes of any PCM file are played as 8-bit mono at 11025 Hz.
+// The bytes of any PCM file, here 16-bit stereo at 22050 Hz, are played as
+// 8-bit mono at 11025 Hz.
 TEST_F(Sound, AWideFileIsPlayedAsItsBytes) {
-  const std::string made = sox_tone("s16.wav", "-r 22050 -b 16 -c 2");
-  std::ifstream file(made, std::ios::binary);
-  const std::string data =
-      std::string(std::istreambuf_iterator<char>(file), {}).substr(44);
+  const std::string data = "\x10\x90\x20\xA0\x30\xB0\x40\xC0";
+  const std::string made = write_file(
+      "s16.wav", wave(chunk("fmt ", le16(1) + le16(2) + le32(22050) +
+                                        le32(88200) + le16(4) + le16(16)) +
+                      chunk("data", data)));
   ASSERT_EQ(sound_load_wav(made.c_str(), 0), 0);
   remove(made.c_str());
   EXPECT_EQ(sound_table[0].rate, 22050);

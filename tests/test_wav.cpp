@@ -53,8 +53,9 @@ TEST(Wav, RefusesWhatIsNotAPcmWave) {
   EXPECT_EQ(wav_read(::testing::TempDir().c_str(), &wav), 0);
 }
 
-// A file cut short or damaged gives a failure or the sample bytes it still
-// holds, never a read or write outside it (the sanitizer build watches).
+// A file cut short gives a failure or the sample bytes it still holds, never a
+// read or write outside it (the sanitizer build watches; fuzz_wav tries damaged
+// files of every kind).
 TEST(Wav, CutAndDamagedFilesGiveNoMoreThanTheyHold) {
   // Every cut of a good file, whose data and RIFF chunks then claim more than
   // is there; uncut, its 16-byte format is followed at once by "data", so the
@@ -69,16 +70,6 @@ TEST(Wav, CutAndDamagedFilesGiveNoMoreThanTheyHold) {
   // A data chunk claiming 4 GiB gives what is there, its pad byte included.
   EXPECT_EQ(read_wav(wave(FORMAT + chunk("data", SAMPLES, 0xFFFFFFFF))),
             SAMPLES + '\0');
-  uint32_t seed = 12345;
-  for (int round = 0; round < 400; round++) {
-    std::string bytes = wave(FORMAT + chunk("LIST", "INFO") + DATA);
-    for (int hits = 0; hits <= round % 4; hits++) {
-      seed = seed * 1103515245 + 12345;
-      bytes[(seed >> 8) % bytes.size()] = (char)(seed >> 24);
-    }
-    // 28: the smallest RIFF, format and data headers before any data.
-    EXPECT_LE(read_wav(bytes).size(), bytes.size() - 28);
-  }
 }
 
 }  // namespace

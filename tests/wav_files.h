@@ -1,14 +1,12 @@
-// RIFF WAVE files for the tests, built byte by byte or made by sox.
+// RIFF WAVE files for the tests, built byte by byte.
 #ifndef QUILLFIRE_TESTS_WAV_FILES_H
 #define QUILLFIRE_TESTS_WAV_FILES_H
 
 #include <gtest/gtest.h>
 #include <stdint.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <fstream>
-#include <iterator>
 #include <string>
 
 inline std::string le32(uint32_t v) {
@@ -47,16 +45,6 @@ inline std::string write_file(const std::string &name,
                               const std::string &bytes) {
   const std::string path = temp_path(name);
   std::ofstream(path, std::ios::binary) << bytes;
-  return path;
-}
-
-// A tenth of a second of tone made by sox in the format `options` give.
-inline std::string sox_tone(const std::string &name,
-                            const std::string &options) {
-  const std::string path = temp_path(name);
-  const std::string command =
-      "sox -n " + options + " '" + path + "' synth 0.1 sine 440";
-  EXPECT_EQ(system(command.c_str()), 0) << "sox is needed";
   return path;
 }
 
