@@ -37,6 +37,11 @@ const int SPIN_READS = 4;
 // program without a byte on the connection (and for callers that watch the
 // clock between reads, which see it at most this late).
 const int KEYBOARD_IDLE_MS = 20;
+// A sleep looks for a close request at least this often: SDL's own events
+// (a request pushed by another thread) bring no byte on the connection.
+const long long SLEEP_LOOK_MS = 50;
+// Without a display connection to wait on, a sleep goes in slices this long.
+const long long SLEEP_SLICE_MS = 5;
 
 // A deadline further off than this is not a frame's wait (a tick from
 // another clock, or a wrap): it is not slept through.
@@ -106,19 +111,6 @@ uint32_t plat_ticks(void) {
   return (uint32_t)ms;
 }
 
-// In short slices, so that a close request ends it within one. The request
-// is asked of the backend itself: a replay answers the game's own questions
-// from the stream, and one asked here would take a record that isn't ours.
-void plat_sleep(uint32_t ms) {
-  const uint32_t SLEEP_SLICE_MS = 5;
-  const uint32_t start = SDL_GetTicks();
-  while (!sdl_close_requested()) {
-    const uint32_t passed = SDL_GetTicks() - start;
-    if (passed >= ms) return;
-    SDL_Delay(ms - passed < SLEEP_SLICE_MS ? ms - passed : SLEEP_SLICE_MS);
-  }
-}
-
 namespace {
 
 // The connection to the X server that brings the window's input, or -1 when
@@ -143,6 +135,30 @@ int input_connection() {
 }
 
 }  // namespace
+
+// Until the time is up or a close request comes. A close comes as input on
+// the display connection (the window's button) or as a signal (SIGTERM,
+// SIGINT), and either ends the wait for input at once; other input only
+// wakes it to look. The request is asked of the backend itself: a replay
+// answers the game's own questions from the stream, and one asked here
+// would take a record that isn't ours.
+void plat_sleep(uint32_t ms) {
+  const long long end = since_epoch() + (long long)ms * NS_PER_MS;
+  while (!sdl_close_requested()) {
+    const long long left = end - since_epoch();
+    if (left <= 0) return;
+    const int fd = input_connection();
+    if (fd >= 0) {
+      const long long wait_ms = (left + NS_PER_MS - 1) / NS_PER_MS;
+      struct pollfd connection = {fd, POLLIN, 0};
+      poll(&connection, 1,
+           (int)(wait_ms < SLEEP_LOOK_MS ? wait_ms : SLEEP_LOOK_MS));
+    } else {
+      const long long slice = (long long)SLEEP_SLICE_MS * NS_PER_MS;
+      sleep_until_ns(since_epoch() + (left < slice ? left : slice));
+    }
+  }
+}
 
 namespace {
 // Whether the last keyboard read saw a key go down or up: the read after it
