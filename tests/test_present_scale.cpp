@@ -187,3 +187,52 @@ TEST(PresentScale, BetweenWholeFactorsEachFramePixelIsASharpBlockWithOneSeam) {
 }
 
 }  // namespace
+
+// A frame that changed in a few rows is shown by drawing just those rows:
+// the screen then equals the whole new frame drawn afresh, and every screen
+// row that differs lies within the rows reported drawn (the only ones sent).
+TEST(PresentScale, ChangedRowsAloneGiveTheWholeNewPicture) {
+  const struct {
+    int32_t first, end;
+  } changes[] = {{0, 1}, {100, 117}, {239, 241}, {479, 480}};
+  for (Target size : {Target{1280, 960}, Target{1366, 768}, Target{1920, 1080},
+                      Target{320, 240}}) {
+    SCOPED_TRACE(testing::Message() << size.w << "x" << size.h);
+    const std::vector<uint8_t> before = busy_frame();
+    std::vector<uint8_t> after = before;
+    for (auto c : changes) {
+      for (int32_t y = c.first; y < c.end; y++) {
+        std::fill_n(&after[(size_t)y * 640], 640, (uint8_t)(y % 3 + 1));
+      }
+    }
+    const Screen old = draw(before, size, 0);
+    Screen shown = old;
+    const Screen expected = draw(after, size, 0);
+    PresentScale scale;
+    present_scale_layout(&scale, 640, 480, size.w, size.h, 0);
+    uint8_t *corner =
+        (uint8_t *)(shown.pixels.data() + (size_t)scale.fit.top * size.w +
+                    scale.fit.left);
+    std::vector<bool> sent((size_t)size.h, false);
+    for (auto c : changes) {
+      int32_t top, end;
+      present_scale_draw_rows(&scale, after.data(), 640, Lut().table, corner,
+                              size.w * 4, c.first, c.end, &top, &end);
+      ASSERT_LT(top, end);
+      for (int32_t y = top; y < end; y++) sent[(size_t)(scale.fit.top + y)] = 1;
+    }
+    for (int32_t y = 0; y < size.h; y++) {
+      for (int32_t x = 0; x < size.w; x++) {
+        if (shown.at(x, y) != expected.at(x, y)) {
+          FAIL() << "differs at " << x << "," << y;
+        }
+      }
+      if (!sent[(size_t)y]) {
+        ASSERT_TRUE(std::equal(&old.pixels[(size_t)y * size.w],
+                               &old.pixels[(size_t)(y + 1) * size.w],
+                               &expected.pixels[(size_t)y * size.w]))
+            << "row " << y << " changed but was not sent";
+      }
+    }
+  }
+}
