@@ -37,6 +37,7 @@ const int EXIT_STATUS_USAGE = 2;    // the command line was wrong
 // A replay also ends with 2 for a file that is no recording, and with 3 when
 // the game went out of step with it.
 
+// Called by main first of all, before the data folder or any window.
 // Reads argv[1..argc-1] into `options` (reset first). Accepts --name,
 // --name=value, --name value, -x, grouped flags (-wf), -xvalue and -x value;
 // "--" ends the options. Returns 1, or 0 with one line in `error` (no
@@ -45,7 +46,9 @@ const int EXIT_STATUS_USAGE = 2;    // the command line was wrong
 int command_line_parse(int argc, const char *const *argv,
                        LaunchOptions *options, std::string *error);
 
-// The usage text, one line per option, ending with a newline.
+// Called by main for --help (to stdout) and after a refused command line
+// (to stderr, with the error). The usage text, one line per option, ending
+// with a newline.
 std::string command_line_usage(void);
 
 #endif

@@ -33,6 +33,8 @@ DATA_PICTURE_FILES(DATA_NAME_CONSTANT)
 DATA_SOUND_FILES(DATA_NAME_CONSTANT)
 #undef DATA_NAME_CONSTANT
 
+// The lists: the data-folder search looks for any of them beside the
+// executable, the start-up check reads each picture, main checks each sound.
 #define DATA_FILE_NAME(id, file, maker) file,
 inline constexpr const char *DATA_PICTURES[] = {
     DATA_PICTURE_FILES(DATA_FILE_NAME)};
@@ -43,6 +45,8 @@ inline constexpr int DATA_PICTURE_COUNT =
 inline constexpr int DATA_SOUND_COUNT =
     sizeof DATA_SOUNDS / sizeof DATA_SOUNDS[0];
 
+// Read by the start-up check (start_check_pictures) before any window
+// opens; the scene's own cuts in load_assets must stay the same as these.
 // One rectangle the scene cuts from a picture, in cell mode: its size and
 // its cell. A picture must hold every cut of its name; the start-up check
 // refuses one that doesn't. These are the cuts load_assets makes.

@@ -20,12 +20,15 @@ struct DataFolder {
   std::string origin;  // how it was found, for messages
 };
 
-// Fills `search` from this process: QUILLFIRE_DATA, the executable's folder
+// Called by main once, after the command line and before the folder is
+// chosen. Fills `search` from this process: QUILLFIRE_DATA, the executable's folder
 // (from /proc/self/exe, so symbolic links to it are followed) and the
 // working directory; option_dir is left as it was.
 void data_folder_search_here(DataSearch *search);
 
-// Chooses the folder, in this order: option_dir; env_dir; exe_dir's
+// Called by main right after data_folder_search_here; main then makes the
+// folder the working directory, or exits with the error. Tests call it with
+// made-up searches. Chooses the folder, in this order: option_dir; env_dir; exe_dir's
 // ../share/quillfire (an installed or unpacked prefix; the build may set
 // another layout); exe_dir's run/ (the
 // build tree); work_dir. A folder that was named (option or variable) must
