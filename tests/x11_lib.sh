@@ -11,8 +11,9 @@ fail() {
   exit 1
 }
 
+# x11_start [WIDTHxHEIGHT]: the screen is 1280x1024 unless given.
 x11_start() {
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" \
+  Xvfb -displayfd 3 -screen 0 "${1:-1280x1024}x24" -nolisten tcp 3>"$work/display" \
     >/dev/null 2>&1 &
   xvfb_pid=$!
   for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done

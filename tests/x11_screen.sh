@@ -14,32 +14,21 @@ run_dir="$2"
 title_scaled="$3"
 mode="$4"
 work="$(mktemp -d)"
-xvfb_pid=""
+test_name="x11_screen ($mode)"
+source "$(dirname "$0")/x11_lib.sh"
 wm_pid=""
-game_pid=""
 
 finish() {
-  [ -n "$game_pid" ] && kill "$game_pid" 2>/dev/null
   [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  x11_finish
   rm -rf "$work"
 }
 trap finish EXIT
 
-fail() {
-  echo "x11_screen ($mode): $*" >&2
-  exit 1
-}
-
 "$title_scaled" "$work" 1920x1080 1280x960 1000x700 1000x700i >/dev/null ||
   fail "the expected pictures could not be made"
 
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$work/display" \
-  >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(cat "$work/display")"
+x11_start 1920x1080
 
 if [ "$mode" = openbox ]; then
   openbox --config-file /dev/null >/dev/null 2>&1 &
