@@ -207,7 +207,7 @@ int plat_keyboard_open(void) {
 int plat_keyboard_read(uint8_t state[256]) {
   if (!keyboard_open) return 0;
   sdl_pace_poll();
-  SDL_PumpEvents();
+  sdl_pump_events();
   keys_now(state);
   key_latch_take(&read_latch, state);
   sdl_pace_keys_read(state);
@@ -217,7 +217,7 @@ int plat_keyboard_read(uint8_t state[256]) {
 
 int plat_escape_down(void) {
   if (!sdl_window()) return 0;
-  SDL_PumpEvents();
+  sdl_pump_events();
   sdl_after_pump();
   uint8_t state[256];
   keys_now(state);

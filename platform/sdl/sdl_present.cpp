@@ -194,7 +194,7 @@ void plat_present(const uint8_t *pixels, int32_t pitch, int32_t width,
   memcpy(last_palette, palette, sizeof last_palette);
   // The transitions present step after step without reading the keyboard:
   // a switch asked for meanwhile is carried out here, with this frame.
-  SDL_PumpEvents();
+  sdl_pump_events();
   sdl_after_pump();
   show(last_pixels.data(), width, height, last_palette,
        run_count < 0 ? nullptr : runs, run_count);

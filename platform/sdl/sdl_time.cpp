@@ -17,6 +17,7 @@
 #include <time.h>
 
 #include "platform/platform.h"
+#include "platform/sdl/sdl_gamepad.h"
 #include "platform/sdl/sdl_internal.h"
 
 // Only for the X display connection's file descriptor. Xlib's names (None,
@@ -34,12 +35,17 @@ const long long SPIN_GAP_NS = 250 * 1000;
 const int SPIN_READS = 4;
 // The longest a spinning keyboard read sleeps while nothing arrives. Input
 // ends the sleep at once; the bound only matters for what reaches the
-// program without a byte on the connection (and for callers that watch the
-// clock between reads, which see it at most this late).
-const int KEYBOARD_IDLE_MS = 20;
+// program without a byte on the connection: a pad's buttons, when one
+// plays, and otherwise what callers do between reads (a network host takes
+// in its joiners then), which comes at most this late.
+const int KEYBOARD_IDLE_MS = 100;
+const int KEYBOARD_IDLE_PADS_MS = 20;
 // A sleep looks for a close request at least this often: SDL's own events
 // (a request pushed by another thread) bring no byte on the connection.
 const long long SLEEP_LOOK_MS = 50;
+// Events are pumped again this soon only when the display connection has
+// something new.
+const long long PUMP_GAP_NS = 1000 * 1000;
 // Without a display connection to wait on, a sleep goes in slices this long.
 const long long SLEEP_SLICE_MS = 5;
 
@@ -136,6 +142,22 @@ int input_connection() {
 
 }  // namespace
 
+// A frame asks for events four times within a fraction of a millisecond
+// (the Escape test, the keyboard read, the present, the messages), and each
+// pump is a dozen system calls: after the first, the connection is asked
+// whether anything came (one call). Input on it is pumped at once; what
+// comes another way (a pad) waits at most the gap.
+void sdl_pump_events(void) {
+  static long long last = -PUMP_GAP_NS;
+  const int fd = input_connection();
+  if (fd >= 0 && sdl_monotonic_ns() - last < PUMP_GAP_NS) {
+    struct pollfd connection = {fd, POLLIN, 0};
+    if (poll(&connection, 1, 0) == 0) return;
+  }
+  SDL_PumpEvents();
+  last = sdl_monotonic_ns();
+}
+
 // Until the time is up or a close request comes. A close comes as input on
 // the display connection (the window's button) or as a signal (SIGTERM,
 // SIGINT), and either ends the wait for input at once; other input only
@@ -186,7 +208,8 @@ void sdl_pace_poll(void) {
   const int fd = input_connection();
   if (fd >= 0) {
     struct pollfd connection = {fd, POLLIN, 0};
-    poll(&connection, 1, KEYBOARD_IDLE_MS);
+    poll(&connection, 1,
+         sdl_gamepad_count() > 0 ? KEYBOARD_IDLE_PADS_MS : KEYBOARD_IDLE_MS);
   } else {
     const long long next_ms = (since_epoch() / NS_PER_MS + 1) * NS_PER_MS;
     sleep_until_ns(next_ms);

@@ -122,7 +122,9 @@ bool asked_for(const char *driver) {
 // way, so that they never hold up the messages that matter.
 bool next_sdl_message(PlatMessage *msg) {
   SDL_Event event;
-  while (SDL_PollEvent(&event)) {
+  sdl_pump_events();
+  while (SDL_PeepEvents(&event, 1, SDL_GETEVENT, SDL_FIRSTEVENT,
+                        SDL_LASTEVENT) > 0) {
     switch (event.type) {
       case SDL_QUIT:
         *msg = PlatMessage{&window, WM_CLOSE, 0, 0};
