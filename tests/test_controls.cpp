@@ -1,7 +1,6 @@
 // Controls beyond the keys of the first game, played through the whole game
 // on the headless platform: pause, taps between reads, the title's Escape and
-// keypad. (Gamepads are keys by the same code on every platform: their keys,
-// and pads coming and going, are in sdltest_input.cpp.)
+// keypad, and gamepads.
 #include <unistd.h>
 
 #include <algorithm>
@@ -17,7 +16,7 @@ namespace {
 struct Frame {
   uint32_t at;
   std::vector<uint8_t> pixels;
-  int32_t ball_y;
+  int32_t ball_x, ball_y, ball_yv, paddle1_x, paddle2_x;
 
   uint8_t at_xy(int x, int y) const { return pixels[(size_t)y * 640 + x]; }
   // The title picture on black: the band left of it is colour 0.
@@ -45,7 +44,13 @@ std::function<void(const Frame &)> on_frame;
 void keep_frame(const uint8_t *pixels, int32_t width, int32_t height,
                 const uint8_t *, void *) {
   if (width != 640 || height != 480) return;
-  seen.push_back({headless_now(), {pixels, pixels + 640 * 480}, ball.y});
+  seen.push_back({headless_now(),
+                  {pixels, pixels + 640 * 480},
+                  ball.x,
+                  ball.y,
+                  ball.yv,
+                  paddle1.x,
+                  paddle2.x});
   if (on_frame) on_frame(seen.back());
 }
 
@@ -164,6 +169,68 @@ TEST_F(Controls, TitleKeys) {
     EXPECT_EQ(game_state.mode, c.mode) << (int)c.key;
     EXPECT_EQ(headless_now() < 4000, c.quits) << (int)c.key;
   }
+}
+
+// `button` on the pad in `slot`, from `ms` for 40 ms.
+void pad_tap_at(uint32_t ms, int32_t slot, PadButton button) {
+  PadState pad = {};
+  pad.buttons[button] = 1;
+  headless_pad_at(ms, slot, &pad);
+  headless_pad_at(ms + 40, slot, nullptr);
+}
+
+// Two pads play a two-player match by themselves, through the same mapping
+// as on SDL: the second pad's A chooses two players, the first pad's A
+// serves, and each pad's stick follows the ball. The second pad is pulled out
+// for a while and the top paddle stands; plugged in again, it plays on. B
+// leaves the match and Back quits at the title.
+TEST_F(Controls, APadRallyWithPadsComingAndGoing) {
+  const PadState idle = {};
+  headless_pad(0, &idle);
+  headless_pad(1, &idle);
+  pad_tap_at(300, 1, PAD_A);
+  pad_tap_at(1500, 0, PAD_A);
+  headless_pad_unplug_at(4000, 1);
+  const uint32_t LEAVE_AT = 16000;
+  on_frame = [](const Frame &f) {
+    // The second pad is out from 4000 to 5000.
+    const bool top_plugged = f.at < 4000 || f.at >= 5000;
+    for (int32_t slot = 0; slot < 2 && f.at < LEAVE_AT; slot++) {
+      if (slot == 1 && !top_plugged) continue;
+      const int32_t paddle = slot == 0 ? f.paddle1_x : f.paddle2_x;
+      PadState pad = {};
+      // Aim the paddle's middle under the ball: by stick on the first pad,
+      // by d-pad on the second.
+      const int32_t gap = f.ball_x + 5 - (paddle + 33);
+      if (slot == 0) {
+        pad.left_x = gap > 3 ? 30000 : gap < -3 ? -30000 : 0;
+      } else {
+        pad.buttons[PAD_DPAD_RIGHT] = gap > 3;
+        pad.buttons[PAD_DPAD_LEFT] = gap < -3;
+      }
+      headless_pad(slot, &pad);
+    }
+  };
+  pad_tap_at(LEAVE_AT, 0, PAD_B);
+  pad_tap_at(LEAVE_AT + 3000, 1, PAD_BACK);
+  ASSERT_EQ(play(), 0);
+
+  EXPECT_EQ(game_state.mode, 2);
+  int bottom_hits = 0, top_hits = 0;
+  for (size_t i = 1; i < seen.size(); i++) {
+    if (seen[i].at >= LEAVE_AT) break;
+    if (seen[i - 1].ball_yv > 0 && seen[i].ball_yv < 0) bottom_hits++;
+    if (seen[i - 1].ball_yv < 0 && seen[i].ball_yv > 0) top_hits++;
+  }
+  EXPECT_GE(bottom_hits, 3);
+  EXPECT_GE(top_hits, 2);
+  EXPECT_EQ(game_state.player1_score + game_state.player2_score, 0);
+  const auto out = between(4100, 4900);
+  ASSERT_GT(out.size(), 10u);
+  for (const Frame *f : out) EXPECT_EQ(f->paddle2_x, out[0]->paddle2_x);
+  // Left at B, then the title until Back.
+  EXPECT_GT(headless_now(), LEAVE_AT + 3000);
+  EXPECT_LT(headless_now(), LEAVE_AT + 3000 + 2000);
 }
 
 }  // namespace
