@@ -31,7 +31,7 @@ shot() {
 }
 
 sleep 1.5
-shot title
+x11_title_shown title || fail "title: the picture is missing or not framed in black"
 press 1
 sleep 2          # the fade, then the serve prompt
 press space
@@ -46,13 +46,7 @@ sleep 1
 period_lines=$(tail -n +"$((mark + 1))" "$work/frames")
 press Escape
 sleep 2          # the fade, then the title
-press q
-for _ in $(seq 50); do kill -0 "$game_pid" 2>/dev/null || break; sleep 0.1; done
-if kill -0 "$game_pid" 2>/dev/null; then fail "still running 5 s after Q"; fi
-wait "$game_pid"
-code=$?
-game_pid=""
-[ "$code" -eq 0 ] || fail "exit code $code after Q"
+x11_quit || fail "exit code $? after Q"
 
 # The short recording made in this window, played back as a timedemo: every
 # frame drawn in the window, every checkpoint matching, the figure at the end.
@@ -65,47 +59,17 @@ echo "$demo" | grep -qE '^[0-9]+ frames in [0-9.]+ s: [0-9]+ frames/s$' ||
 echo "smoke: timedemo of short.qfrec: $demo"
 
 echo "$period_lines" >"$work/rally_frames"
-python3 - "$work" <<'PY' || exit 1
+python3 - "$work" "$(dirname "$0")" <<'PY' || exit 1
 import sys
 
 work = sys.argv[1]
-
-def read_ppm(path):
-    data = open(path, "rb").read()
-    fields, pos = [], 0
-    while len(fields) < 4:
-        while data[pos:pos + 1].isspace():
-            pos += 1
-        if data[pos:pos + 1] == b"#":
-            pos = data.index(b"\n", pos)
-            continue
-        end = pos
-        while not data[end:end + 1].isspace():
-            end += 1
-        fields.append(data[pos:end])
-        pos = end
-    width, height = int(fields[1]), int(fields[2])
-    return width, height, data[pos + 1:]
-
-def logical(image, x, y):
-    # 640 x 480 at twice the size, centred in 1280 x 1024.
-    width, height, pixels = image
-    sx, sy = 2 * x, (height - 960) // 2 + 2 * y
-    i = 3 * (sy * width + sx)
-    return tuple(pixels[i:i + 3])
-
-def colours(image, x0, y0, x1, y1):
-    return {logical(image, x, y) for y in range(y0, y1, 3) for x in range(x0, x1, 3)}
+sys.path.insert(0, sys.argv[2])
+from screenshot import colours, logical, read_ppm
 
 problems = []
-title = read_ppm(f"{work}/title.ppm")
 court = read_ppm(f"{work}/court.ppm")
-if title[0] != 1280 or title[1] != 1024:
-    problems.append(f"screen is {title[0]} x {title[1]}")
-if colours(title, 0, 30, 18, 470) != {(0, 0, 0)}:
-    problems.append("title: the band left of the picture is not black")
-if len(colours(title, 20, 20, 639, 479)) < 8:
-    problems.append("title: the picture is missing")
+if court[0] != 1280 or court[1] != 1024:
+    problems.append(f"screen is {court[0]} x {court[1]}")
 whites = sum(1 for y in range(1, 14) for x in range(20, 100)
              if logical(court, x, y) == (255, 255, 255))
 if whites < 20:

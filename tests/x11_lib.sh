@@ -41,31 +41,7 @@ x11_wait_window() {
 # screen a game without its pictures shows.
 x11_title_shown() {
   xwd -root -silent | convert xwd:- "$work/$1.ppm" || fail "screenshot failed"
-  python3 - "$work/$1.ppm" <<'PY'
-import sys
-data = open(sys.argv[1], "rb").read()
-fields, pos = [], 0
-while len(fields) < 4:
-    while data[pos:pos + 1].isspace():
-        pos += 1
-    if data[pos:pos + 1] == b"#":
-        pos = data.index(b"\n", pos)
-        continue
-    end = pos
-    while not data[end:end + 1].isspace():
-        end += 1
-    fields.append(data[pos:end])
-    pos = end
-width, height, pixels = int(fields[1]), int(fields[2]), data[pos + 1:]
-def logical(x, y):  # 640 x 480 at twice the size, centred in 1280 x 1024
-    i = 3 * (((height - 960) // 2 + 2 * y) * width + 2 * x)
-    return tuple(pixels[i:i + 3])
-title = {logical(x, y) for y in range(20, 479, 3) for x in range(20, 639, 3)}
-band = {logical(x, y) for y in range(30, 470, 3) for x in range(0, 18, 3)}
-ok = len(title) >= 8 and band == {(0, 0, 0)}
-print(f"{len(title)} colours in the title, left band {sorted(band)[:3]}")
-sys.exit(0 if ok else 1)
-PY
+  python3 "$(dirname "${BASH_SOURCE[0]}")/screenshot.py" title "$work/$1.ppm"
 }
 
 # x11_quit: Q at the title; the game's exit status, or fail after 5 s.
