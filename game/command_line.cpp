@@ -3,6 +3,8 @@
 
 #include <string.h>
 
+#include "platform/net/net_socket.h"
+
 namespace {
 
 int set_demo(LaunchOptions *options, int demo, const char *file) {
@@ -54,17 +56,16 @@ const OptionRow OPTION_TABLE[] = {
      [](LaunchOptions *o, const char *v) {
        return set_demo(o, DEMO_RECORD, v);
      }},
-    {0, "replay", "FILE", "play back a recording, at the speed it was played",
+    {0, "replay", "FILE", "play a recording back, at the speed it was played",
      [](LaunchOptions *o, const char *v) {
        return set_demo(o, DEMO_REPLAY, v);
      }},
-    {0, "timedemo", "FILE",
-     "play back a recording as fast as it goes, then report its speed",
+    {0, "timedemo", "FILE", "play a recording back at top speed and time it",
      [](LaunchOptions *o, const char *v) {
        return set_demo(o, DEMO_TIMEDEMO, v);
      }},
     {0, "host", "[ADDR:]PORT",
-     "host a network game on PORT (all interfaces, or only ADDR)",
+     "host a network game on PORT (any interface, or ADDR)",
      [](LaunchOptions *o, const char *v) {
        o->host = v;
        return v[0] != '\0' ? 1 : 0;
@@ -80,6 +81,9 @@ const OptionRow OPTION_TABLE[] = {
        return v[0] != '\0' ? 1 : 0;
      }},
 };
+
+// Where each option's help starts: past the longest option and its value.
+const size_t USAGE_HELP_COLUMN = 27;
 
 // Network play is one way of running the game: hosting may also record,
 // joining and watching go with nothing else.
@@ -103,6 +107,26 @@ int check_ways(const LaunchOptions *o, std::string *error) {
       return 0;
     }
     if (!first) first = way.name;
+  }
+  return 1;
+}
+
+// The network addresses are read as the network code will read them, so that
+// a bad one is refused with the other mistakes of the command line, before
+// any window opens.
+int check_addresses(const LaunchOptions *o, std::string *error) {
+  NetEndpoint endpoint;
+  char why[320] = "";
+  if (!o->host.empty() &&
+      !net_parse_listen(o->host.c_str(), &endpoint, why, sizeof why)) {
+    *error = why;
+    return 0;
+  }
+  const std::string &client = o->join.empty() ? o->watch : o->join;
+  if (!client.empty() &&
+      !net_parse_connect(client.c_str(), &endpoint, why, sizeof why)) {
+    *error = why;
+    return 0;
   }
   return 1;
 }
@@ -210,19 +234,31 @@ int command_line_parse(int argc, const char *const *argv,
       break;
     }
   }
-  return check_ways(options, error);
+  return check_ways(options, error) && check_addresses(options, error);
+}
+
+std::string command_line_refusal(const std::string &error) {
+  return "quillfire: " + error + "\nTry 'quillfire --help'.\n";
 }
 
 std::string command_line_usage(void) {
   std::string text = "Usage: quillfire [OPTION]...\n";
-  text += "A two-player paddle-and-ball game.\n\n";
+  text += "A paddle-and-ball game for two, or one against the computer.\n\n";
   for (const OptionRow &row : OPTION_TABLE) {
     std::string left = "  ";
     left += row.short_name ? std::string("-") + row.short_name + ", " : "    ";
     left += std::string("--") + row.long_name;
     if (row.value_name) left += std::string(" ") + row.value_name;
-    left.resize(left.size() < 24 ? 24 : left.size() + 2, ' ');
+    left.resize(
+        left.size() < USAGE_HELP_COLUMN ? USAGE_HELP_COLUMN : left.size() + 2,
+        ' ');
     text += left + row.help + "\n";
   }
+  text +=
+      "\nKeys: 1 or 2 at the title chooses one or two players, Space serves,\n"
+      "Left and Right move the bottom paddle, Z and X the top one, P pauses,\n"
+      "M turns the sound off and on, F11 or Alt+Enter switches to a window\n"
+      "and back, Esc leaves the match (and quits at the title, as Q does).\n"
+      "\nMore in the manual: man 6 quillfire\n";
   return text;
 }

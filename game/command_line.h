@@ -42,13 +42,18 @@ const int EXIT_STATUS_USAGE = 2;    // the command line was wrong
 // --name=value, --name value, -x, grouped flags (-wf), -xvalue and -x value;
 // "--" ends the options. Returns 1, or 0 with one line in `error` (no
 // newline) for an unknown option, a missing or unwanted value, a bad value or
-// a stray argument.
+// a stray argument, a network address that can't be read or a port out of
+// range.
 int command_line_parse(int argc, const char *const *argv,
                        LaunchOptions *options, std::string *error);
 
-// Called by main for --help (to stdout) and after a refused command line
-// (to stderr, with the error). The usage text, one line per option, ending
-// with a newline.
+// Called by main for --help (to stdout). The usage text: one line per
+// option, the keys in brief and where the manual is, ending with a newline,
+// no line longer than 80 columns.
 std::string command_line_usage(void);
+
+// Called by main after a refused command line, to stderr. The complaint from
+// command_line_parse and where to look, on two lines.
+std::string command_line_refusal(const std::string &error);
 
 #endif

@@ -130,8 +130,7 @@ int main(int argc, char **argv) {
   LaunchOptions options;
   std::string error;
   if (!command_line_parse(argc, argv, &options, &error)) {
-    fprintf(stderr, "quillfire: %s\n%s", error.c_str(),
-            command_line_usage().c_str());
+    fputs(command_line_refusal(error).c_str(), stderr);
     return EXIT_STATUS_USAGE;
   }
   if (options.show_help) {
@@ -180,13 +179,9 @@ int main(int argc, char **argv) {
     record_mute(1);
   } else {
     warn_of_sounds(folder);
-    // Opened here, before the game, so that its absence can be told; the
-    // game's own opening then finds it open.
-    if (!plat_audio_open()) {
-      fprintf(stderr,
-              "quillfire: no sound device could be opened; playing silent\n");
-      if (plain_play) keep_sound_off();
-    }
+    // The game opens the device once its window is open and tells then if
+    // there is none: a game that can't start says only why.
+    no_sound_notice_wanted = 1;
   }
   plat_window_options(options.window, options.integer_scale);
   int status;

@@ -79,8 +79,13 @@ int32_t load_assets(void) {
   return 1;
 }
 
+int32_t no_sound_notice_wanted;
+
 int32_t load_sounds(void) {
-  sound_init();
+  if (!sound_init() && no_sound_notice_wanted) {
+    fprintf(stderr,
+            "quillfire: no sound device could be opened; playing silent\n");
+  }
   bounce_sound = sound_load_wav(DATA_BOUNCE_SOUND, SOUND_FLAGS);
   goal_sound = sound_load_wav(DATA_GOAL_SOUND, SOUND_FLAGS);
   win_sound = sound_load_wav(DATA_WIN_SOUND, SOUND_FLAGS);

@@ -17,6 +17,20 @@ fail() {
   failed=1
 }
 
+# Help asked for goes to stdout with 0; a wrong command line to stderr with 2.
+for args in --help -h; do
+  code=0
+  "$runner" $args >"$work/out" 2>"$work/err" || code=$?
+  [ "$code" -eq 0 ] && grep -q '^usage: quillfire-run' "$work/out" && [ ! -s "$work/err" ] ||
+    fail "$args: status $code, stdout $(head -1 "$work/out"), stderr $(head -1 "$work/err")"
+done
+for args in "" --bogus "--out"; do
+  code=0
+  "$runner" $args >"$work/out" 2>"$work/err" || code=$?
+  [ "$code" -eq 2 ] && grep -q '^usage: quillfire-run' "$work/err" && [ ! -s "$work/out" ] ||
+    fail "'$args': status $code, stderr $(head -1 "$work/err")"
+done
+
 for recording in "$data"/*.qfrec; do
   name="$(basename "$recording")"
   if ! "$runner" --replay "$recording" --out "$work/$name" 2>"$work/err"; then

@@ -28,11 +28,56 @@ check_cli() {  # status stdout-pattern stderr-pattern args... ("" checks nothing
 check_cli 0 '^Usage: quillfire' "" --help
 check_cli 0 '--data DIR' "" -h
 check_cli 0 "^quillfire $version\$" "" --version
-check_cli 2 "" "unknown option '--frobnicate'" --frobnicate
-check_cli 2 "" '^Usage: quillfire' --frobnicate
-check_cli 2 "" "unexpected argument 'stray'" stray
-check_cli 2 "" "'--data' requires a value" --data
-[ -s "$work/out" ] && fail "a refused command line wrote to stdout"
+[ -s "$work/err" ] && fail "--version wrote to stderr: $(cat "$work/err")"
+
+# Each refusal: status 2, nothing on stdout, and on stderr exactly the
+# complaint and where to look; no usage.
+refused() {  # complaint args...
+  local complaint="$1"
+  shift
+  local code=0
+  "$game" "$@" >"$work/out" 2>"$work/err" || code=$?
+  [ "$code" -eq 2 ] || fail "'$*' exited $code, not 2"
+  [ -s "$work/out" ] && fail "'$*' wrote to stdout: $(cat "$work/out")"
+  printf 'quillfire: %s\nTry '"'"'quillfire --help'"'"'.\n' "$complaint" >"$work/want"
+  cmp -s "$work/want" "$work/err" || fail "'$*': stderr was: $(cat "$work/err")"
+}
+refused "unknown option '--bogus'" --bogus
+refused "unknown option '-x'" -wx
+refused "unexpected argument 'stray'" stray
+refused "option '--data' requires a value" --data
+refused "invalid value 'huge' for --scale" --scale huge
+refused "invalid value '' for --record" --record=
+refused "--join and --watch can't be used together" --join a --watch b
+# A bad address or port names what was given (the network code words it).
+for value in box:0 ::: box:65536; do
+  code=0
+  "$game" --watch "$value" >"$work/out" 2>"$work/err" || code=$?
+  [ "$code" -eq 2 ] || fail "--watch $value exited $code, not 2"
+  [ "$(wc -l <"$work/err")" -eq 2 ] && grep -q "^quillfire: .*'$value'" "$work/err" &&
+    [ "$(tail -1 "$work/err")" = "Try 'quillfire --help'." ] ||
+    fail "--watch $value: stderr was: $(cat "$work/err")"
+done
+for value in 127.0.0.1:70000 box:port; do
+  code=0
+  "$game" --host "$value" >"$work/out" 2>"$work/err" || code=$?
+  [ "$code" -eq 2 ] || fail "--host $value exited $code, not 2"
+done
+
+# A display that can't be opened is named, in the one line of a failed
+# start; the missing sound device is not mentioned before it.
+for display in :57 ""; do
+  code=0
+  DISPLAY="$display" WAYLAND_DISPLAY= SDL_AUDIODRIVER=no_such_driver timeout 10 "$game" \
+    --data "$run_dir" >"$work/out" 2>"$work/err" || code=$?
+  [ "$code" -eq 1 ] || fail "DISPLAY='$display': exit status $code, not 1"
+  if [ -n "$display" ]; then
+    want="quillfire: can't open the X display '$display' (DISPLAY)"
+  else
+    want="quillfire: no display to open: DISPLAY and WAYLAND_DISPLAY are not set"
+  fi
+  [ "$(cat "$work/err")" = "$want" ] || fail "DISPLAY='$display': stderr was: $(cat "$work/err")"
+done
 
 # --- Each picture missing, empty or cut short, in a copy of the data folder.
 # No display is offered: a game that got as far as its window would say

@@ -136,4 +136,70 @@ TEST(CommandLine, UsageNamesEveryOptionOnItsOwnLine) {
   EXPECT_EQ(usage.back(), '\n');
 }
 
+// A terminal of 80 columns shows the help unwrapped, each option's text
+// starting in one column, and it points to the keys and the manual.
+TEST(CommandLine, UsageFitsEightyColumnsInOneAlignedColumn) {
+  const std::string usage = command_line_usage();
+  size_t help_column = 0;
+  int option_lines = 0;
+  size_t start = 0;
+  while (start < usage.size()) {
+    const size_t end = usage.find('\n', start);
+    const std::string line = usage.substr(start, end - start);
+    start = end + 1;
+    EXPECT_LE(line.size(), 80u) << line;
+    if (line.rfind("  -", 0) != 0 && line.rfind("      --", 0) != 0) continue;
+    ++option_lines;
+    // The help starts after the first run of two or more spaces past the
+    // option's name.
+    const size_t gap = line.find("  ", line.find("--"));
+    ASSERT_NE(gap, std::string::npos) << line;
+    const size_t column = line.find_first_not_of(' ', gap);
+    if (help_column == 0) help_column = column;
+    EXPECT_EQ(column, help_column) << line;
+  }
+  EXPECT_GE(option_lines, 13);
+  for (const char *named : {"Space", "F11", "Esc", "man 6 quillfire"}) {
+    EXPECT_NE(usage.find(named), std::string::npos) << named;
+  }
+}
+
+TEST(CommandLine, RefusalIsTheComplaintAndWhereToLookOnTwoLines) {
+  EXPECT_EQ(command_line_refusal("unknown option '--bogus'"),
+            "quillfire: unknown option '--bogus'\n"
+            "Try 'quillfire --help'.\n");
+}
+
+// Addresses and ports are refused while the command line is read, with a
+// complaint that names the value given.
+TEST(CommandLine, NetworkValuesThatCantBeUsedAreRefused) {
+  const struct {
+    std::vector<const char *> args;
+    const char *named;
+  } refused[] = {
+      {{"--host", "127.0.0.1:70000"}, "127.0.0.1:70000"},
+      {{"--host=box:port"}, "box:port"},
+      {{"--join", "box:0"}, "box:0"},
+      {{"--join", ":7373"}, ":7373"},
+      {{"--watch", ":::"}, ":::"},
+      {{"--watch=[::1"}, "[::1"},
+      {{"--watch", "box:65536"}, "box:65536"},
+  };
+  for (const auto &c : refused) {
+    const std::string said = asked(c.args);
+    EXPECT_EQ(said.rfind("refused: ", 0), 0u) << c.named << ": " << said;
+    EXPECT_NE(said.find(c.named), std::string::npos) << said;
+  }
+  const struct {
+    std::vector<const char *> args;
+    const char *asked;
+  } taken[] = {
+      {{"--host", "65535"}, "host=65535"},
+      {{"--host", "[::1]:7373"}, "host=[::1]:7373"},
+      {{"--join", "box:1"}, "join=box:1"},
+      {{"--watch", "[::1]"}, "watch=[::1]"},
+  };
+  for (const auto &c : taken) EXPECT_EQ(asked(c.args), c.asked) << c.asked;
+}
+
 }  // namespace

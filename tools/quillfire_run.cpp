@@ -20,7 +20,8 @@ const char USAGE[] =
     "  --replay FILE    feeds the game a recording made with --record\n"
     "  --timedemo FILE  the same, reporting frames per second at the end\n"
     "  --out DIR        where frames.log, mix.wav and the shots go (.)\n"
-    "  --assets DIR     where the game's pictures and sounds are\n";
+    "  --assets DIR     where the game's pictures and sounds are\n"
+    "  -h, --help       show this help and exit\n";
 
 int usage() {
   fputs(USAGE, stderr);
@@ -36,6 +37,11 @@ int main(int argc, char **argv) {
   std::string script_path;
   for (int i = 1; i < argc; i++) {
     const std::string option = argv[i];
+    // Help asked for is an answer, not a mistake.
+    if (option == "--help" || option == "-h") {
+      fputs(USAGE, stdout);
+      return 0;
+    }
     if (i + 1 == argc) return usage();
     const char *value = argv[++i];
     if (option == "--script") {

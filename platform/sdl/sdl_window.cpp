@@ -112,6 +112,27 @@ bool current_driver_is(const char *name) {
 
 bool x11_driver() { return current_driver_is("x11"); }
 
+// Why no display could be opened, naming the one that was tried, so that a
+// player sees at once which variable to look at.
+std::string no_display_reason(void) {
+  const char *x11 = SDL_getenv("DISPLAY");
+  const char *wayland = SDL_getenv("WAYLAND_DISPLAY");
+  const bool has_x11 = x11 && x11[0] != '\0';
+  const bool has_wayland = wayland && wayland[0] != '\0';
+  if (has_x11 && has_wayland) {
+    return std::string("can't open the display (WAYLAND_DISPLAY is '") +
+           wayland + "', DISPLAY is '" + x11 + "')";
+  }
+  if (has_wayland) {
+    return std::string("can't open the Wayland display '") + wayland +
+           "' (WAYLAND_DISPLAY)";
+  }
+  if (has_x11) {
+    return std::string("can't open the X display '") + x11 + "' (DISPLAY)";
+  }
+  return "no display to open: DISPLAY and WAYLAND_DISPLAY are not set";
+}
+
 bool asked_for(const char *driver) {
   const char *wanted = SDL_getenv("SDL_VIDEODRIVER");
   return wanted && driver && strcmp(wanted, driver) == 0;
@@ -218,14 +239,14 @@ int plat_init(void) {
   const int result = SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
   sdl_restore_stderr(saved);
   if (result != 0) {
-    error_text = std::string("no display available: ") + SDL_GetError();
+    error_text = no_display_reason() + ": " + SDL_GetError();
     return 0;
   }
+  // SDL falls back to a driver that shows nothing when it reaches no
+  // display; that is the display failing, unless that driver was asked for.
   const char *driver = SDL_GetCurrentVideoDriver();
   if (invisible_driver(driver) && !asked_for(driver)) {
-    error_text =
-        std::string("no display available (SDL could only offer its '") +
-        driver + "' video driver; set DISPLAY or WAYLAND_DISPLAY)";
+    error_text = no_display_reason();
     SDL_Quit();
     return 0;
   }
