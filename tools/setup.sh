@@ -20,7 +20,10 @@ qf_install_missing() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
-QF_BUILD_PACKAGES=(cmake g++ make pkg-config libsdl2-dev libx11-dev libgtest-dev libbenchmark-dev zlib1g-dev)
+# What building and running the game needs (./play.sh), and what the tests
+# and benchmarks add to it (./test.sh).
+QF_BUILD_PACKAGES=(cmake g++ make pkg-config libsdl2-dev libx11-dev zlib1g-dev)
+QF_TEST_PACKAGES=(libgtest-dev libbenchmark-dev)
 
 # qf_build DIR [--target NAME] [cmake options...]: everything, or only NAME
 # and what it needs.
