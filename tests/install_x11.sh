@@ -3,7 +3,8 @@
 # scratch prefix, and unpacked from the Debian package cpack makes (never
 # installed on this machine). Each is started by its full path from / in an
 # X server, must show the title, and ends with 0 on Q. The package must pass
-# lintian; the icons must be the size of their folders.
+# lintian, be the same bytes when made again, and hold a stripped program;
+# the icons must be the size of their folders.
 #   install_x11.sh BUILD_DIR
 set -uo pipefail
 
@@ -31,16 +32,32 @@ for size in 16 32 48 64 128 256; do
     fail "icon $icon is not ${size}x${size}"
 done
 
-(cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/pkg" \
-  >"$work/cpack.log" 2>&1) || fail "cpack failed: $(tail -5 "$work/cpack.log")"
+package() {  # folder: a package made into it
+  (cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$1" \
+    >"$work/cpack.log" 2>&1) || fail "cpack failed: $(tail -5 "$work/cpack.log")"
+}
+package "$work/pkg"
 deb=$(ls "$work"/pkg/quillfire_*_*.deb) || fail "no package made"
 echo "$test_name: made $(basename "$deb")"
+# The same tree makes the same bytes; the times in it are SOURCE_DATE_EPOCH
+# when that is set.
+sleep 1
+package "$work/pkg-again"
+first=$(sha256sum <"$deb" | cut -d' ' -f1)
+again=$(sha256sum <"$work"/pkg-again/quillfire_*_*.deb | cut -d' ' -f1)
+echo "$test_name: package SHA-256 $first, again $again"
+[ "$first" = "$again" ] || fail "two packages of one tree differ"
+SOURCE_DATE_EPOCH=1700000000 package "$work/pkg-epoch"
+times=$(TZ=UTC dpkg-deb -c "$work"/pkg-epoch/quillfire_*_*.deb | awk '{print $4, $5}' | sort -u)
+[ "$times" = "2023-11-14 22:13" ] || fail "times in the package with SOURCE_DATE_EPOCH: $times"
 dpkg-deb -f "$deb" Section Depends
 # Warnings explained in the README would be listed here; there are none.
 lintian --fail-on error,warning "$deb" 2>&1 | grep -v 'root privileges' |
   tee "$work/lintian"
 [ "${PIPESTATUS[0]}" -eq 0 ] || fail "lintian: $(cat "$work/lintian")"
 dpkg-deb -x "$deb" "$work/unpacked" || fail "dpkg-deb -x failed"
+sections=$(readelf -S "$work/unpacked/usr/games/quillfire" | grep -o '\.symtab\|\.comment')
+[ -z "$sections" ] || fail "the packaged program keeps $sections"
 
 x11_start
 play_from_root "$work/stage/bin/quillfire"
