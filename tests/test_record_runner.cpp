@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -93,6 +94,78 @@ TEST(BuiltInPlayer, TwoPlayersReturnTheBall) {
   };
   EXPECT_EQ(goals_by(true, 30000), 0);
   EXPECT_GE(goals_by(false, 30000), 1);
+  std::filesystem::remove_all(dir);
+}
+
+// The colours of a file: a PNG's PLTE chunk, or a BMP's table (blue, green,
+// red, unused), as red, green, blue bytes.
+std::vector<uint8_t> png_colours(const std::string &path) {
+  std::ifstream file(path, std::ios::binary);
+  const std::string d((std::istreambuf_iterator<char>(file)), {});
+  for (size_t at = 8; at + 12 <= d.size();) {
+    const uint32_t length =
+        (uint32_t)(uint8_t)d[at] << 24 | (uint32_t)(uint8_t)d[at + 1] << 16 |
+        (uint32_t)(uint8_t)d[at + 2] << 8 | (uint8_t)d[at + 3];
+    if (d.compare(at + 4, 4, "PLTE") == 0) {
+      return std::vector<uint8_t>(d.begin() + at + 8,
+                                  d.begin() + at + 8 + length);
+    }
+    at += 12 + length;
+  }
+  return {};
+}
+
+std::vector<uint8_t> bmp_colours(const std::string &path) {
+  std::ifstream file(path, std::ios::binary);
+  const std::string d((std::istreambuf_iterator<char>(file)), {});
+  if (d.size() < 54 + 1024) return {};
+  const size_t table = 14 + (uint8_t)d[14];  // after the info header
+  std::vector<uint8_t> rgb;
+  for (size_t i = 0; i < 256; i++) {
+    for (int c : {2, 1, 0}) rgb.push_back((uint8_t)d[table + 4 * i + c]);
+  }
+  return rgb;
+}
+
+// A shot is what the screen showed at its time. The title waits for a key
+// without showing new frames: a shot taken then is the title in its own
+// colours, not the first frame of the fade that follows the key; one in the
+// fade is darker; one after the game ended is refused.
+TEST(Shots, AreTheScreenAtTheirTimeAlsoWhileAScreenWaits) {
+  std::vector<ScriptStep> script;
+  std::string error;
+  ASSERT_EQ(script_parse("at 1400 shot title\n"
+                         "at 1500 down 1\nat 1600 up 1\n"
+                         "at 1700 shot fading\n"
+                         "at 2000 end\n"
+                         "at 5000 shot late\n",
+                         &script, &error),
+            1)
+      << error;
+  char dir[] = "/tmp/quillfire-shots-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  RunRequest request;
+  request.script = script;
+  request.out_dir = dir;
+  request.assets_dir = QF_RUN_DIR;
+  EXPECT_EQ(runner_run(request), 1);  // the late shot
+  const std::string out = dir;
+  const std::vector<uint8_t> title = bmp_colours(QF_RUN_DIR "/TITLE8.BMP");
+  ASSERT_EQ(title.size(), 768u);
+  const std::vector<uint8_t> shown = png_colours(out + "/title.png");
+  ASSERT_FALSE(shown.empty());
+  // The PNG lists colours up to the highest index the picture uses.
+  ASSERT_LE(shown.size(), title.size());
+  EXPECT_TRUE(std::equal(shown.begin(), shown.end(), title.begin()));
+  const std::vector<uint8_t> fading = png_colours(out + "/fading.png");
+  ASSERT_EQ(fading.size(), shown.size());
+  int darker = 0;
+  for (size_t i = 0; i < fading.size(); i++) {
+    EXPECT_LE(fading[i], shown[i]) << i;
+    darker += fading[i] < shown[i];
+  }
+  EXPECT_GT(darker, 100);
+  EXPECT_FALSE(std::filesystem::exists(out + "/late.png"));
   std::filesystem::remove_all(dir);
 }
 

@@ -5,8 +5,8 @@
 //   at 1600 up 1          0-9, SPACE, ESCAPE, LEFT, RIGHT, UP, DOWN, RETURN)
 //   at 4000 player 1 on   the built-in player takes paddle 1 (or 2), or
 //   at 9000 player 1 off  leaves it
-//   at 5000 shot court    the first frame shown at or after 5000 ms goes to
-//                         court.png
+//   at 5000 shot court    what the screen shows at 5000 ms (the last frame
+//                         shown by then) goes to court.png
 //   at 60000 end          the user closes the window
 #ifndef QUILLFIRE_TOOLS_KEY_SCRIPT_H
 #define QUILLFIRE_TOOLS_KEY_SCRIPT_H

@@ -1,6 +1,7 @@
 #include "run/runner.h"
 
 #include <stdio.h>
+#include <string.h>
 #include <unistd.h>
 
 #include "game/game.h"
@@ -30,6 +31,11 @@ struct Run {
   int players[3];  // 1 while the built-in player has that paddle
   size_t next_player_step;
   int failed;
+  // The frame on the screen: the last one shown (when `shown` is 1).
+  std::vector<uint8_t> shown_pixels;
+  uint8_t shown_palette[1024];
+  int32_t shown_width, shown_height;
+  int shown;
 };
 
 Run run;
@@ -46,6 +52,27 @@ void mix_until(uint32_t ms) {
   headless_audio_render(&run.mix[from], (uint32_t)(due - from));
 }
 
+// Writes the frame on the screen for every shot not yet taken whose time is
+// `until` or earlier.
+void take_shots(uint32_t until) {
+  const std::vector<ScriptStep> &steps = run.request->script;
+  for (size_t i = 0; i < steps.size(); i++) {
+    if (steps[i].action != SCRIPT_SHOT || run.shot_taken[i] ||
+        steps[i].at > until || !run.shown) {
+      continue;
+    }
+    run.shot_taken[i] = 1;
+    const std::string path =
+        run.request->out_dir + "/" + steps[i].name + ".png";
+    if (!png_write_indexed(path.c_str(), run.shown_pixels.data(),
+                           run.shown_width, run.shown_height,
+                           run.shown_palette)) {
+      fprintf(stderr, "quillfire-run: cannot write %s\n", path.c_str());
+      run.failed = 1;
+    }
+  }
+}
+
 void on_present(const uint8_t *pixels, int32_t width, int32_t height,
                 const uint8_t palette[1024], void *) {
   const uint32_t now = now_ms();
@@ -53,20 +80,15 @@ void on_present(const uint8_t *pixels, int32_t width, int32_t height,
   fprintf(run.log, "%u %d %d %d %d %d %d %d %d\n", now, ball.x, ball.y, ball.xv,
           ball.yv, paddle1.x, paddle2.x, game_state.player1_score,
           game_state.player2_score);
-  const std::vector<ScriptStep> &steps = run.request->script;
-  for (size_t i = 0; i < steps.size(); i++) {
-    if (steps[i].action != SCRIPT_SHOT || run.shot_taken[i] ||
-        now < steps[i].at) {
-      continue;
-    }
-    run.shot_taken[i] = 1;
-    const std::string path =
-        run.request->out_dir + "/" + steps[i].name + ".png";
-    if (!png_write_indexed(path.c_str(), pixels, width, height, palette)) {
-      fprintf(stderr, "quillfire-run: cannot write %s\n", path.c_str());
-      run.failed = 1;
-    }
-  }
+  // A shot is what the screen showed at its time: the last frame shown at
+  // or before it, which stays until the next one (a screen waiting for a
+  // key shows no new frame). Shots before this frame get the one before.
+  if (now > 0) take_shots(now - 1);
+  run.shown_pixels.assign(pixels, pixels + (size_t)width * height);
+  memcpy(run.shown_palette, palette, sizeof run.shown_palette);
+  run.shown_width = width;
+  run.shown_height = height;
+  run.shown = 1;
 }
 
 // Before every frame: the built-in players look at the ball.
@@ -112,7 +134,8 @@ void runner_player_keys(int32_t paddle_x, int32_t paddle_width, int32_t ball_x,
 }
 
 int runner_run(const RunRequest &request) {
-  run = Run{&request, nullptr, {}, {}, {0, 0, 0}, 0, 0};
+  run = Run();
+  run.request = &request;
   run.shot_taken.assign(request.script.size(), 0);
   const std::string log_path = request.out_dir + "/frames.log";
   run.log = fopen(log_path.c_str(), "w");
@@ -158,6 +181,8 @@ int runner_run(const RunRequest &request) {
     status = 1;
   }
   mix_until(now_ms());
+  // The last frame stayed on the screen to the end.
+  take_shots(now_ms());
   headless_reset();
   headless_audio_reset();
   if (chdir(here) != 0) status = 1;
@@ -171,8 +196,8 @@ int runner_run(const RunRequest &request) {
   for (size_t i = 0; i < request.script.size(); i++) {
     if (request.script[i].action == SCRIPT_SHOT && !run.shot_taken[i]) {
       fprintf(stderr,
-              "quillfire-run: no frame was shown at or after %u ms "
-              "for %s\n",
+              "quillfire-run: the game had ended by %u ms, the time "
+              "of %s\n",
               request.script[i].at, request.script[i].name.c_str());
       run.failed = 1;
     }
