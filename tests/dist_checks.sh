@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The files installed for menus and manuals pass their own tools: the
 # desktop entry, the AppStream metadata, and the manual page rendered with
-# every groff warning on.
+# every groff warning on; the manual and the README name every option of
+# --help.
 #   dist_checks.sh DIST_BUILD_DIR QUILLFIRE
 set -uo pipefail
 
@@ -26,8 +27,10 @@ warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$dir/quillfire
 # The page lists every option the program's own help lists.
 options=$("$game" --help | grep -o -- ' --[a-z-]*' | sort -u)
 [ -n "$options" ] || fail "no options in --help"
+readme="$(dirname "$0")/../README.md"
 for option in $options; do
   grep -q -- "$option" "$dir/quillfire.6.txt" || fail "the manual lacks $option"
+  grep -q -- "^| .*\`$option" "$readme" || fail "the README's options lack $option"
 done
 [ $status -eq 0 ] && echo "dist_checks: desktop entry, AppStream metadata and manual page: passed"
 exit $status
