@@ -98,11 +98,11 @@ int32_t game_quit(void);
 // Called by game_init, once each, before the first title.
 int32_t load_assets(void);
 int32_t load_sounds(void);
-// Set by main before the game when the player asked for sound: load_sounds,
-// which runs once the window is open, then says in one line when no sound
-// device could be opened, after any reason the game could not start. Left
-// 0 by tests, tools and replays.
-extern int32_t no_sound_notice_wanted;
+// Set by main before the game when the player asked for sound; called by
+// load_sounds, once the window is open, with 1 when the sound device opened,
+// so that what is said of the sounds comes only once the game has started.
+// Null in tests, tools and replays.
+extern void (*sounds_ready_hook)(int32_t device_open);
 // Called at the end of every frame, and by point_scored before its prompt:
 // court, sprites and scores to the back surface, then flipped to the screen.
 int32_t draw_frame(void);

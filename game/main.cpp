@@ -18,13 +18,26 @@
 
 namespace {
 
-// Tells of each sound that can't be used; the game plays without it.
-void warn_of_sounds(const DataFolder &folder) {
+// What is said of the sounds: each that can't be used (the game plays
+// without it), and a missing device. Worked out before the game, from where
+// the player started it, and said by the game once its window is open, so
+// that a game that can't start says only why.
+std::string sound_warnings;
+
+void find_sound_problems(const DataFolder &folder) {
   for (const char *name : DATA_SOUNDS) {
     const std::string problem = start_check_sound(folder.path, name);
     if (problem.empty()) continue;
-    fprintf(stderr, "quillfire: warning: %s in %s: %s; playing without it\n",
-            name, folder.path.c_str(), problem.c_str());
+    sound_warnings += "quillfire: warning: " + std::string(name) + " in " +
+                      folder.path + ": " + problem + "; playing without it\n";
+  }
+}
+
+void tell_of_sounds(int32_t device_open) {
+  fputs(sound_warnings.c_str(), stderr);
+  if (!device_open) {
+    fputs("quillfire: no sound device could be opened; playing silent\n",
+          stderr);
   }
 }
 
@@ -178,10 +191,8 @@ int main(int argc, char **argv) {
     if (plain_play) keep_sound_off();
     record_mute(1);
   } else {
-    warn_of_sounds(folder);
-    // The game opens the device once its window is open and tells then if
-    // there is none: a game that can't start says only why.
-    no_sound_notice_wanted = 1;
+    find_sound_problems(folder);
+    sounds_ready_hook = tell_of_sounds;
   }
   plat_window_options(options.window, options.integer_scale);
   int status;

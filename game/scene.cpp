@@ -79,13 +79,11 @@ int32_t load_assets(void) {
   return 1;
 }
 
-int32_t no_sound_notice_wanted;
+void (*sounds_ready_hook)(int32_t device_open);
 
 int32_t load_sounds(void) {
-  if (!sound_init() && no_sound_notice_wanted) {
-    fprintf(stderr,
-            "quillfire: no sound device could be opened; playing silent\n");
-  }
+  const int32_t device_open = sound_init();
+  if (sounds_ready_hook) sounds_ready_hook(device_open);
   bounce_sound = sound_load_wav(DATA_BOUNCE_SOUND, SOUND_FLAGS);
   goal_sound = sound_load_wav(DATA_GOAL_SOUND, SOUND_FLAGS);
   win_sound = sound_load_wav(DATA_WIN_SOUND, SOUND_FLAGS);

@@ -65,11 +65,14 @@ for value in 127.0.0.1:70000 box:port; do
 done
 
 # A display that can't be opened is named, in the one line of a failed
-# start; the missing sound device is not mentioned before it.
+# start; neither a missing sound file nor the missing sound device is
+# mentioned before it.
+data="$work/data-no-spike"
+mkdir "$data" && cp "$run_dir"/* "$data/" && rm "$data/SPIKE.WAV"
 for display in :57 ""; do
   code=0
   DISPLAY="$display" WAYLAND_DISPLAY= SDL_AUDIODRIVER=no_such_driver timeout 10 "$game" \
-    --data "$run_dir" >"$work/out" 2>"$work/err" || code=$?
+    --data "$data" >"$work/out" 2>"$work/err" || code=$?
   [ "$code" -eq 1 ] || fail "DISPLAY='$display': exit status $code, not 1"
   if [ -n "$display" ]; then
     want="quillfire: can't open the X display '$display' (DISPLAY)"
