@@ -2,12 +2,15 @@
 // plain memory: what lands where in the window, in which colour.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <string.h>
 
+#include <string>
 #include <vector>
 
 #include "platform/platform.h"
 #include "platform/sdl/present_convert.h"
 #include "platform/sdl/sdl_internal.h"
+#include "screenshot/png_write.h"
 
 namespace {
 
@@ -139,6 +142,56 @@ TEST_F(Present, SwitchKeysChangeTheWindowAndShowTheLastFrameAgain) {
     EXPECT_EQ(w, p.w);
     EXPECT_EQ(h, p.h);
     expect_window_holds(f, p.fit);
+  }
+}
+
+// The pictures made headless (docs/, the runner's shots) must show the
+// colours the window shows: a few palette entries, each pixel of a frame,
+// come out as the same red, green and blue in the window and in the PNG's
+// colour table, as stated here.
+TEST_F(Present, WindowAndScreenshotShowAPaletteEntryAsTheSameColour) {
+  open(640, 480);
+  const struct {
+    uint8_t index, red, green, blue;
+  } entries[] = {
+      {0, 0, 0, 0}, {1, 14, 14, 18},   {2, 255, 255, 255},
+      {3, 1, 2, 3}, {4, 254, 127, 64}, {5, 63, 252, 3},
+  };
+  const int32_t w = 640, h = 480;
+  std::vector<uint8_t> pixels((size_t)w * h);
+  uint8_t palette[1024] = {};
+  for (const auto &e : entries) {
+    palette[4 * e.index] = e.red;
+    palette[4 * e.index + 1] = e.green;
+    palette[4 * e.index + 2] = e.blue;
+  }
+  // Entry k fills the k-th band of rows.
+  for (int32_t y = 0; y < h; y++) {
+    memset(&pixels[(size_t)y * w], y * 6 / h, w);
+  }
+  plat_present(pixels.data(), w, w, h, palette);
+  SDL_Surface *s = SDL_GetWindowSurface(sdl_window());
+  ASSERT_EQ(s->format->BytesPerPixel, 4);
+  const std::vector<uint8_t> png =
+      png_encode_indexed(pixels.data(), w, h, palette);
+  // The colour table: after the 8-byte signature and the 25-byte header,
+  // its length, "PLTE", then red, green, blue per entry.
+  ASSERT_GT(png.size(), 41u + 18);
+  ASSERT_EQ(std::string(png.begin() + 37, png.begin() + 41), "PLTE");
+  for (const auto &e : entries) {
+    SCOPED_TRACE(testing::Message() << "entry " << (int)e.index);
+    const int32_t y = (int32_t)e.index * h / 6 + 1;
+    const Uint32 shown =
+        ((const Uint32 *)((uint8_t *)s->pixels + y * s->pitch))[w / 2];
+    Uint8 r, g, b;
+    SDL_GetRGB(shown, s->format, &r, &g, &b);
+    EXPECT_EQ(r, e.red);
+    EXPECT_EQ(g, e.green);
+    EXPECT_EQ(b, e.blue);
+    const uint8_t *in_png = &png[41 + 3 * e.index];
+    EXPECT_EQ(in_png[0], e.red);
+    EXPECT_EQ(in_png[1], e.green);
+    EXPECT_EQ(in_png[2], e.blue);
   }
 }
 
