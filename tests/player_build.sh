@@ -34,8 +34,9 @@ echo "player_build: configured and built in $(($(date +%s) - start)) s"
 for folder in tests bench; do
   [ -e "$build/$folder" ] && fail "the player's build made $folder/"
 done
-for test_tool in quillfire-run qf_title_scaled; do
-  [ -e "$build/tools/$test_tool" ] && fail "the player's build made $test_tool"
+for made in tools/quillfire-run tools/qf_title_scaled libqf_platform_headless.a \
+  tools/libqf_runner.a; do
+  [ -e "$build/$made" ] && fail "the player's build made $made"
 done
 
 prefix="$work/prefix"
