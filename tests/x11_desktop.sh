@@ -6,7 +6,8 @@
 # desktop entry's StartupWMClass as its class. Resized and moved, F11 twice
 # brings it back where it was; full screen set by the window manager
 # (wmctrl) is left by one F11; quit and started again, it is where it was
-# left (the settings file), and full screen when it was left full screen.
+# left (the settings file), full screen when it was left full screen, and
+# muted when it was left muted.
 # A damaged settings file or one that can't be written: the game plays, with
 # one warning line; --no-config neither reads nor writes it.
 #   x11_desktop.sh QUILLFIRE RUN_DIR DESKTOP_FILE ICON_64_PNG
@@ -216,8 +217,16 @@ start
 wait_fullscreen "started after leaving full screen"
 xdotool key F11
 wait_window "F11 in the third run" "$placed"
+# The M key's mute switch is kept too, and set again at the next start.
+xdotool key m
+sleep 0.3
 quit "third run"
 expect_quiet "third run"
+grep -q '^mute = yes$' "$settings" || fail "the mute switch was not kept: $(cat "$settings")"
+start
+wait_window "fourth run" "$placed"
+quit "fourth run"
+grep -q '^mute = yes$' "$settings" || fail "the mute switch kept was not set again"
 
 # --- --no-config: full screen by default; the file is left as it was. ---
 before=$(sha256sum "$settings")

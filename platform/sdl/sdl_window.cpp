@@ -12,6 +12,7 @@
 #include "platform/messages.h"
 #include "platform/platform.h"
 #include "platform/sdl/sdl_internal.h"
+#include "platform/sdl/window_fit.h"
 
 namespace {
 
@@ -100,105 +101,59 @@ bool asked_for(const char *driver) {
   return wanted && driver && strcmp(wanted, driver) == 0;
 }
 
-// The window manager's frame round the window: its edges' widths.
-struct Borders {
-  int top, left, bottom, right;
-};
-
 // The frame as the window manager says it is (_NET_FRAME_EXTENTS on X11).
 // A window manager says so a moment after it maps the window or takes it out
 // of full screen, so this waits a little for it; none without one.
-Borders frame_borders(SDL_Window *sdl) {
+FitBorders frame_borders(SDL_Window *sdl) {
   const long long give_up = sdl_monotonic_ns() + FRAME_WAIT_NS;
   for (;;) {
-    Borders b = {0, 0, 0, 0};
-    if (SDL_GetWindowBordersSize(sdl, &b.top, &b.left, &b.bottom, &b.right) ==
-            0 &&
-        (b.top || b.left || b.bottom || b.right)) {
-      return b;
+    int top = 0, left = 0, bottom = 0, right = 0;
+    if (SDL_GetWindowBordersSize(sdl, &top, &left, &bottom, &right) == 0 &&
+        (top || left || bottom || right)) {
+      return FitBorders{top, left, bottom, right};
     }
     if (!window_manager || sdl_monotonic_ns() > give_up) {
-      return Borders{0, 0, 0, 0};
+      return FitBorders{0, 0, 0, 0};
     }
     SDL_PumpEvents();
     SDL_Delay(5);
   }
 }
 
-SDL_Rect usable_bounds(int display) {
-  SDL_Rect usable = {0, 0, FRAME_WIDTH, FRAME_HEIGHT};
-  if (SDL_GetDisplayUsableBounds(display, &usable) != 0) {
-    SDL_GetDisplayBounds(display, &usable);
-  }
-  return usable;
-}
-
-bool rect_inside(const SDL_Rect &inner, const SDL_Rect &outer) {
-  return inner.x >= outer.x && inner.y >= outer.y &&
-         inner.x + inner.w <= outer.x + outer.w &&
-         inner.y + inner.h <= outer.y + outer.h;
-}
-
-// Whether the frame round the window's inside `inside` lies within the
-// usable part of one of the displays.
-bool frame_fits(const SDL_Rect &inside, const Borders &b) {
-  const SDL_Rect frame = {inside.x - b.left, inside.y - b.top,
-                          inside.w + b.left + b.right,
-                          inside.h + b.top + b.bottom};
+// The usable part of every display (the desktop less panels and docks).
+std::vector<FitRect> usable_bounds() {
+  std::vector<FitRect> all;
   const int displays = SDL_GetNumVideoDisplays();
   for (int i = 0; i < displays; i++) {
-    if (rect_inside(frame, usable_bounds(i))) return true;
+    SDL_Rect usable = {0, 0, FRAME_WIDTH, FRAME_HEIGHT};
+    if (SDL_GetDisplayUsableBounds(i, &usable) != 0) {
+      SDL_GetDisplayBounds(i, &usable);
+    }
+    all.push_back(FitRect{usable.x, usable.y, usable.w, usable.h});
   }
-  return false;
+  if (all.empty()) all.push_back(FitRect{0, 0, FRAME_WIDTH, FRAME_HEIGHT});
+  return all;
 }
 
-// Where the window's inside goes: where it was last a window when its frame
-// fits there; else that size centred when it fits; else the largest whole
-// multiple of the game's frame whose window frame fits the usable part of
-// the display (1280 x 960 on 2560 x 1440 with a title bar), centred; the
-// usable part itself where even 640 x 480 doesn't fit.
-SDL_Rect window_inside(const Borders &b) {
-  if (have_window_rect && frame_fits(window_rect, b)) return window_rect;
-  const SDL_Rect usable = usable_bounds(window_display());
-  const int room_w = usable.w - b.left - b.right;
-  const int room_h = usable.h - b.top - b.bottom;
-  const int k = room_w / FRAME_WIDTH < room_h / FRAME_HEIGHT
-                    ? room_w / FRAME_WIDTH
-                    : room_h / FRAME_HEIGHT;
-  SDL_Rect r = {0, 0, FRAME_WIDTH * k, FRAME_HEIGHT * k};
-  if (k < 1) {
-    r.w = room_w < FRAME_WIDTH ? room_w : FRAME_WIDTH;
-    r.h = room_h < FRAME_HEIGHT ? room_h : FRAME_HEIGHT;
-  }
-  if (have_window_rect && window_rect.w <= room_w && window_rect.h <= room_h) {
-    r.w = window_rect.w;
-    r.h = window_rect.h;
-  }
-  if (r.w < 1) r.w = 1;
-  if (r.h < 1) r.h = 1;
-  r.x = usable.x + b.left + (room_w - r.w) / 2;
-  r.y = usable.y + b.top + (room_h - r.h) / 2;
-  return r;
-}
-
-// Below 640 x 480 the game's text can't be read; the window manager is told
-// so, unless the usable part of the display is smaller still.
-void set_minimum_size(SDL_Window *sdl, const Borders &b) {
-  const SDL_Rect usable = usable_bounds(window_display());
-  const int room_w = usable.w - b.left - b.right;
-  const int room_h = usable.h - b.top - b.bottom;
-  SDL_SetWindowMinimumSize(sdl, room_w < FRAME_WIDTH ? room_w : FRAME_WIDTH,
-                           room_h < FRAME_HEIGHT ? room_h : FRAME_HEIGHT);
-}
-
-// Puts the window, now framed, where window_inside says.
+// Puts the window, once framed, where window_fit says (1280 x 960 on
+// 2560 x 1440 with a title bar, the first time), and tells the window
+// manager its minimum size.
 void place_window(SDL_Window *sdl) {
-  const Borders b = frame_borders(sdl);
-  set_minimum_size(sdl, b);
-  const SDL_Rect r = window_inside(b);
+  const FitBorders b = frame_borders(sdl);
+  const std::vector<FitRect> usable = usable_bounds();
+  int home = window_display();
+  if (home >= (int)usable.size()) home = 0;
+  const FitRect least =
+      window_fit_minimum(b, usable[home], FRAME_WIDTH, FRAME_HEIGHT);
+  SDL_SetWindowMinimumSize(sdl, least.w, least.h);
+  const FitRect kept = {window_rect.x, window_rect.y, window_rect.w,
+                        window_rect.h};
+  const FitRect r =
+      window_fit(have_window_rect ? &kept : nullptr, b, usable.data(),
+                 (int32_t)usable.size(), home, FRAME_WIDTH, FRAME_HEIGHT);
   SDL_SetWindowSize(sdl, r.w, r.h);
   SDL_SetWindowPosition(sdl, r.x, r.y);
-  window_rect = r;
+  window_rect = SDL_Rect{r.x, r.y, r.w, r.h};
   have_window_rect = 1;
 }
 
