@@ -311,10 +311,15 @@ void sdl_after_pump(void) {
     return;
   }
   busy = 1;
+  // Taken now: a key pressed while the switch below waits for the window
+  // manager is carried out after the next pump.
+  const int switches = switches_pending;
+  const int repaint = repaint_pending;
+  switches_pending = repaint_pending = 0;
   // The switch does the opposite of what the player sees, whoever made it
   // so.
-  if (following || switches_pending) follow_window(sdl);
-  if (switches_pending % 2) {
+  if (following || switches) follow_window(sdl);
+  if (switches % 2) {
     if (fullscreen) {
       show_windowed(sdl);
     } else {
@@ -322,11 +327,7 @@ void sdl_after_pump(void) {
     }
     follow_until_ns = sdl_monotonic_ns() + FOLLOW_NS;
   }
-  if (switches_pending || repaint_pending) {
-    switches_pending = 0;
-    repaint_pending = 0;
-    sdl_present_again();
-  }
+  if (switches || repaint) sdl_present_again();
   busy = 0;
 }
 
