@@ -16,7 +16,7 @@ case "${1:-}" in
   *) echo "usage: $0 [--long]" >&2; exit 2 ;;
 esac
 
-qf_install_missing "${QF_BUILD_PACKAGES[@]}" "${QF_TEST_PACKAGES[@]}" xvfb xdotool x11-apps x11-utils openbox imagemagick python3 \
+qf_install_missing "${QF_BUILD_PACKAGES[@]}" "${QF_TEST_PACKAGES[@]}" xvfb xdotool x11-apps x11-utils openbox wmctrl imagemagick python3 \
   clang libclang-rt-14-dev clang-format
 # Packaging and the checks of the installed files.
 qf_install_missing dpkg-dev file lintian appstream desktop-file-utils man-db

@@ -48,10 +48,13 @@ const OptionRow OPTION_TABLE[] = {
      }},
     {0, "scale", "MODE", "sharp (the default) or integer (whole multiples)",
      [](LaunchOptions *o, const char *v) {
+       o->scale_given = 1;
        if (strcmp(v, "sharp") == 0) return (o->integer_scale = 0), 1;
        if (strcmp(v, "integer") == 0) return o->integer_scale = 1;
        return 0;
      }},
+    {0, "no-config", nullptr, "neither read nor write the settings file",
+     [](LaunchOptions *o, const char *) { return o->no_config = 1; }},
     {0, "record", "FILE", "play, recording the game into FILE",
      [](LaunchOptions *o, const char *v) {
        return set_demo(o, DEMO_RECORD, v);

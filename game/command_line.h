@@ -15,6 +15,8 @@ struct LaunchOptions {
   int window;            // -w, --window; the later of -w and -f wins
   int fullscreen;        // -f, --fullscreen
   int integer_scale;     // --scale integer (--scale sharp, the default: 0)
+  int scale_given;       // --scale was given (it wins over the settings)
+  int no_config;         // --no-config: neither read nor write the settings
   // --record FILE, --replay FILE, --timedemo FILE: a recording of the game
   // to write, to play back in step with the clock, or to play back as fast
   // as it goes. The last of the three given wins.

@@ -11,6 +11,7 @@
 #include "engine/sound/sound.h"
 #include "game/command_line.h"
 #include "game/data_folder.h"
+#include "game/desktop.h"
 #include "game/game.h"
 #include "game/net_play.h"
 #include "game/start_check.h"
@@ -194,7 +195,7 @@ int main(int argc, char **argv) {
     find_sound_problems(folder);
     sounds_ready_hook = tell_of_sounds;
   }
-  plat_window_options(options.window, options.integer_scale);
+  desktop_start(options);
   int status;
   if (!options.host.empty()) {
     status = run_host(options.host, demo_file);
@@ -207,5 +208,6 @@ int main(int argc, char **argv) {
   }
   // Still open only when the game stopped before its own shutdown.
   plat_audio_close();
+  desktop_end();
   return status;
 }

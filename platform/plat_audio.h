@@ -65,6 +65,12 @@ void plat_voice_destroy(PlatVoice voice);
 // are destroyed here. plat_audio_open may open it again.
 void plat_audio_close(void);
 
+// The mute switch as it is now (1 muted), and set by main before the game
+// from the settings kept between runs. The game never asks: it plays the
+// same muted or not.
+int plat_audio_muted(void);
+void plat_audio_mute(int mute);
+
 #ifdef __cplusplus
 }
 #endif

@@ -56,14 +56,43 @@ void *plat_instance(void);
 // returns 0 and leaves them alone when there is no display.
 int plat_desktop_size(int32_t *width, int32_t *height);
 
-// How the window is to be shown, from the command line: called by main once,
-// before the game starts (before plat_init and plat_window_create). windowed: 1
-// for a decorated, resizable window of the largest whole multiple of 640 by 480
-// that fits the desktop, 0 (the default) for full screen. whole_scale_only: 1
-// to scale the picture by whole numbers only, 0 (the default) to fill the
-// largest 4:3 rectangle with sharp seams. Either way Alt+Enter and F11 switch
-// between window and full screen at any moment; the game is not told.
+// How the window is to be shown, from the command line and the settings kept:
+// called by main once, before the game starts (before plat_init and
+// plat_window_create). windowed: 1 for a decorated, resizable window (see
+// plat_window_place_restore), at least 640 by 480 (or the screen's usable
+// part where that is smaller), 0 (the default) for full screen.
+// whole_scale_only: 1 to scale the picture by whole numbers only, 0 (the
+// default) to fill the largest 4:3 rectangle with sharp seams. Either way
+// Alt+Enter and F11 switch between window and full screen at any moment, as
+// does the window manager (its full-screen state is followed); the game is not
+// told.
 void plat_window_options(int windowed, int whole_scale_only);
+
+// How the window was left, for the settings kept between runs: full screen
+// or a window, and the window's inside (without the window manager's frame)
+// on the screen as it was when it was last a window; width and height 0 when
+// it has not been one.
+typedef struct PlatWindowPlace {
+  int fullscreen;
+  int32_t x, y, width, height;
+} PlatWindowPlace;
+
+// Called by main once, before plat_window_create: where the window goes when
+// it is first a window, if its frame fits the screen's usable part there;
+// elsewhere it goes to the platform's own choice (the largest whole multiple
+// of 640 by 480 whose frame fits, centred). Only the place and size are
+// taken; plat_window_options says whether to start full screen.
+void plat_window_place_restore(const PlatWindowPlace *place);
+
+// Called by main after the game has ended (plat_shutdown may have been
+// called): how the window was last seen. Returns 1 and fills `place`, or 0
+// when no window was made.
+int plat_window_place(PlatWindowPlace *place);
+
+// Called by main once, before plat_window_create: the window's icon, width
+// by height pixels of 0xAARRGGBB row after row (copied; alpha 0 is
+// transparent), for the window manager to show.
+void plat_window_icon(const uint32_t *argb, int32_t width, int32_t height);
 
 // Creates the one window: borderless, visible, at (x, y), width by height,
 // titled `title` (full screen; a window set by plat_window_options has its own

@@ -11,6 +11,9 @@ const Any every_call[] = {CALL(plat_init),
                           CALL(plat_instance),
                           CALL(plat_desktop_size),
                           CALL(plat_window_options),
+                          CALL(plat_window_place_restore),
+                          CALL(plat_window_place),
+                          CALL(plat_window_icon),
                           CALL(plat_window_create),
                           CALL(plat_show_cursor),
                           CALL(plat_shutdown),
@@ -39,7 +42,9 @@ const Any every_call[] = {CALL(plat_init),
                           CALL(plat_voice_rewind),
                           CALL(plat_voice_playing),
                           CALL(plat_voice_destroy),
-                          CALL(plat_audio_close)};
+                          CALL(plat_audio_close),
+                          CALL(plat_audio_muted),
+                          CALL(plat_audio_mute)};
 #undef CALL
 }  // namespace
 

@@ -35,6 +35,8 @@ std::string asked(std::vector<const char *> args) {
   add(o.window, "window");
   add(o.fullscreen, "fullscreen");
   add(o.integer_scale, "integer");
+  add(o.scale_given, "scale-given");
+  add(o.no_config, "no-config");
   add(o.demo != 0, "demo" + std::to_string(o.demo) + "=" + o.demo_file);
   add(!o.host.empty(), "host=" + o.host);
   add(!o.join.empty(), "join=" + o.join);
@@ -63,9 +65,10 @@ TEST(CommandLine, EachFormAsksForWhatItSaysOrIsRefusedWithOneLine) {
       {{"-fw"}, "window"},
       {{"--fullscreen", "-h", "--nosound"}, "help nosound fullscreen"},
       {{"--nosound", "--"}, "nosound"},
-      {{"--scale", "integer"}, "integer"},
-      {{"--scale=integer", "-w"}, "window integer"},
-      {{"--scale=integer", "--scale=sharp"}, ""},
+      {{"--scale", "integer"}, "integer scale-given"},
+      {{"--scale=integer", "-w"}, "window integer scale-given"},
+      {{"--scale=integer", "--scale=sharp"}, "scale-given"},
+      {{"--no-config", "-f"}, "fullscreen no-config"},
       // Recordings: the last of --record, --replay and --timedemo wins.
       {{"--record", "a.qfrec"}, "demo1=a.qfrec"},
       {{"--replay=b.qfrec", "--nosound"}, "nosound demo2=b.qfrec"},
@@ -124,6 +127,7 @@ TEST(CommandLine, UsageNamesEveryOptionOnItsOwnLine) {
       "  -w, --window ",
       "  -f, --fullscreen ",
       "      --scale MODE ",
+      "      --no-config ",
       "      --record FILE ",
       "      --host [ADDR:]PORT  ",
       "      --join HOST[:PORT]  ",

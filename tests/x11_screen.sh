@@ -2,7 +2,8 @@
 # The screen in a real X server (Xvfb, 1920 x 1080), bare or under openbox:
 # full screen covers the whole screen (under openbox, as the window manager's
 # own full-screen state); Alt+Enter gives a window of 1280 x 960 (decorated
-# under openbox) and F11 full screen again, at the title and in a rally;
+# under openbox) and F11 full screen again, at the title and in a rally, the
+# window coming back at the size it was left;
 # --window starts in a window; the picture matches the headless title frame
 # scaled by the same rule, pixel for pixel, full screen, in the window and in
 # a resized window, sharp and whole-number; Q ends with 0.
@@ -15,6 +16,8 @@ title_scaled="$3"
 mode="$4"
 work="$(mktemp -d)"
 test_name="x11_screen ($mode)"
+# Settings of its own, none at the start.
+export XDG_CONFIG_HOME="$work/config"
 source "$(dirname "$0")/x11_lib.sh"
 wm_pid=""
 
@@ -147,7 +150,7 @@ sleep 2
 press space
 sleep 0.5
 xdotool key alt+Return
-expect_window "Alt+Enter in a rally" "1280 960"
+expect_window "Alt+Enter in a rally" "1000 700"
 sleep 0.5
 xdotool key alt+Return
 expect_fullscreen "Alt+Enter in a rally, back"
@@ -155,8 +158,8 @@ press Escape
 sleep 2
 quit "full screen"
 
-# --window, scaled by whole numbers only.
-start --window --scale integer
+# --window, scaled by whole numbers only, without the window kept above.
+start --window --scale integer --no-config
 expect_window "--window" "1280 960"
 expect_picture "--window" 1280x960
 xdotool windowsize "$window" 1000 700

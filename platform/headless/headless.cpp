@@ -33,6 +33,8 @@ int window_made;
 std::string error_text;
 int cursor_shown = 1;
 int option_windowed, option_whole_scale_only;
+int window_ever_made;
+PlatWindowPlace restored_place;
 int close_requested;
 int close_scheduled;
 uint32_t close_at;
@@ -155,6 +157,8 @@ void headless_reset(void) {
   error_text.clear();
   cursor_shown = 1;
   option_windowed = option_whole_scale_only = 0;
+  window_ever_made = 0;
+  restored_place = PlatWindowPlace{0, 0, 0, 0, 0};
   close_requested = 0;
   close_scheduled = 0;
   close_at = 0;
@@ -323,6 +327,7 @@ PlatWindow *plat_window_create(const char *title, int32_t x, int32_t y,
   }
   window = PlatWindow{nullptr, proc, 1};
   window_made = 1;
+  window_ever_made = 1;
   proc(&window, WM_CREATE, 0, 0);
   return &window;
 }
@@ -333,6 +338,20 @@ void plat_window_options(int windowed, int whole_scale_only) {
 }
 
 void plat_show_cursor(int show) { cursor_shown = show; }
+
+void plat_window_place_restore(const PlatWindowPlace *place) {
+  restored_place = *place;
+}
+
+// The headless window never moves: it is left as it was told to be.
+int plat_window_place(PlatWindowPlace *place) {
+  if (!window_ever_made) return 0;
+  *place = restored_place;
+  place->fullscreen = option_windowed ? 0 : 1;
+  return 1;
+}
+
+void plat_window_icon(const uint32_t *, int32_t, int32_t) {}
 
 void plat_shutdown(void) {
   window.alive = 0;

@@ -62,6 +62,8 @@ int32_t take_sample(Voice *v) {
 void headless_set_audio_present(int present) { audio_present = present; }
 void headless_audio_set_muted(int on) { muted = on; }
 int headless_audio_muted(void) { return muted; }
+int plat_audio_muted(void) { return muted; }
+void plat_audio_mute(int mute) { muted = mute ? 1 : 0; }
 
 void headless_audio_reset(void) {
   audio_present = 1;

@@ -18,6 +18,11 @@ int plat_desktop_size(int32_t *, int32_t *) { return 0; }
 // Make the one borderless window, then send it WM_CREATE.
 // Note whether to start in a window and how to scale, for the window to come.
 void plat_window_options(int, int) {}
+// Note where the window goes when it is a window, and its icon.
+void plat_window_place_restore(const PlatWindowPlace *) {}
+void plat_window_icon(const uint32_t *, int32_t, int32_t) {}
+// How the window was last seen, kept past plat_shutdown.
+int plat_window_place(PlatWindowPlace *) { return 0; }
 PlatWindow *plat_window_create(const char *, int32_t, int32_t, int32_t, int32_t,
                                PlatWindowProc) {
   return nullptr;
@@ -85,3 +90,6 @@ int plat_voice_playing(PlatVoice) { return 0; }
 void plat_voice_destroy(PlatVoice) {}
 // Close the device, destroying any voices left.
 void plat_audio_close(void) {}
+// The mute switch: kept, and told as it is.
+int plat_audio_muted(void) { return 0; }
+void plat_audio_mute(int) {}

@@ -158,6 +158,10 @@ void sdl_audio_toggle_mute(void) {
 
 int sdl_audio_muted(void) { return SDL_AtomicGet(&muted); }
 
+int plat_audio_muted(void) { return SDL_AtomicGet(&muted); }
+
+void plat_audio_mute(int mute) { SDL_AtomicSet(&muted, mute ? 1 : 0); }
+
 int sdl_audio_device_spec(SDL_AudioSpec *spec) {
   if (!device) return 0;
   *spec = device_spec;

@@ -31,6 +31,23 @@ int sdl_switch_key(const SDL_KeyboardEvent *key);
 // display.
 int sdl_x11_window_manager_running(void);
 
+// Whether the X window manager holds `sdl` in its full-screen state now
+// (_NET_WM_STATE_FULLSCREEN): 1 or 0, or -1 when the window is no X window.
+// One round trip on SDL's own connection.
+int sdl_x11_wm_fullscreen(SDL_Window *sdl);
+
+// Asks the X window manager to put `sdl` into its full-screen state (on 1)
+// or take it out (0): for when SDL's idea of the state is not the window
+// manager's (the window manager changed it), and asked through SDL it would
+// do nothing, or go through a window of SDL's own choosing on the way.
+void sdl_x11_wm_ask_fullscreen(SDL_Window *sdl, int on);
+
+// The X window's inside on the screen as the X server has it now; 1, or 0
+// when `sdl` is no X window. SDL's own answer is the display's corner for
+// as long as it thinks the window full screen, which the window manager may
+// have ended.
+int sdl_x11_window_rect(SDL_Window *sdl, SDL_Rect *rect);
+
 // Forgets the display mode (plat_display_close's work), for plat_shutdown:
 // one backend file never calls another's plat_* function, since a layer
 // wrapped over the backend would see that call as the game's.

@@ -7,15 +7,23 @@
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
 #include "platform/messages.h"
 #include "platform/platform.h"
 #include "platform/sdl/sdl_internal.h"
+#include "platform/sdl/window_fit.h"
 
 namespace {
 
 const long long CLOSE_PUMP_GAP_NS = 2 * 1000 * 1000;
 const int32_t FRAME_WIDTH = 640, FRAME_HEIGHT = 480;
+// How long a window manager may take to put its frame round a new window.
+const long long FRAME_WAIT_NS = 300 * 1000 * 1000;
+// After the window was moved, resized or switched, its place and the window
+// manager's full-screen state are read after every pump for this long: a
+// window manager may set its state a moment after the size it goes with.
+const long long FOLLOW_NS = 500 * 1000 * 1000;
 
 PlatWindow window;
 std::string error_text;
@@ -27,6 +35,15 @@ int start_windowed;
 int whole_scale_only;
 int window_manager;  // full screen is then the window manager's own state
 int fullscreen;
+
+// The window's inside as it was when it was last a window (or as the
+// settings kept it): where F11 and Alt+Enter go back to.
+SDL_Rect window_rect;
+int have_window_rect;
+int window_ever_made;
+std::vector<uint32_t> icon_pixels;  // 0xAARRGGBB
+int32_t icon_width, icon_height;
+long long follow_until_ns;
 
 // Seen by the event watch as events are pumped in, carried out after the
 // pump by sdl_after_pump.
@@ -48,6 +65,13 @@ int event_watch(void *, SDL_Event *event) {
        event->window.event == SDL_WINDOWEVENT_EXPOSED)) {
     repaint_pending = 1;
   }
+  if (event->type == SDL_WINDOWEVENT &&
+      (event->window.event == SDL_WINDOWEVENT_SIZE_CHANGED ||
+       event->window.event == SDL_WINDOWEVENT_MOVED ||
+       event->window.event == SDL_WINDOWEVENT_MAXIMIZED ||
+       event->window.event == SDL_WINDOWEVENT_RESTORED)) {
+    follow_until_ns = sdl_monotonic_ns() + FOLLOW_NS;
+  }
   return 1;
 }
 
@@ -56,46 +80,6 @@ int window_display() {
   const int index =
       window.alive ? SDL_GetWindowDisplayIndex((SDL_Window *)window.native) : 0;
   return index < 0 ? 0 : index;
-}
-
-// The largest whole multiple of the frame that fits the desktop's usable
-// part (1280 x 960 on 1920 x 1080); the frame's own size when none does.
-void windowed_size(int32_t *width, int32_t *height) {
-  SDL_Rect usable = {0, 0, FRAME_WIDTH, FRAME_HEIGHT};
-  SDL_GetDisplayUsableBounds(window_display(), &usable);
-  int32_t k = usable.w / FRAME_WIDTH < usable.h / FRAME_HEIGHT
-                  ? usable.w / FRAME_WIDTH
-                  : usable.h / FRAME_HEIGHT;
-  if (k < 1) k = 1;
-  *width = FRAME_WIDTH * k;
-  *height = FRAME_HEIGHT * k;
-}
-
-void show_windowed(SDL_Window *sdl) {
-  if (SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN) {
-    SDL_SetWindowFullscreen(sdl, 0);
-  }
-  int32_t width, height;
-  windowed_size(&width, &height);
-  SDL_SetWindowBordered(sdl, SDL_TRUE);
-  SDL_SetWindowResizable(sdl, SDL_TRUE);
-  SDL_SetWindowSize(sdl, width, height);
-  SDL_SetWindowPosition(sdl, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
-  fullscreen = 0;
-}
-
-void show_fullscreen(SDL_Window *sdl) {
-  if (window_manager) {
-    SDL_SetWindowFullscreen(sdl, SDL_WINDOW_FULLSCREEN_DESKTOP);
-  } else {
-    SDL_Rect desktop = {0, 0, FRAME_WIDTH, FRAME_HEIGHT};
-    SDL_GetDisplayBounds(window_display(), &desktop);
-    SDL_SetWindowResizable(sdl, SDL_FALSE);
-    SDL_SetWindowBordered(sdl, SDL_FALSE);
-    SDL_SetWindowPosition(sdl, desktop.x, desktop.y);
-    SDL_SetWindowSize(sdl, desktop.w, desktop.h);
-  }
-  fullscreen = 1;
 }
 
 // Drivers that show nothing: SDL falls back to them when no display can be
@@ -136,6 +120,134 @@ std::string no_display_reason(void) {
 bool asked_for(const char *driver) {
   const char *wanted = SDL_getenv("SDL_VIDEODRIVER");
   return wanted && driver && strcmp(wanted, driver) == 0;
+}
+
+// The frame as the window manager says it is (_NET_FRAME_EXTENTS on X11).
+// A window manager says so a moment after it maps the window or takes it out
+// of full screen, so this waits a little for it; none without one.
+FitBorders frame_borders(SDL_Window *sdl) {
+  const long long give_up = sdl_monotonic_ns() + FRAME_WAIT_NS;
+  for (;;) {
+    int top = 0, left = 0, bottom = 0, right = 0;
+    if (SDL_GetWindowBordersSize(sdl, &top, &left, &bottom, &right) == 0 &&
+        (top || left || bottom || right)) {
+      return FitBorders{top, left, bottom, right};
+    }
+    if (!window_manager || sdl_monotonic_ns() > give_up) {
+      return FitBorders{0, 0, 0, 0};
+    }
+    SDL_PumpEvents();
+    SDL_Delay(5);
+  }
+}
+
+// The usable part of every display (the desktop less panels and docks).
+std::vector<FitRect> usable_bounds() {
+  std::vector<FitRect> all;
+  const int displays = SDL_GetNumVideoDisplays();
+  for (int i = 0; i < displays; i++) {
+    SDL_Rect usable = {0, 0, FRAME_WIDTH, FRAME_HEIGHT};
+    if (SDL_GetDisplayUsableBounds(i, &usable) != 0) {
+      SDL_GetDisplayBounds(i, &usable);
+    }
+    all.push_back(FitRect{usable.x, usable.y, usable.w, usable.h});
+  }
+  if (all.empty()) all.push_back(FitRect{0, 0, FRAME_WIDTH, FRAME_HEIGHT});
+  return all;
+}
+
+// Puts the window, once framed, where window_fit says (1280 x 960 on
+// 2560 x 1440 with a title bar, the first time), and tells the window
+// manager its minimum size.
+void place_window(SDL_Window *sdl) {
+  const FitBorders b = frame_borders(sdl);
+  const std::vector<FitRect> usable = usable_bounds();
+  int home = window_display();
+  if (home >= (int)usable.size()) home = 0;
+  const FitRect least =
+      window_fit_minimum(b, usable[home], FRAME_WIDTH, FRAME_HEIGHT);
+  SDL_SetWindowMinimumSize(sdl, least.w, least.h);
+  const FitRect kept = {window_rect.x, window_rect.y, window_rect.w,
+                        window_rect.h};
+  const FitRect r =
+      window_fit(have_window_rect ? &kept : nullptr, b, usable.data(),
+                 (int32_t)usable.size(), home, FRAME_WIDTH, FRAME_HEIGHT);
+  SDL_SetWindowSize(sdl, r.w, r.h);
+  SDL_SetWindowPosition(sdl, r.x, r.y);
+  window_rect = SDL_Rect{r.x, r.y, r.w, r.h};
+  have_window_rect = 1;
+}
+
+// Whether the window is full screen now as the player sees it: the window
+// manager's state when there is one (it may have changed it itself).
+int fullscreen_now(SDL_Window *sdl) {
+  if (!window_manager) return fullscreen;
+  const int wm = x11_driver() ? sdl_x11_wm_fullscreen(sdl) : -1;
+  if (wm >= 0) return wm;
+  return (SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN) ? 1 : 0;
+}
+
+// Follows the window manager's full-screen state, and keeps the window's
+// place while it is a window.
+void follow_window(SDL_Window *sdl) {
+  fullscreen = fullscreen_now(sdl);
+  if (fullscreen) return;
+  SDL_Rect r;
+  if (!x11_driver() || !sdl_x11_window_rect(sdl, &r)) {
+    SDL_GetWindowPosition(sdl, &r.x, &r.y);
+    SDL_GetWindowSize(sdl, &r.w, &r.h);
+  }
+  // A window the size of the whole display is on its way into or out of
+  // full screen, not a place to come back to.
+  SDL_Rect display = {0, 0, 0, 0};
+  SDL_GetDisplayBounds(window_display(), &display);
+  if (r.w >= display.w && r.h >= display.h) return;
+  window_rect = r;
+  have_window_rect = 1;
+}
+
+void show_windowed(SDL_Window *sdl) {
+  if (SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN) {
+    SDL_SetWindowFullscreen(sdl, 0);
+  } else if (window_manager && x11_driver() &&
+             sdl_x11_wm_fullscreen(sdl) == 1) {
+    // Made full screen by the window manager, unknown to SDL.
+    sdl_x11_wm_ask_fullscreen(sdl, 0);
+  }
+  SDL_SetWindowBordered(sdl, SDL_TRUE);
+  SDL_SetWindowResizable(sdl, SDL_TRUE);
+  place_window(sdl);
+  fullscreen = 0;
+}
+
+void show_fullscreen(SDL_Window *sdl) {
+  if (window_manager) {
+    // SDL may still think it full screen after the window manager took it
+    // out; asked again for the same, it would do nothing.
+    if ((SDL_GetWindowFlags(sdl) & SDL_WINDOW_FULLSCREEN) && x11_driver()) {
+      sdl_x11_wm_ask_fullscreen(sdl, 1);
+    } else {
+      SDL_SetWindowFullscreen(sdl, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    }
+  } else {
+    SDL_Rect desktop = {0, 0, FRAME_WIDTH, FRAME_HEIGHT};
+    SDL_GetDisplayBounds(window_display(), &desktop);
+    SDL_SetWindowResizable(sdl, SDL_FALSE);
+    SDL_SetWindowBordered(sdl, SDL_FALSE);
+    SDL_SetWindowPosition(sdl, desktop.x, desktop.y);
+    SDL_SetWindowSize(sdl, desktop.w, desktop.h);
+  }
+  fullscreen = 1;
+}
+
+void set_icon(SDL_Window *sdl) {
+  if (icon_pixels.empty()) return;
+  SDL_Surface *surface = SDL_CreateRGBSurfaceFrom(
+      icon_pixels.data(), icon_width, icon_height, 32, icon_width * 4,
+      0x00FF0000, 0x0000FF00, 0x000000FF, 0xFF000000);
+  if (!surface) return;
+  SDL_SetWindowIcon(sdl, surface);
+  SDL_FreeSurface(surface);
 }
 
 // Turns the next SDL event that means something to the game into a message.
@@ -215,18 +327,28 @@ int sdl_switch_key(const SDL_KeyboardEvent *key) {
 void sdl_after_pump(void) {
   static int busy;  // a switch may pump events itself
   SDL_Window *sdl = sdl_window();
-  if (busy || !sdl || (!switches_pending && !repaint_pending)) return;
+  const bool following = sdl_monotonic_ns() < follow_until_ns;
+  if (busy || !sdl || (!switches_pending && !repaint_pending && !following)) {
+    return;
+  }
   busy = 1;
-  if (switches_pending % 2) {
+  // Taken now: a key pressed while the switch below waits for the window
+  // manager is carried out after the next pump.
+  const int switches = switches_pending;
+  const int repaint = repaint_pending;
+  switches_pending = repaint_pending = 0;
+  // The switch does the opposite of what the player sees, whoever made it
+  // so.
+  if (following || switches) follow_window(sdl);
+  if (switches % 2) {
     if (fullscreen) {
       show_windowed(sdl);
     } else {
       show_fullscreen(sdl);
     }
+    follow_until_ns = sdl_monotonic_ns() + FOLLOW_NS;
   }
-  switches_pending = 0;
-  repaint_pending = 0;
-  sdl_present_again();
+  if (switches || repaint) sdl_present_again();
   busy = 0;
 }
 
@@ -235,6 +357,13 @@ SDL_Window *sdl_window(void) {
 }
 
 int plat_init(void) {
+  // One name for the program everywhere: the X window's class and the
+  // Wayland app id are the desktop entry's name, so that a desktop links the
+  // running window to its launcher and icon. A name given in the
+  // environment is left alone.
+  SDL_setenv("SDL_VIDEO_X11_WMCLASS", QF_APP_ID, 0);
+  SDL_setenv("SDL_VIDEO_WAYLAND_WMCLASS", QF_APP_ID, 0);
+  SDL_SetHint(SDL_HINT_APP_NAME, "Quillfire");
   const int saved = sdl_hush_stderr();
   const int result = SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
   sdl_restore_stderr(saved);
@@ -285,8 +414,10 @@ PlatWindow *plat_window_create(const char *title, int32_t x, int32_t y,
                                 : current_driver_is("wayland");
   Uint32 flags = SDL_WINDOW_SHOWN;
   if (start_windowed) {
-    windowed_size(&width, &height);
+    // Placed once the window manager has framed it (place_window).
     x = y = SDL_WINDOWPOS_CENTERED;
+    width = FRAME_WIDTH;
+    height = FRAME_HEIGHT;
     flags |= SDL_WINDOW_RESIZABLE;
   } else {
     flags |=
@@ -300,6 +431,9 @@ PlatWindow *plat_window_create(const char *title, int32_t x, int32_t y,
     return nullptr;
   }
   window = PlatWindow{sdl, proc, 1};
+  window_ever_made = 1;
+  set_icon(sdl);
+  if (start_windowed) place_window(sdl);
   proc(&window, WM_CREATE, 0, 0);
   return &window;
 }
@@ -309,12 +443,40 @@ void plat_window_options(int windowed, int whole_only) {
   whole_scale_only = whole_only ? 1 : 0;
 }
 
+void plat_window_place_restore(const PlatWindowPlace *place) {
+  have_window_rect = place->width > 0 && place->height > 0;
+  window_rect = SDL_Rect{place->x, place->y, place->width, place->height};
+}
+
+int plat_window_place(PlatWindowPlace *place) {
+  if (!window_ever_made) return 0;
+  SDL_Window *sdl = sdl_window();
+  if (sdl) follow_window(sdl);
+  *place = PlatWindowPlace{fullscreen, 0, 0, 0, 0};
+  if (have_window_rect) {
+    place->x = window_rect.x;
+    place->y = window_rect.y;
+    place->width = window_rect.w;
+    place->height = window_rect.h;
+  }
+  return 1;
+}
+
+void plat_window_icon(const uint32_t *argb, int32_t width, int32_t height) {
+  if (width <= 0 || height <= 0) return;
+  icon_pixels.assign(argb, argb + (size_t)width * (size_t)height);
+  icon_width = width;
+  icon_height = height;
+}
+
 void plat_show_cursor(int show) {
   SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
 }
 
 void plat_shutdown(void) {
   sdl_present_close();
+  // How the window was left, for plat_window_place once it is gone.
+  if (window.alive) follow_window((SDL_Window *)window.native);
   if (window.native) SDL_DestroyWindow((SDL_Window *)window.native);
   window = PlatWindow{nullptr, nullptr, 0};
   if (video_up) SDL_DelEventWatch(event_watch, nullptr);
