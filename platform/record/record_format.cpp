@@ -321,9 +321,15 @@ ReaderResult reader_next(RecordReader *r, RecordBytes *out,
       }
       const int period = tag - TAG_REPEAT + 1;
       if (!record_get_number(count, &at, &n) || n == 0 ||
-          (uint64_t)period > r->history_count ||
-          n > UINT64_MAX / (uint64_t)period) {
+          (uint64_t)period > r->history_count) {
         *error = "a repeat in the recording repeats what isn't there";
+        return READER_BAD;
+      }
+      // No writer makes a longer run, and a longer one would let a few
+      // bytes hold the replay (a clock that never moves) without end.
+      if (n > RECORD_MAX_RUN) {
+        *error = "a repeat in the recording claims " + std::to_string(n) +
+                 " times (at most " + std::to_string(RECORD_MAX_RUN) + ")";
         return READER_BAD;
       }
       r->period = period;

@@ -53,7 +53,9 @@ inline bool record_is_tick(uint8_t tag) {
   return tag >= TAG_TICK && tag < TAG_TICK + 0x40;
 }
 const int RECORD_MAX_PERIOD = 8;
-const uint64_t RECORD_MAX_RUN = 255;  // repeats written as one run at most
+// Repeats written as one run at most; the reader refuses a longer run, so
+// that every record of a stream stands for a bounded stretch of play.
+const uint64_t RECORD_MAX_RUN = 255;
 
 // One record as coded. The longest is a keyboard read with every key changed.
 const size_t RECORD_MAX_BYTES = 2 + 2 * 256;
