@@ -133,8 +133,8 @@ TEST(RecordStream, RefusesWhatIsNoRecordingAndStopsWhereOneIsCutShort) {
       {"longest run", with({T0, TAG_REPEAT, 0xFF, 0x01}), READER_END, 256},
       {"run of 256", with({T0, TAG_REPEAT, 0x80, 0x02}), READER_BAD, 1},
       {"run of 2^63",
-       with({T0, T1, TAG_REPEAT, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80,
-             0x80, 0x80, 0x01}),
+       with({T0, T1, TAG_REPEAT, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80,
+             0x80, 0x01}),
        READER_BAD, 2},
   };
   for (const Case &c : cases) {
