@@ -169,6 +169,7 @@ void writer_begin(RecordWriter *w, const char *game_version) {
   w->history_count = 0;
   w->period = w->period_at = 0;
   w->periods = 0;
+  w->failed_sinks = 0;
 }
 
 int writer_add_sink(RecordWriter *w, RecordSink sink) {
@@ -206,7 +207,10 @@ void writer_put(RecordWriter *w, const RecordBytes &r) {
 void writer_flush(RecordWriter *w) {
   if (w->pending.empty()) return;
   for (int i = w->sink_count - 1; i >= 0; i--) {
-    if (!send(w->sinks[i], w->pending)) drop_sink(w, i);
+    if (!send(w->sinks[i], w->pending)) {
+      drop_sink(w, i);
+      w->failed_sinks++;
+    }
   }
   w->sent.insert(w->sent.end(), w->pending.begin(), w->pending.end());
   w->pending.clear();

@@ -81,9 +81,10 @@ struct RecordWriter {
   std::vector<uint8_t> pending;  // whole records not yet sent
   RecordBytes history[2 * RECORD_MAX_PERIOD];  // the stream's last records
   uint64_t history_count = 0;
-  int period = 0;        // > 0 while the last `period` records repeat
-  int period_at = 0;     // records of the current period seen again
-  uint64_t periods = 0;  // whole periods seen again, not yet written
+  int period = 0;             // > 0 while the last `period` records repeat
+  int period_at = 0;          // records of the current period seen again
+  uint64_t periods = 0;       // whole periods seen again, not yet written
+  uint64_t failed_sinks = 0;  // sinks dropped because a write failed
 };
 
 void writer_begin(RecordWriter *w, const char *game_version);

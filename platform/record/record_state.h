@@ -35,6 +35,19 @@ struct RecordState {
   void (*merge)(uint8_t state[256], void *user) = nullptr;
   void *merge_user = nullptr;
   int mute = 0;
+  // A recording that can't be written: failures told so far, the note.
+  const char *program = "quillfire";
+  uint64_t failures_told = 0;
+  int incomplete = 0;
+  int note_due = 0;      // shown from the next frame presented
+  int note_showing = 0;  // until the game's tick note_until
+  uint32_t note_until = 0;
+  std::string note;
+  RecordNoteDrawer note_drawer = nullptr;
+  // Replay: the copy of the stream, and the source it is taken from.
+  RecordSink copy = {};
+  RecordSource copied = {};
+  uint64_t copy_failures = 0;
   // Replay only.
   int paced = 0;
   int complete = 0;
@@ -57,6 +70,15 @@ const RecordBytes &replay_take(uint8_t tag);
 // The next record, whatever it answers.
 const RecordBytes &replay_next(void);
 [[noreturn]] void replay_out_of_step(void);
+// Replay: `source` read through the copy set by record_copy_replay, or
+// `source` itself when there is none.
+RecordSource record_copy_source(RecordSource source);
+// After anything is written: tells of a sink that failed since last time.
+void record_notice_failures(void);
+// Presents `pixels` as the real backend's plat_present does, with the note
+// of a failed recording written over a copy while it is due.
+void record_present_noted(const uint8_t *pixels, int32_t pitch, int32_t width,
+                          int32_t height, const uint8_t palette[1024]);
 // Ends the replay with `status` and `line` (throws RecordStop).
 [[noreturn]] void replay_stop(int status, const std::string &line);
 // The real platform: 1 once the user asked to end (close button, signals).
