@@ -339,4 +339,39 @@ TEST_F(RecordFiles, FilesThatAreNoFairRecordingAreRefusedInOneLine) {
   fs::remove_all(dir);
 }
 
+// A joiner or watcher keeps the host's stream as it arrives, in pieces with
+// waits between: the copy is that stream byte for byte, and replays alone to
+// its end with every checkpoint matching.
+TEST_F(RecordFiles, AClientsCopyOfTheStreamReplaysAlone) {
+  ASSERT_EQ(chdir(QF_RUN_DIR), 0);
+  play_match_until(9000);
+  Bytes stream;
+  record_add_sink(memory_sink(&stream));
+  record_start();
+  ASSERT_EQ(run_game(), 0);
+  record_finish();
+
+  auto replay_to_end = [](Memory *source) {
+    reset_everything();
+    if (!record_replay(memory_source(source), 0)) return -1;
+    try {
+      run_game();
+      record_finish();
+    } catch (const RecordStop &stop) {
+      record_finish();
+      end_game();
+      ADD_FAILURE() << stop.line;
+      return stop.status;
+    }
+    return record_replay_complete() ? 0 : -2;
+  };
+  Bytes copy;
+  Memory live{stream, 700, 3, true};
+  record_copy_replay(memory_sink(&copy));
+  EXPECT_EQ(replay_to_end(&live), 0);
+  EXPECT_TRUE(copy == stream) << copy.size() << " bytes of " << stream.size();
+  Memory alone{copy};
+  EXPECT_EQ(replay_to_end(&alone), 0);
+}
+
 }  // namespace
