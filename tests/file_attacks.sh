@@ -3,7 +3,9 @@
 # a sound, a ball picture of 16 colours, a recording onto /dev/full (and a
 # full tmpfs, when this machine lets us mount one), a FIFO to replay. Each
 # must end as a player is told: one line on stderr, its exit status, and
-# no wait for ever. Runs on SDL's dummy video and audio: no X server.
+# no wait for ever. Then a watcher's --record: the host's own recording,
+# byte for byte, which replays alone. Runs on SDL's dummy video and audio:
+# no X server.
 #   file_attacks.sh QUILLFIRE RUN_DIR
 set -uo pipefail
 
@@ -95,5 +97,26 @@ if [ -n "$full_tmpfs" ]; then
     --data "$work/plain" --record "$full_tmpfs"
 fi
 
-[ "$failed" -eq 0 ] && echo "file_attacks: FIFO sound, 16-colour ball, FIFO replay, full disks: passed"
+# A watcher keeps what it is shown: the host's stream, as the host's own
+# --record writes it, ended when the host is closed.
+port=$((20000 + RANDOM % 20000))
+"$game" --data "$work/plain" --host "127.0.0.1:$port" \
+  --record "$work/host.qfrec" 2>"$work/host.err" &
+host=$!
+sleep 1
+timeout 20 "$game" --data "$work/plain" --watch "127.0.0.1:$port" \
+  --record "$work/watcher.qfrec" 2>"$work/watcher.err" &
+watcher=$!
+sleep 3
+kill -TERM "$host"
+wait "$host" || fail "host: exit status $?: $(cat "$work/host.err")"
+wait "$watcher"
+[ -s "$work/host.qfrec" ] || fail "watcher: the host recorded nothing"
+cmp -s "$work/host.qfrec" "$work/watcher.qfrec" ||
+  fail "watcher: its recording is not the host's: $(cat "$work/watcher.err")"
+timeout 10 "$game" --data "$work/plain" --timedemo "$work/watcher.qfrec" \
+  >"$work/out" 2>"$work/err" ||
+  fail "watcher: its recording doesn't replay: $(cat "$work/err")"
+
+[ "$failed" -eq 0 ] && echo "file_attacks: FIFO sound, 16-colour ball, FIFO replay, full disks, a watcher's recording: passed"
 exit "$failed"

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "game/court.h"
 #include "game/game.h"
 #include "game/record_note.h"
 #include "platform/dik.h"
@@ -66,13 +67,19 @@ void play_match_until(uint32_t close_ms) {
 struct Frame {
   uint32_t at;
   uint32_t hash;
+  int lettering;  // pixels in the message colour in the bottom 20 rows
 };
 std::vector<Frame> frames;
 
 void keep_frame(const uint8_t *pixels, int32_t width, int32_t height,
                 const uint8_t palette[1024], void *) {
+  int lettering = 0;
+  for (int32_t i = width * (height - 20); i < width * height; i++) {
+    lettering += pixels[i] == MESSAGE_COLOR;
+  }
   frames.push_back({headless_now(),
-                    record_frame_hash(pixels, width, width, height, palette)});
+                    record_frame_hash(pixels, width, width, height, palette),
+                    lettering});
 }
 
 // A sink whose disk fills at a moment of the game.
@@ -149,6 +156,8 @@ TEST_F(RecordFiles, AFailedWriteIsToldOnceShownForTwoSecondsAndPlayGoesOn) {
   const uint32_t first = frames[noted.front()].at;
   EXPECT_GE(frames[noted.back()].at - first, 1950u);
   EXPECT_LT(frames[noted.back()].at - first, 2000u);
+  // Written, not only a band cleared.
+  for (size_t i : noted) ASSERT_GT(frames[i].lettering, 100) << "frame " << i;
   // The game went on: a few seconds more of frames after the note.
   EXPECT_GT(frames.size() - noted.back(), 150u);
 }
