@@ -79,7 +79,9 @@ int record_file_source(const char *path, RecordSource *source);
 // program's name), and, through the drawer the game installs, over the
 // frames presented in the next RECORD_NOTE_MS of the game's time: the
 // drawer writes the line on a copy of each frame, which is what the real
-// backend presents, so checkpoints and other machines never see it. From
+// backend presents, so checkpoints and other machines never see it (a
+// screen the game holds still, as the title waiting for a key, is shown
+// clean again once RECORD_NOTE_MS have passed in real time). From
 // then on record_incomplete() answers 1 (until the next record_start or
 // record_replay), and record_session ends with RECORD_INCOMPLETE_STATUS.
 const int RECORD_INCOMPLETE_STATUS = 4;

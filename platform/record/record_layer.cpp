@@ -25,6 +25,8 @@ void forget_failures() {
   s.failures_told = 0;
   s.incomplete = 0;
   s.note_due = s.note_showing = 0;
+  s.note_on_screen = 0;
+  s.clean_pixels.clear();
 }
 
 std::string frame_text() {

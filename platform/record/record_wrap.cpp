@@ -279,6 +279,7 @@ int __wrap_plat_keyboard_open(void) {
 }
 
 int __wrap_plat_keyboard_read(uint8_t state[256]) {
+  record_note_expire();
   if (replaying()) {
     replay_check_close();
     const RecordBytes &r = replay_next();
