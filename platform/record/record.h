@@ -88,14 +88,19 @@ const int RECORD_INCOMPLETE_STATUS = 4;
 const uint32_t RECORD_NOTE_MS = 2000;
 typedef void (*RecordNoteDrawer)(uint8_t *pixels, int32_t pitch, int32_t width,
                                  int32_t height, const char *line);
+// Called by main before the game runs (null: no note on the screen).
 void record_on_note(RecordNoteDrawer draw);
+// Called by record_session, and by main after hosting or joining, to pick
+// the exit status once the game has ended.
 int record_incomplete(void);
-// The name the layer's own lines begin with ("quillfire" unless told).
+// Called by record_session: the name the layer's own lines begin with
+// ("quillfire" unless told).
 void record_set_program(const char *program);
 
-// Replay: a copy of the stream as it is read goes to `sink` too (a joiner
-// or watcher keeping what it sees; the copy replays alone). Set before
-// record_replay; a sink that fails is dropped as above.
+// Called by main for a joiner's or watcher's --record, before
+// record_replay: a copy of the stream as it is read goes to `sink` too (what
+// this machine is shown; the copy replays alone). A sink that fails is
+// dropped as above.
 void record_copy_replay(RecordSink sink);
 
 // Recording: writes the header to every sink added so far; records from the
