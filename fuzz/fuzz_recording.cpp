@@ -29,8 +29,8 @@ long read_input(void *user, uint8_t *buffer, size_t count) {
   return (long)n;
 }
 
-// Unfolded runs can be long; a replay asks for one record at a time, so a
-// bound here keeps a run of 2^60 from taking the fuzzer's time.
+// A run unfolds to at most 8 x 255 records, but runs can follow runs; a
+// bound here keeps a long chain of them from taking the fuzzer's time.
 const int MAX_RECORDS = 100000;
 
 }  // namespace

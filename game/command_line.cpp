@@ -88,8 +88,8 @@ const OptionRow OPTION_TABLE[] = {
 // Where each option's help starts: past the longest option and its value.
 const size_t USAGE_HELP_COLUMN = 27;
 
-// Network play is one way of running the game: hosting may also record,
-// joining and watching go with nothing else.
+// Network play is one way of running the game: each of hosting, joining
+// and watching may also record (what this machine shows), nothing else.
 int check_ways(const LaunchOptions *o, std::string *error) {
   static const char *const DEMO_NAMES[] = {"", "--record", "--replay",
                                            "--timedemo"};
@@ -103,7 +103,7 @@ int check_ways(const LaunchOptions *o, std::string *error) {
   const char *first = nullptr;
   for (const auto &way : ways) {
     if (!way.given) continue;
-    if (first && !(strcmp(first, "--host") == 0 && o->demo == DEMO_RECORD &&
+    if (first && !(strcmp(first, "--record") != 0 &&
                    strcmp(way.name, "--record") == 0)) {
       *error =
           std::string(first) + " and " + way.name + " can't be used together";

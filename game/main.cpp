@@ -14,6 +14,7 @@
 #include "game/desktop.h"
 #include "game/game.h"
 #include "game/net_play.h"
+#include "game/record_note.h"
 #include "game/start_check.h"
 #include "platform/record/record.h"
 
@@ -62,9 +63,20 @@ const uint32_t JOIN_TIMEOUT_MS = 10000;
 // Joining or watching: the host's stream, replayed as it comes. The replay
 // is not paced: the stream itself arrives at the host's pace, and a client
 // that comes late catches up as fast as it can.
-int run_client(const std::string &where, int join) {
+int run_client(const std::string &where, int join,
+               const std::string &record_file) {
   RecordSource source;
   std::string error;
+  // What this machine is shown is the host's stream: kept as it comes, it
+  // is a recording that replays alone.
+  if (!record_file.empty()) {
+    RecordSink file;
+    if (!record_file_sink(record_file.c_str(), &file)) {
+      fprintf(stderr, "quillfire: %s\n", record_error());
+      return EXIT_STATUS_FAILURE;
+    }
+    record_copy_replay(file);
+  }
   if (!net_play_connect(where.c_str(), join, JOIN_TIMEOUT_MS, &source,
                         &error)) {
     fprintf(stderr, "quillfire: %s\n", error.c_str());
@@ -88,6 +100,7 @@ int run_client(const std::string &where, int join) {
     if (!stop.line.empty()) fprintf(stderr, "%s\n", stop.line.c_str());
     status = stop.status;
   }
+  if (status == 0 && record_incomplete()) status = RECORD_INCOMPLETE_STATUS;
   return status;
 }
 
@@ -109,9 +122,10 @@ int run_host(const std::string &where, const std::string &record_file) {
     return EXIT_STATUS_FAILURE;
   }
   record_start();
-  const int status = run_game();
+  int status = run_game();
   record_finish();
   net_play_end();
+  if (status == 0 && record_incomplete()) status = RECORD_INCOMPLETE_STATUS;
   return status;
 }
 
@@ -196,12 +210,13 @@ int main(int argc, char **argv) {
     sounds_ready_hook = tell_of_sounds;
   }
   desktop_start(options);
+  record_on_note(record_note_draw);
   int status;
   if (!options.host.empty()) {
     status = run_host(options.host, demo_file);
   } else if (client) {
     const bool join = !options.join.empty();
-    status = run_client(join ? options.join : options.watch, join);
+    status = run_client(join ? options.join : options.watch, join, demo_file);
   } else {
     status = record_session(mode, demo_file.c_str(), run_game, end_game,
                             "quillfire");

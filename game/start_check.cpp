@@ -16,6 +16,7 @@ namespace {
 
 const int32_t CELL_MODE = 0;
 const int32_t GAME_BITS_PER_PIXEL = 8;
+const uint32_t PALETTE_COLOURS = 256;
 
 // What stops a file from being read at all, or "".
 std::string file_problem(const std::string &path) {
@@ -50,6 +51,17 @@ std::string loaded_picture_problem(const BitmapFile &bitmap, const char *name) {
   if (info.biBitCount != GAME_BITS_PER_PIXEL) {
     // Not the file's own depth: the loader keeps 24-bit pixels as 16-bit.
     return "not an 8-bit (256-colour) picture";
+  }
+  // The ball's colour table becomes the palette of the whole game, all of
+  // its 256 entries (the other pictures, the text and the fades index into
+  // it); a shorter table leaves the rest black. The other pictures' tables
+  // are never shown, so their length doesn't matter.
+  const uint32_t colours = info.biClrUsed ? info.biClrUsed : PALETTE_COLOURS;
+  if (strcmp(name, DATA_BALL_PICTURE) == 0 && colours < PALETTE_COLOURS) {
+    return "its colour table holds " + std::to_string(colours) +
+           (colours == 1 ? " colour" : " colours") +
+           ", where the game's palette, taken from it, needs " +
+           std::to_string(PALETTE_COLOURS);
   }
   for (const DataCut &cut : DATA_CUTS) {
     if (strcmp(cut.picture, name) != 0) continue;

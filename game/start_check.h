@@ -8,8 +8,9 @@
 #include <string>
 
 // Why the picture `name` in `folder` can't be used, or "" when it can: read
-// with the game's BMP loader, 8 bits per pixel, and large enough for every
-// cell and image the scene takes from it.
+// with the game's BMP loader, 8 bits per pixel, large enough for every cell
+// and image the scene takes from it, and for the ball picture, whose colours
+// are the game's palette, a colour table of all 256 colours.
 std::string start_check_picture(const std::string &folder, const char *name);
 
 // Called by main for each sound, which warns and plays on without it.

@@ -76,7 +76,7 @@ check garbage 2 "not a Quillfire recording"
 { head -c 10 "$short"; printf '\xff'; } >"$work/long_length"
 check long_length 2 "too long"
 head -c "$(($(stat -c %s "$short") / 2))" "$short" >"$work/cut"
-check cut 0 "^the recording stops at frame [0-9]* (cut short)"
+check cut 0 "^quillfire-run: $work/cut: the recording stops at frame [0-9]* (cut short)"
 [ -s "$work/out_cut/frames.log" ] || fail "the cut recording showed no frame"
 "$runner" --replay "$work/no_such_file" --out "$work/none" 2>/dev/null
 [ $? -eq 2 ] || fail "a missing recording is not status 2"

@@ -74,9 +74,11 @@ TEST(CommandLine, EachFormAsksForWhatItSaysOrIsRefusedWithOneLine) {
       {{"--replay=b.qfrec", "--nosound"}, "nosound demo2=b.qfrec"},
       {{"--timedemo", "c"}, "demo3=c"},
       {{"--record", "a", "--timedemo", "c"}, "demo3=c"},
-      // A host may record; the ways of running take their values.
+      // Every way of network play may record; the ways take their values.
       {{"--host", "127.0.0.1:7373", "--record=m.qfr"},
        "demo1=m.qfr host=127.0.0.1:7373"},
+      {{"--join=box", "--record", "j.qfr"}, "demo1=j.qfr join=box"},
+      {{"--record", "w.qfr", "--watch", "box"}, "demo1=w.qfr watch=box"},
       {{"--join=box"}, "join=box"},
       {{"--watch=box:7000"}, "watch=box:7000"},
       {{"--bogus"}, "refused: unknown option '--bogus'"},
@@ -105,8 +107,8 @@ TEST(CommandLine, EachFormAsksForWhatItSaysOrIsRefusedWithOneLine) {
        "refused: --join and --watch can't be used together"},
       {{"--host", "1", "--join", "a"},
        "refused: --host and --join can't be used together"},
-      {{"--watch", "h", "--record", "f"},
-       "refused: --watch and --record can't be used together"},
+      {{"--join", "a", "--timedemo", "f"},
+       "refused: --join and --timedemo can't be used together"},
       {{"--host", "1", "--replay", "g"},
        "refused: --host and --replay can't be used together"},
   };

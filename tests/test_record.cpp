@@ -128,6 +128,14 @@ TEST(RecordStream, RefusesWhatIsNoRecordingAndStopsWhereOneIsCutShort) {
        1},
       {"huge repeat, cut short", with({T0, TAG_REPEAT, 0x80, 0x80, 0x80, 0x80}),
        READER_END, 1},
+      // 255 times is the longest run a writer makes; 256 and 2^63 are
+      // claims a replay would spin on.
+      {"longest run", with({T0, TAG_REPEAT, 0xFF, 0x01}), READER_END, 256},
+      {"run of 256", with({T0, TAG_REPEAT, 0x80, 0x02}), READER_BAD, 1},
+      {"run of 2^63",
+       with({T0, T1, TAG_REPEAT, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80, 0x80,
+             0x80, 0x01}),
+       READER_BAD, 2},
   };
   for (const Case &c : cases) {
     const Read back = read_all(Memory{c.stream});

@@ -2,13 +2,17 @@
 // time: each damage is named, and intact files pass.
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "engine/display/bmp.h"
+#include "engine/sound/wav.h"
 #include "game/start_check.h"
 #include "wav_files.h"
 
@@ -17,14 +21,16 @@ namespace fs = std::filesystem;
 namespace {
 
 // An uncompressed bottom-up BMP of the given size and depth: the 14 and 40
-// byte headers, a full colour table for 8 bits, rows padded to 4 bytes.
-std::string bmp_file(int32_t width, int32_t height, int bits) {
+// byte headers, a colour table for 8 bits (all 256 colours unless told),
+// rows padded to 4 bytes.
+std::string bmp_file(int32_t width, int32_t height, int bits,
+                     uint32_t colours = 256) {
   const uint32_t row = (width * (bits / 8) + 3) / 4 * 4, pixels = row * height;
-  const uint32_t table = bits == 8 ? 1024 : 0, offset = 54 + table;
+  const uint32_t table = bits == 8 ? 4 * colours : 0, offset = 54 + table;
   return "BM" + le32(offset + pixels) + le32(0) + le32(offset) + le32(40) +
          le32(width) + le32(height) + le16(1) + le16(bits) + le32(0) +
-         le32(pixels) + std::string(16, '\0') + std::string(table, '\x40') +
-         std::string(pixels, '\x01');
+         le32(pixels) + le32(0) + le32(0) + le32(colours == 256 ? 0 : colours) +
+         le32(0) + std::string(table, '\x40') + std::string(pixels, '\x01');
 }
 
 class StartCheck : public ::testing::Test {
@@ -100,6 +106,42 @@ TEST_F(StartCheck, IntactFilesPassAndEachDamagedPictureIsNamedWithWhy) {
   }
 }
 
+// The ball picture's colours are the game's palette: a short table would
+// draw everything past it black. The other pictures' tables are never
+// shown.
+TEST_F(StartCheck, OnlyTheBallPictureMustHoldEveryColourOfThePalette) {
+  const struct {
+    const char *name;
+    uint32_t colours;
+    const char *reason;
+  } cases[] = {
+      {"BALL3D8BIG.BMP", 1,
+       "its colour table holds 1 colour, where the game's palette, taken "
+       "from it, needs 256"},
+      {"BALL3D8BIG.BMP", 16,
+       "its colour table holds 16 colours, where the game's palette, taken "
+       "from it, needs 256"},
+      {"BALL3D8BIG.BMP", 255,
+       "its colour table holds 255 colours, where the game's palette, taken "
+       "from it, needs 256"},
+      {"BALL3D8BIG.BMP", 256, ""},
+      {"PADDLES3D8.BMP", 16, ""},
+      {"BACK8.BMP", 1, ""},
+  };
+  const std::map<std::string, std::pair<int32_t, int32_t>> sizes = {
+      {"BALL3D8BIG.BMP", {13, 13}},
+      {"PADDLES3D8.BMP", {133, 10}},
+      {"BACK8.BMP", {640, 480}}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(std::string(c.name) + " with " + std::to_string(c.colours));
+    const std::string good = contents(c.name);
+    const auto size = sizes.at(c.name);
+    replace(c.name, bmp_file(size.first, size.second, 8, c.colours));
+    EXPECT_EQ(start_check_picture(folder, c.name), c.reason);
+    replace(c.name, good);
+  }
+}
+
 TEST_F(StartCheck, FilesThatCannotBeOpenedAreNamedByWhy) {
   fs::remove(folder + "/TITLE8.BMP");
   EXPECT_EQ(start_check_picture(folder, "TITLE8.BMP"), "missing");
@@ -107,6 +149,19 @@ TEST_F(StartCheck, FilesThatCannotBeOpenedAreNamedByWhy) {
   EXPECT_EQ(start_check_picture(folder, "TITLE8.BMP"), "a folder, not a file");
   fs::remove(folder + "/BOING.WAV");
   EXPECT_EQ(start_check_sound(folder, "BOING.WAV"), "missing");
+  // A FIFO with no writer would hold any open for reading: the check and
+  // the game's own readers refuse it at once.
+  fs::remove(folder + "/SPIKE.WAV");
+  ASSERT_EQ(mkfifo((folder + "/SPIKE.WAV").c_str(), 0644), 0);
+  EXPECT_EQ(start_check_sound(folder, "SPIKE.WAV"), "not a regular file");
+  WavData wav;
+  EXPECT_EQ(wav_read((folder + "/SPIKE.WAV").c_str(), &wav), 0);
+  fs::remove(folder + "/PADDLES3D8.BMP");
+  ASSERT_EQ(mkfifo((folder + "/PADDLES3D8.BMP").c_str(), 0644), 0);
+  EXPECT_EQ(start_check_picture(folder, "PADDLES3D8.BMP"),
+            "not a regular file");
+  BitmapFile bitmap = {};
+  EXPECT_EQ(bmp_load(&bitmap, (folder + "/PADDLES3D8.BMP").c_str()), 0);
   replace("FIRE.WAV", "RIFF....WAVEjunk");
   EXPECT_EQ(start_check_sound(folder, "FIRE.WAV"),
             "damaged or not a PCM WAVE sound");

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include "engine/regular_file.h"
+
 namespace {
 
 const uint32_t BI_RGB = 0;  // uncompressed pixel data
@@ -145,7 +147,7 @@ uint8_t *read_pixels(FILE *file, const BITMAPINFOHEADER &info,
 }  // namespace
 
 int32_t bmp_load(BitmapFile *bitmap, const char *filename) {
-  FILE *file = fopen(filename, "rb");
+  FILE *file = regular_file_open(filename);
   if (!file) return 0;
   BITMAPFILEHEADER file_header;
   BITMAPINFOHEADER info;

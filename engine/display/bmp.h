@@ -43,6 +43,9 @@ struct BitmapFile {
   uint8_t *buffer;  // top-down pixels, owned; null when nothing is loaded
 };
 
+// 1 when loaded; 0 for a file that can't be opened, is not a regular file
+// (a FIFO or a device is never opened for reading) or is no picture the
+// loader reads (bmp.cpp says which).
 int32_t bmp_load(BitmapFile *bitmap, const char *filename);
 int32_t bmp_unload(BitmapFile *bitmap);
 int32_t bmp_flip_rows(uint8_t *buffer, int32_t bytes_per_row, int32_t rows);

@@ -5,6 +5,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "engine/regular_file.h"
+
 namespace {
 
 const uint32_t CHUNK_HEADER_BYTES = 8;  // four-letter id, 32-bit size
@@ -120,7 +122,7 @@ bool find_samples(FILE *file, int32_t *rate, uint64_t *data_at,
 int32_t wav_read(const char *filename, WavData *wav) {
   *wav = WavData{0, 0, nullptr};
   if (!filename) return 0;
-  FILE *file = fopen(filename, "rb");
+  FILE *file = regular_file_open(filename);
   if (!file) return 0;
 
   int32_t rate = 0;

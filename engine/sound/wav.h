@@ -30,7 +30,8 @@ struct WavData {
 //
 // A "data" chunk that claims more bytes than the file holds yields the bytes
 // that are there. Returns 1 and fills `wav` (free it with wav_free), or 0
-// with `wav` emptied when the file can't be opened, isn't such a file, has
+// with `wav` emptied when the file can't be opened or is not a regular file
+// (a FIFO or a device is never opened for reading), isn't such a file, has
 // no sample bytes or more than WAV_MAX_DATA_BYTES of them, or memory runs
 // out.
 int32_t wav_read(const char *filename, WavData *wav);

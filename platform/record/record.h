@@ -67,8 +67,41 @@ struct RecordSource {
 };
 
 // Files. Each returns 1 and fills the record, or 0 with record_error() set.
+// A sink's write that fails sets record_error() to why ("cannot write
+// PATH: No space left on device"). Only regular files are replayed: a FIFO
+// or a device is refused at once, never waited on.
 int record_file_sink(const char *path, RecordSink *sink);
 int record_file_source(const char *path, RecordSource *source);
+
+// A recording that can't be written. A sink that fails (a full disk,
+// /dev/full, an I/O error) is dropped and the game plays on; the layer says
+// so at once in one line on standard error (record_error() after the
+// program's name), and, through the drawer the game installs, over the
+// frames presented in the next RECORD_NOTE_MS of the game's time: the
+// drawer writes the line on a copy of each frame, which is what the real
+// backend presents, so checkpoints and other machines never see it (a
+// screen the game holds still, as the title waiting for a key, is shown
+// clean again once RECORD_NOTE_MS have passed in real time). From
+// then on record_incomplete() answers 1 (until the next record_start or
+// record_replay), and record_session ends with RECORD_INCOMPLETE_STATUS.
+const int RECORD_INCOMPLETE_STATUS = 4;
+const uint32_t RECORD_NOTE_MS = 2000;
+typedef void (*RecordNoteDrawer)(uint8_t *pixels, int32_t pitch, int32_t width,
+                                 int32_t height, const char *line);
+// Called by main before the game runs (null: no note on the screen).
+void record_on_note(RecordNoteDrawer draw);
+// Called by record_session, and by main after hosting or joining, to pick
+// the exit status once the game has ended.
+int record_incomplete(void);
+// Called by record_session: the name the layer's own lines begin with
+// ("quillfire" unless told).
+void record_set_program(const char *program);
+
+// Called by main for a joiner's or watcher's --record, before
+// record_replay: a copy of the stream as it is read goes to `sink` too (what
+// this machine is shown; the copy replays alone). A sink that fails is
+// dropped as above.
+void record_copy_replay(RecordSink sink);
 
 // Recording: writes the header to every sink added so far; records from the
 // next platform call on. Sinks may be added while recording (a joiner): the
@@ -129,9 +162,12 @@ void record_finish(void);
 // RecordStop, releases what the game holds and shuts the platform down (the
 // layer is inactive by then, so its calls reach the backend). Returns the
 // program's exit status: the game's, or 1 when the recording can't be
-// written, or those of RecordStop, or 2 when the file to replay can't be
-// read or isn't a recording. Lines go to standard error, prefixed with
-// `program` where they name a file.
+// opened, or those of RecordStop, or 2 when the file to replay can't be
+// read or isn't a recording, or RECORD_INCOMPLETE_STATUS when the game
+// ended well but its recording could not all be written. Lines go to
+// standard error, each beginning with `program` and, when it concerns the
+// file, its path; a replay of a recording made by another version of the
+// game says so (both versions) in one line and plays on.
 enum RecordSessionMode {
   SESSION_PLAY,
   SESSION_RECORD,

@@ -2,6 +2,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -10,18 +11,33 @@
 
 namespace {
 
+struct FileSink {
+  int fd;
+  std::string path;
+};
+
 // Plain write(2): every call hands the kernel whole records, so a game
 // killed between two calls leaves a file of whole records.
 int file_write(void *user, const uint8_t *bytes, size_t count) {
-  const int fd = (int)(intptr_t)user;
+  const FileSink *file = (const FileSink *)user;
   while (count > 0) {
-    const ssize_t done = write(fd, bytes, count);
+    const ssize_t done = write(file->fd, bytes, count);
     if (done < 0 && errno == EINTR) continue;
-    if (done <= 0) return 0;
+    if (done <= 0) {
+      record_set_error("cannot write " + file->path + ": " +
+                       strerror(done < 0 ? errno : ENOSPC));
+      return 0;
+    }
     bytes += done;
     count -= (size_t)done;
   }
   return 1;
+}
+
+void file_sink_close(void *user) {
+  FileSink *file = (FileSink *)user;
+  close(file->fd);
+  delete file;
 }
 
 long file_read(void *user, uint8_t *buffer, size_t count) {
@@ -45,15 +61,23 @@ int record_file_sink(const char *path, RecordSink *sink) {
                      strerror(errno));
     return 0;
   }
-  *sink = RecordSink{file_write, file_close, (void *)(intptr_t)fd};
+  *sink = RecordSink{file_write, file_sink_close, new FileSink{fd, path}};
   return 1;
 }
 
 int record_file_source(const char *path, RecordSource *source) {
-  const int fd = open(path, O_RDONLY | O_CLOEXEC);
+  // Opened without waiting: a FIFO with no writer would otherwise hold the
+  // game before its window, saying nothing. Only files are replayed.
+  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    record_set_error(std::string("cannot read ") + path + ": " +
-                     strerror(errno));
+    record_set_error(std::string("cannot read it: ") + strerror(errno));
+    return 0;
+  }
+  struct stat info;
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(fd);
+    record_set_error(
+        "not a regular file (a recording is replayed from a file)");
     return 0;
   }
   *source = RecordSource{file_read, file_close, (void *)(intptr_t)fd};

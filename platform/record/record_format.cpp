@@ -169,6 +169,7 @@ void writer_begin(RecordWriter *w, const char *game_version) {
   w->history_count = 0;
   w->period = w->period_at = 0;
   w->periods = 0;
+  w->failed_sinks = 0;
 }
 
 int writer_add_sink(RecordWriter *w, RecordSink sink) {
@@ -206,7 +207,10 @@ void writer_put(RecordWriter *w, const RecordBytes &r) {
 void writer_flush(RecordWriter *w) {
   if (w->pending.empty()) return;
   for (int i = w->sink_count - 1; i >= 0; i--) {
-    if (!send(w->sinks[i], w->pending)) drop_sink(w, i);
+    if (!send(w->sinks[i], w->pending)) {
+      drop_sink(w, i);
+      w->failed_sinks++;
+    }
   }
   w->sent.insert(w->sent.end(), w->pending.begin(), w->pending.end());
   w->pending.clear();
@@ -321,9 +325,15 @@ ReaderResult reader_next(RecordReader *r, RecordBytes *out,
       }
       const int period = tag - TAG_REPEAT + 1;
       if (!record_get_number(count, &at, &n) || n == 0 ||
-          (uint64_t)period > r->history_count ||
-          n > UINT64_MAX / (uint64_t)period) {
+          (uint64_t)period > r->history_count) {
         *error = "a repeat in the recording repeats what isn't there";
+        return READER_BAD;
+      }
+      // No writer makes a longer run, and a longer one would let a few
+      // bytes hold the replay (a clock that never moves) without end.
+      if (n > RECORD_MAX_RUN) {
+        *error = "a repeat in the recording claims " + std::to_string(n) +
+                 " times (at most " + std::to_string(RECORD_MAX_RUN) + ")";
         return READER_BAD;
       }
       r->period = period;

@@ -53,7 +53,9 @@ inline bool record_is_tick(uint8_t tag) {
   return tag >= TAG_TICK && tag < TAG_TICK + 0x40;
 }
 const int RECORD_MAX_PERIOD = 8;
-const uint64_t RECORD_MAX_RUN = 255;  // repeats written as one run at most
+// Repeats written as one run at most; the reader refuses a longer run, so
+// that every record of a stream stands for a bounded stretch of play.
+const uint64_t RECORD_MAX_RUN = 255;
 
 // One record as coded. The longest is a keyboard read with every key changed.
 const size_t RECORD_MAX_BYTES = 2 + 2 * 256;
@@ -79,9 +81,10 @@ struct RecordWriter {
   std::vector<uint8_t> pending;  // whole records not yet sent
   RecordBytes history[2 * RECORD_MAX_PERIOD];  // the stream's last records
   uint64_t history_count = 0;
-  int period = 0;        // > 0 while the last `period` records repeat
-  int period_at = 0;     // records of the current period seen again
-  uint64_t periods = 0;  // whole periods seen again, not yet written
+  int period = 0;             // > 0 while the last `period` records repeat
+  int period_at = 0;          // records of the current period seen again
+  uint64_t periods = 0;       // whole periods seen again, not yet written
+  uint64_t failed_sinks = 0;  // sinks dropped because a write failed
 };
 
 void writer_begin(RecordWriter *w, const char *game_version);

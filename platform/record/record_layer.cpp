@@ -17,6 +17,18 @@ void wait_for_bytes(void *) {
   __real_plat_sleep(1);
 }
 
+// A new recording or replay: nothing has failed yet.
+void forget_failures() {
+  RecordState &s = record_state;
+  s.writer.failed_sinks = 0;
+  s.copy_failures = 0;
+  s.failures_told = 0;
+  s.incomplete = 0;
+  s.note_due = s.note_showing = 0;
+  s.note_on_screen = 0;
+  s.clean_pixels.clear();
+}
+
 std::string frame_text() {
   return "frame " + std::to_string(record_state.frames + 1);
 }
@@ -43,7 +55,9 @@ int record_add_sink(RecordSink sink) {
 int record_start(void) {
   RecordState &s = record_state;
   writer_begin(&s.writer, QUILLFIRE_VERSION);
+  forget_failures();
   writer_flush(&s.writer);
+  record_notice_failures();
   s.mode = RECORD_WRITING;
   s.frames = 0;
   s.last_tick = 0;
@@ -62,6 +76,8 @@ int record_replay(RecordSource source, int paced) {
   RecordState &s = record_state;
   std::string error;
   s.reader.wait = wait_for_bytes;
+  forget_failures();
+  source = record_copy_source(source);
   if (!reader_begin(&s.reader, source, &error)) {
     if (source.close) source.close(source.user);
     s.reader.source = RecordSource{};
@@ -101,6 +117,7 @@ void record_finish(void) {
     writer_put(&s.writer, end);
   }
   writer_end(&s.writer);
+  record_notice_failures();
   if (s.reader.source.close) s.reader.source.close(s.reader.source.user);
   s.reader.source = RecordSource{};
   s.voices.clear();

@@ -2,6 +2,8 @@
 // the one-line reports the options promise.
 #include <stdio.h>
 
+#include <string>
+
 #include "platform/record/record_state.h"
 
 namespace {
@@ -19,6 +21,7 @@ void print_timedemo() {
 int record_session(RecordSessionMode mode, const char *path, int (*game)(void),
                    void (*end_game)(void), const char *program) {
   if (mode == SESSION_PLAY) return game();
+  record_set_program(program);
   if (mode == SESSION_RECORD) {
     RecordSink sink;
     if (!record_file_sink(path, &sink) || !record_add_sink(sink)) {
@@ -33,6 +36,15 @@ int record_session(RecordSessionMode mode, const char *path, int (*game)(void),
       fprintf(stderr, "%s: %s: %s\n", program, path, record_error());
       return 2;
     }
+    // Another version may still play the same game: it is said, and the
+    // checkpoints tell whether it does.
+    const std::string &recorded = record_state.reader.game_version;
+    if (recorded != QUILLFIRE_VERSION) {
+      fprintf(
+          stderr, "%s: %s: recorded by Quillfire %s; this is Quillfire %s\n",
+          program, path, recorded.empty() ? "(no version)" : recorded.c_str(),
+          QUILLFIRE_VERSION);
+    }
   }
   int status;
   try {
@@ -41,9 +53,12 @@ int record_session(RecordSessionMode mode, const char *path, int (*game)(void),
   } catch (const RecordStop &stop) {
     record_finish();
     end_game();
-    if (!stop.line.empty()) fprintf(stderr, "%s\n", stop.line.c_str());
+    if (!stop.line.empty()) {
+      fprintf(stderr, "%s: %s: %s\n", program, path, stop.line.c_str());
+    }
     status = stop.status;
   }
   if (mode == SESSION_TIMEDEMO) print_timedemo();
+  if (status == 0 && record_incomplete()) status = RECORD_INCOMPLETE_STATUS;
   return status;
 }

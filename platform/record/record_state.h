@@ -35,6 +35,27 @@ struct RecordState {
   void (*merge)(uint8_t state[256], void *user) = nullptr;
   void *merge_user = nullptr;
   int mute = 0;
+  // A recording that can't be written: failures told so far, the note.
+  const char *program = "quillfire";
+  uint64_t failures_told = 0;
+  int incomplete = 0;
+  int note_due = 0;      // shown from the next frame presented
+  int note_showing = 0;  // until the game's tick note_until
+  uint32_t note_until = 0;
+  // The last frame presented with the note, as the game made it, and the
+  // real moment the note ends: a screen the game holds still (the title
+  // waiting for a key) is shown clean again then.
+  int note_on_screen = 0;
+  long long note_until_ns = 0;
+  std::vector<uint8_t> clean_pixels;
+  uint8_t clean_palette[1024];
+  int32_t clean_pitch = 0, clean_width = 0, clean_height = 0;
+  std::string note;
+  RecordNoteDrawer note_drawer = nullptr;
+  // Replay: the copy of the stream, and the source it is taken from.
+  RecordSink copy = {};
+  RecordSource copied = {};
+  uint64_t copy_failures = 0;
   // Replay only.
   int paced = 0;
   int complete = 0;
@@ -57,6 +78,18 @@ const RecordBytes &replay_take(uint8_t tag);
 // The next record, whatever it answers.
 const RecordBytes &replay_next(void);
 [[noreturn]] void replay_out_of_step(void);
+// Replay: `source` read through the copy set by record_copy_replay, or
+// `source` itself when there is none.
+RecordSource record_copy_source(RecordSource source);
+// After anything is written: tells of a sink that failed since last time.
+void record_notice_failures(void);
+// Presents `pixels` as the real backend's plat_present does, with the note
+// of a failed recording written over a copy while it is due.
+void record_present_noted(const uint8_t *pixels, int32_t pitch, int32_t width,
+                          int32_t height, const uint8_t palette[1024]);
+// Called at each keyboard read, where the game waits: once the note's time
+// is over in real time, a still screen that shows it is shown clean again.
+void record_note_expire(void);
 // Ends the replay with `status` and `line` (throws RecordStop).
 [[noreturn]] void replay_stop(int status, const std::string &line);
 // The real platform: 1 once the user asked to end (close button, signals).

@@ -258,6 +258,7 @@ void __wrap_plat_present(const uint8_t *pixels, int32_t pitch, int32_t width,
         record_put_byte(&r, (uint8_t)(hash >> (8 * i)));
       writer_put(&s.writer, r);
       writer_flush(&s.writer);
+      record_notice_failures();
     } else {
       replay_check_close();
       const RecordBytes &r = replay_take(TAG_CHECKPOINT);
@@ -268,7 +269,7 @@ void __wrap_plat_present(const uint8_t *pixels, int32_t pitch, int32_t width,
     }
     s.frames++;
   }
-  __real_plat_present(pixels, pitch, width, height, palette);
+  record_present_noted(pixels, pitch, width, height, palette);
 }
 
 int __wrap_plat_keyboard_open(void) {
@@ -278,6 +279,7 @@ int __wrap_plat_keyboard_open(void) {
 }
 
 int __wrap_plat_keyboard_read(uint8_t state[256]) {
+  record_note_expire();
   if (replaying()) {
     replay_check_close();
     const RecordBytes &r = replay_next();
