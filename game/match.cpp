@@ -47,6 +47,7 @@ int32_t show_winner(const char *message) {
 }  // namespace
 
 int32_t title_showing = 0;
+int32_t serve_prompt_showing = 0;
 
 int32_t title_menu(void) {
   surface_fill(primary_surface, 0);
@@ -113,6 +114,7 @@ int32_t point_scored(void) {
   text_draw_index("Press SPACE to continue", PROMPT_X, PROMPT_Y, MESSAGE_COLOR,
                   primary_surface);
   bool served = false;
+  serve_prompt_showing = 1;
   while (!served) {
     keyboard_read();
     if (key_down(DIK_SPACE)) {
@@ -120,8 +122,12 @@ int32_t point_scored(void) {
       served = true;
     }
     // Closing the window at the prompt is taken as Escape.
-    if (key_down(DIK_ESCAPE) || game_quitting()) return 0;
+    if (key_down(DIK_ESCAPE) || game_quitting()) {
+      serve_prompt_showing = 0;
+      return 0;
+    }
   }
+  serve_prompt_showing = 0;
   return 1;
 }
 
@@ -148,4 +154,5 @@ int32_t game_quit(void) {
 void match_reset(void) {
   memset(saved_palette, 0, sizeof saved_palette);
   title_showing = 0;
+  serve_prompt_showing = 0;
 }
