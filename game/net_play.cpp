@@ -8,7 +8,6 @@
 
 #include "engine/display/display.h"
 #include "engine/display/font.h"
-#include "engine/display/text.h"
 #include "game/command_line.h"
 #include "game/court.h"
 #include "game/game.h"
@@ -63,6 +62,8 @@ struct NetPlayState {
   int left_mid_match;    // player 2 went during a match of two
   int pause_owed;        // ... and its rally is to stand until played on
   int paused_for_leave;  // the pause the game stands in is that one
+  int away_pause_owed;   // the joiner's window lost the focus in a rally
+  int running_reads;     // reads in a row with the rally running unpaused
   // Joining or watching.
   int focus_lost;  // this window has lost the keyboard focus
 };
@@ -83,15 +84,26 @@ void note_line(Note *note, int32_t y, const char *line) {
   note_set(note, y, 0, 0, &line, 1);
 }
 
+// Writes `line` at (x, y) in the message colour, glyph by glyph: the note
+// must not depend on the game's display, which may be gone or not yet there.
+void text_write(const char *line, int32_t x, int32_t y, uint8_t *pixels,
+                int32_t pitch, int32_t width, int32_t height) {
+  for (size_t i = 0; line[i]; ++i) {
+    const uint8_t *glyph = font_glyph((unsigned char)line[i]);
+    for (int32_t row = 0; row < FONT_CELL_HEIGHT; ++row)
+      for (int32_t col = 0; col < FONT_CELL_WIDTH; ++col) {
+        const int32_t px = x + (int32_t)i * FONT_CELL_WIDTH + col;
+        const int32_t py = y + row;
+        if (((glyph[row] >> col) & 1) && px >= 0 && px < width && py >= 0 &&
+            py < height)
+          pixels[(size_t)py * pitch + px] = MESSAGE_COLOR;
+      }
+  }
+}
+
 // Writes `note` into a copy of a frame of `width` by `height` at `pixels`.
 void note_paint(const Note &note, uint8_t *pixels, int32_t pitch, int32_t width,
                 int32_t height) {
-  DDSurface surface{};
-  surface.refs = 1;
-  surface.pixels = pixels;
-  surface.width = width;
-  surface.height = height;
-  surface.pitch = pitch;
   auto clear = [&](int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
     x0 = std::max(0, x0), y0 = std::max(0, y0);
     x1 = std::min(width, x1), y1 = std::min(height, y1);
@@ -108,7 +120,7 @@ void note_paint(const Note &note, uint8_t *pixels, int32_t pitch, int32_t width,
       clear(x - NOTE_BAND_MARGIN, y - NOTE_BAND_ABOVE,
             x + text_width + NOTE_BAND_MARGIN,
             y + FONT_CELL_HEIGHT + NOTE_BAND_BELOW);
-    text_draw_index(note.text[i], x, y, MESSAGE_COLOR, &surface);
+    text_write(note.text[i], x, y, pixels, pitch, width, height);
   }
 }
 
@@ -140,7 +152,19 @@ std::vector<uint8_t> note_palette(const uint8_t *palette) {
 void show_note_now(void) {
   net_play.note_shown_ms = net_now_ms();
   const DDSurface *primary = primary_surface;
-  if (!primary || !primary->pixels || !primary->palette) return;
+  if (!primary || !primary->pixels || !primary->palette) {
+    // The game has let its screen go (it is ending): the note alone, on
+    // the window that still stands.
+    __real_plat_display_set_mode(SCREEN_WIDTH, SCREEN_HEIGHT, 8);
+    std::vector<uint8_t> black((size_t)SCREEN_WIDTH * SCREEN_HEIGHT, 0);
+    uint8_t palette[1024] = {};
+    memcpy(palette + MESSAGE_COLOR * 4, CONNECTING_NOTE_RGB, 3);
+    const uint8_t *shown = paint_over(black.data(), SCREEN_WIDTH, SCREEN_WIDTH,
+                                      SCREEN_HEIGHT, nullptr);
+    __real_plat_present(shown, SCREEN_WIDTH, SCREEN_WIDTH, SCREEN_HEIGHT,
+                        note_palette(palette).data());
+    return;
+  }
   const uint8_t *shown = paint_over(primary->pixels, primary->pitch,
                                     primary->width, primary->height, nullptr);
   const uint8_t *palette = (const uint8_t *)primary->palette->entries;
@@ -174,6 +198,12 @@ void print_notices(void) {
 bool rally_running(void) { return ball.xv != 0 || ball.yv != 0; }
 
 bool match_of_two(void) { return game_state.mode == 2 && !title_showing; }
+
+// Whether a pause key pressed in this snapshot pauses: the rally runs, and
+// ran at the read before, whose pause key was up (the game takes a pause
+// key already down as its rally begins for a key pressed for something
+// else).
+bool pause_key_counts(void) { return net_play.running_reads >= 2; }
 
 // The host's note for what it shows now.
 void host_note(void) {
@@ -215,7 +245,7 @@ void follow_player_two(uint8_t state[256], int joiner) {
   if (net_play.left_mid_match && !net_play.pause_owed && !game_paused &&
       rally_running())
     net_play.left_mid_match = 0;
-  if (net_play.pause_owed && rally_running() && !game_paused) {
+  if (net_play.pause_owed && pause_key_counts()) {
     state[DIK_PAUSE] = 0x80;
     net_play.pause_owed = 0;
     net_play.paused_for_leave = 1;
@@ -244,9 +274,18 @@ void merge_remote_keys(uint8_t state[256], void *) {
     if (keys & NET_KEY_PAUSE) state[DIK_P] = 0x80;
     const bool away_begins =
         (keys & NET_KEY_AWAY) && !(net_play.joiner_keys & NET_KEY_AWAY);
-    if (away_begins && rally_running() && !game_paused) state[DIK_PAUSE] = 0x80;
+    if (away_begins && rally_running() && !game_paused)
+      net_play.away_pause_owed = 1;
   }
   net_play.joiner_keys = keys;
+  net_play.running_reads =
+      rally_running() && !game_paused ? net_play.running_reads + 1 : 0;
+  if (net_play.away_pause_owed && !rally_running())
+    net_play.away_pause_owed = 0;  // the rally ended first: nothing to pause
+  if (net_play.away_pause_owed && pause_key_counts()) {
+    state[DIK_PAUSE] = 0x80;
+    net_play.away_pause_owed = 0;
+  }
   follow_player_two(state, joiner);
   const int had_note = net_play.note.lines;
   host_note();
@@ -293,7 +332,9 @@ void client_note(void) {
 void send_own_keys(void) {
   uint8_t state[256];
   if (!__real_plat_keyboard_read(state)) return;
-  if (state[DIK_Q] || state[DIK_ESCAPE]) {
+  // Only once the game plays: the stream's header is read before it.
+  if ((state[DIK_Q] || state[DIK_ESCAPE]) &&
+      record_state.mode == RECORD_REPLAYING) {
     net_client_leave(&net_play.client, LEAVE_SEND_MS);
     replay_stop(EXIT_STATUS_OK, "");
   }
@@ -408,6 +449,7 @@ int net_play_host(const char *where, std::string *error) {
   net_play.hosting = 1;
   net_play.had_joiner = net_play.left_mid_match = 0;
   net_play.pause_owed = net_play.paused_for_leave = 0;
+  net_play.away_pause_owed = net_play.running_reads = 0;
   net_play.joiner_keys = 0;
   net_play.note.lines = 0;
   fprintf(stderr, "quillfire: hosting at %s\n", net_play.host.address);
