@@ -50,6 +50,9 @@ int32_t title_showing = 0;
 int32_t serve_prompt_showing = 0;
 
 int32_t title_menu(void) {
+  // Set before the title is shown, so that what network play shows over it
+  // comes with its first frame.
+  title_showing = 1;
   surface_fill(primary_surface, 0);
   game_reset();
   sound_play(title_sound, 0);
@@ -65,7 +68,6 @@ int32_t title_menu(void) {
   plat_escape_down();
   bool escape_was_down = true;
   bool chosen = false;
-  title_showing = 1;
   while (!chosen) {
     keyboard_read();
     if (key_down(DIK_1) || key_down(DIK_NUMPAD1)) {

@@ -24,8 +24,8 @@ const int32_t SCREEN_WIDTH = 640, SCREEN_HEIGHT = 480;
 // clients' over the menu, which is not theirs; the rest on the line of the
 // game's own messages ("Paused", the serve prompt), or just under it.
 const int32_t HOST_TITLE_NOTE_Y = 440;
-const int32_t CLIENT_TITLE_TOP = 150, CLIENT_TITLE_BOTTOM = 312;
-const int32_t CLIENT_TITLE_Y = 176;
+const int32_t CLIENT_TITLE_TOP = 150, CLIENT_TITLE_BOTTOM = 326;
+const int32_t CLIENT_TITLE_Y = 190;
 const int32_t MESSAGE_Y = 235, UNDER_MESSAGE_Y = 262;
 const int32_t LINE_GAP = 24;
 // The band cleared behind a note's lines, so that they read over anything.
@@ -33,10 +33,13 @@ const int32_t NOTE_BAND_ABOVE = 5, NOTE_BAND_BELOW = 7, NOTE_BAND_MARGIN = 24;
 // Screens that present once and then wait (the title, the serve prompt,
 // connecting) have their note shown again this often.
 const uint32_t NOTE_EVERY_MS = 250;
+// How long a host may take to answer before a window says that it connects.
+const uint32_t CONNECTING_WINDOW_AFTER_MS = 300;
 // How long a leaving player's last word may take to go out.
 const uint32_t LEAVE_SEND_MS = 500;
-// The note's colour before the game has its palette (connecting).
-const uint8_t CONNECTING_NOTE_RGB[3] = {255, 214, 120};
+// The note's colour before the game has its palette (connecting): the
+// game's message gold.
+const uint8_t CONNECTING_NOTE_RGB[3] = {255, 204, 51};
 
 const int NOTE_LINES_MAX = 4;
 struct Note {
@@ -388,30 +391,17 @@ intptr_t connecting_proc(PlatWindow *window, uint32_t message, uintptr_t wparam,
 
 std::vector<uint8_t> connecting_pixels;
 uint8_t connecting_palette[1024];
-
-int connecting_close_check(void) {
-  if (__real_plat_close_requested()) return 1;
-  uint8_t state[256];
-  if (__real_plat_keyboard_read(state) && (state[DIK_Q] || state[DIK_ESCAPE]))
-    return 1;
-  if (net_now_ms() - net_play.note_shown_ms >= NOTE_EVERY_MS) {
-    net_play.note_shown_ms = net_now_ms();
-    PlatMessage drop;
-    while (__real_plat_peek_message(&drop)) {
-    }
-    __real_plat_present(connecting_pixels.data(), SCREEN_WIDTH, SCREEN_WIDTH,
-                        SCREEN_HEIGHT, connecting_palette);
-  }
-  return 0;
-}
-
-int real_close_requested(void) { return __real_plat_close_requested(); }
+uint64_t connecting_since_ms;
+int connecting_window;  // 0 not yet, 1 open, -1 could not be opened
 
 // Opens a window saying where it connects. Returns 1 when it stands.
 int open_connecting_window(const char *where) {
   if (!__real_plat_init()) return 0;
-  if (!__real_plat_window_create("Quillfire", 0, 0, SCREEN_WIDTH, SCREEN_HEIGHT,
-                                 connecting_proc) ||
+  // Made as the game makes its own, so that it stands where the game's will.
+  int32_t desktop_width = SCREEN_WIDTH, desktop_height = SCREEN_HEIGHT;
+  __real_plat_desktop_size(&desktop_width, &desktop_height);
+  if (!__real_plat_window_create("Quillfire", 0, 0, desktop_width,
+                                 desktop_height, connecting_proc) ||
       !__real_plat_display_set_mode(SCREEN_WIDTH, SCREEN_HEIGHT, 8)) {
     __real_plat_shutdown();
     return 0;
@@ -428,9 +418,34 @@ int open_connecting_window(const char *where) {
   note_paint(note, connecting_pixels.data(), SCREEN_WIDTH, SCREEN_WIDTH,
              SCREEN_HEIGHT);
   net_play.note_shown_ms = 0;
-  connecting_close_check();
   return 1;
 }
+
+// The wait while connecting: a host that answers at once is joined without
+// a window of its own (the game's opens straight away); one that takes
+// longer has a window saying so, shown again every so often, and Q or
+// Escape there gives up as closing does.
+int connecting_close_check(void) {
+  if (__real_plat_close_requested()) return 1;
+  if (!connecting_window &&
+      net_now_ms() - connecting_since_ms >= CONNECTING_WINDOW_AFTER_MS)
+    connecting_window = open_connecting_window(net_play.where) ? 1 : -1;
+  if (connecting_window != 1) return 0;
+  uint8_t state[256];
+  if (__real_plat_keyboard_read(state) && (state[DIK_Q] || state[DIK_ESCAPE]))
+    return 1;
+  if (net_now_ms() - net_play.note_shown_ms >= NOTE_EVERY_MS) {
+    net_play.note_shown_ms = net_now_ms();
+    PlatMessage drop;
+    while (__real_plat_peek_message(&drop)) {
+    }
+    __real_plat_present(connecting_pixels.data(), SCREEN_WIDTH, SCREEN_WIDTH,
+                        SCREEN_HEIGHT, connecting_palette);
+  }
+  return 0;
+}
+
+int real_close_requested(void) { return __real_plat_close_requested(); }
 
 }  // namespace
 
@@ -459,14 +474,15 @@ int net_play_host(const char *where, std::string *error) {
 int net_play_connect(const char *where, int join, uint32_t timeout_ms,
                      RecordSource *source, std::string *error) {
   snprintf(net_play.where, sizeof net_play.where, "%s", where);
-  const int window = open_connecting_window(where);
-  net_set_close_check(window ? connecting_close_check : real_close_requested);
+  connecting_since_ms = net_now_ms();
+  connecting_window = 0;
+  net_set_close_check(connecting_close_check);
   const int opened = net_client_open(&net_play.client, where,
                                      join ? NET_ROLE_JOIN : NET_ROLE_WATCH,
                                      QUILLFIRE_VERSION, timeout_ms);
   net_set_close_check(real_close_requested);
   // The game makes its own window as it starts.
-  if (window) __real_plat_shutdown();
+  if (connecting_window == 1) __real_plat_shutdown();
   if (!opened) {
     *error = net_play.client.error;
     net_client_close(&net_play.client);

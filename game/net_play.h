@@ -22,10 +22,11 @@ int net_play_host(const char *where, std::string *error);
 
 // Called by main for --join and --watch, before the replay starts.
 // Connects to `where` ("HOST[:PORT]") as a joiner (`join` 1) or a watcher
-// and fills `source` with the live stream. A window saying so stands while
-// it waits for the host: at most `timeout_ms`, or until a close is asked for
-// or Q or Escape is pressed; it is closed again before this returns (the
-// game opens its own). Returns 1, or 0 with one line in `error`.
+// and fills `source` with the live stream. Waits for the host at most
+// `timeout_ms`, or until a close is asked for; a host that takes longer than
+// a moment has a window saying where it connects meanwhile (Q or Escape
+// there gives up), closed again before this returns: the game opens its own.
+// Returns 1, or 0 with one line in `error`.
 //
 // While the stream plays, the player's own keys are read: a joiner's arrows,
 // Space, P and its window's focus go to the host; Q or Escape leaves (the
