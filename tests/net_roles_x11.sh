@@ -2,7 +2,8 @@
 # What the joiner can do and see in real windows, each on its own X server:
 # a window at once while it connects to a silent server (Q gives up); its
 # own title; its Space does not serve the host's serve; its P pauses both
-# screens and plays on; its Q leaves (status 0) and the host's screen says
+# screens and plays on; once it has won a point its Space serves its own
+# serve; its Q leaves (status 0) and the host's screen says
 # "Player 2 left" and stands paused until the host's P; the host's Q ends
 # a joiner with "The host ended the game" on its screen and status 0.
 #   net_roles_x11.sh QUILLFIRE RUN_DIR
@@ -17,7 +18,8 @@ pids=()
 finish() {
   # NET_ROLES_X11_KEEP=DIR keeps the screenshots for a look.
   [ -n "${NET_ROLES_X11_KEEP:-}" ] && cp "$work"/*.png "$NET_ROLES_X11_KEEP"/ 2>/dev/null
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  # The games first, then their X servers.
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[$i]}" 2>/dev/null; done
   rm -rf "$work"
 }
 trap finish EXIT
@@ -86,6 +88,35 @@ gold = sum(logical(image, x, y) == (255, 204, 51)
            for y in range(y0, y0 + 10) for x in range(640))
 sys.exit(0 if gold >= 40 else 1)
 PY
+}
+
+# serve_side NAME: "top" or "bottom" when the screenshot shows a serve
+# prompt with the ball at that paddle's serve, "none" otherwise.
+serve_side() {
+  convert "$work/$1.png" "$work/$1.ppm" || fail "no $1.ppm"
+  python3 - "$here" "$work/$1.ppm" <<'PY'
+import sys
+sys.path.insert(0, sys.argv[1])
+from screenshot import read_ppm, logical
+image = read_ppm(sys.argv[2])
+def count(x0, y0, x1, y1, test):
+    return sum(test(logical(image, x, y)) for y in range(y0, y1) for x in range(x0, x1))
+prompt = count(0, 235, 640, 245, lambda c: c == (255, 204, 51)) >= 40
+ball = lambda c: c[0] > 180 and c[1] < 160 and c[2] < 90
+top, bottom = count(305, 24, 330, 45, ball), count(305, 434, 330, 455, ball)
+print("top" if prompt and top > bottom and top >= 6 else
+      "bottom" if prompt and bottom > top and bottom >= 6 else "none")
+PY
+}
+
+wait_prompt() {  # wait_prompt: the side of the next serve prompt in $side
+  for _ in $(seq 20); do
+    shot "$d1" waiting
+    side=$(serve_side waiting)
+    [ "$side" != none ] && return 0
+    sleep 0.3
+  done
+  fail "no serve prompt on the host's screen"
 }
 
 ends_within() {  # ends_within PID SECONDS: its status in $code, or fail
@@ -164,9 +195,39 @@ sleep 0.2
 shot "$d1" played_on
 same paused_host_later played_on && fail "the joiner's P did not play on"
 
+# The joiner wins a point and serves its own serve. From the bottom's serve
+# the joiner's paddle goes the ball's way at the ball's pace to the left
+# wall and turns with the ball there, 61 to 73 frames after the serve, so
+# it returns it; the host's paddle goes left out of its way. (The serve goes
+# left 6 times in 10: a few tries.)
+wait_prompt
+[ "$side" = bottom ] || fail "the bottom does not serve first"
+for try in 1 2 3 4 5 6 7 8; do
+  DISPLAY="$d1" xdotool keydown space keydown Left &
+  DISPLAY="$d2" xdotool keydown Left &
+  wait %- %% 2>/dev/null
+  sleep 1.34  # 67 frames
+  DISPLAY="$d2" xdotool keyup Left keydown Right
+  DISPLAY="$d1" xdotool keyup space
+  sleep 0.5
+  DISPLAY="$d2" xdotool keyup Right
+  sleep 0.3
+  DISPLAY="$d1" xdotool keyup Left
+  wait_prompt
+  echo "net_roles_x11: try $try: the $side paddle serves"
+  [ "$side" = top ] && break
+done
+[ "$side" = top ] || fail "the joiner never won a point to serve"
+shot "$d1" top_prompt
+press "$d2" space
+sleep 0.5
+shot "$d1" top_served
+shot "$d2" top_served_joiner
+same top_prompt top_served && fail "the joiner's Space did not serve its serve"
+
 # The joiner's Q in the next rally: it leaves with status 0; the host stands
 # paused, saying so, until its own P.
-sleep 3  # the goal, and the serve prompt
+wait_prompt
 press "$d1" space
 sleep 0.4
 press "$d2" q
