@@ -8,6 +8,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <thread>
@@ -244,37 +245,73 @@ TEST_F(NetRolesHost, TheJoinersSpaceServesTheTopOnlyAndItsPAndFocusPause) {
 }
 
 // Player 2 goes in a running rally, by Q (a leave message) or lost: the
-// host's rally stands paused with "Player 2 left" on its screen until the
-// host plays on with P; a joiner who comes to a rally paused so takes the
-// paddle at once.
-TEST_F(NetRolesHost, PlayerTwoGoingPausesTheRallyUntilTheHostPlaysOn) {
-  enum Step { SERVE, GONE, HOST_P, PLAYING, QUIT } step = SERVE;
+// host's rally stands paused with "Player 2 left" on its screen, until a
+// joiner comes (who takes the paddle at once) or the host plays on with P.
+TEST_F(NetRolesHost,
+       PlayerTwoGoingPausesTheRallyUntilOneComesOrTheHostPlaysOn) {
+  enum Step { SERVE, LEFT, REJOIN, LOST, HOST_P, PLAYING, QUIT } step = SERVE;
   int step_reads = 0;
   std::vector<std::string> trail;
+  NetClient second;
+  std::atomic<int> second_opened{-1};
+  std::thread opener;
+  auto paused_saying_so = [&] {
+    trail.push_back(game_paused ? "paused" : "not paused");
+    trail.push_back(frame_shows(last_frame(), 640, "Player 2 left")
+                        ? "said so"
+                        : "said nothing");
+  };
   at_host_read = [&](uint8_t state[256]) {
     ++step_reads;
     switch (step) {
       case SERVE:
         if (serve_prompt_showing) state[DIK_SPACE] = 0x80;
-        if (rally_running() && step_reads > 50) {
+        // Early in the rally: what follows must be over before its goal.
+        if (!rally_running()) step_reads = 0;
+        if (step_reads == 10) {
           net_client_leave(&joiner, 500);
-          step = GONE;
+          step = LEFT;
           step_reads = 0;
         }
         break;
-      case GONE:
+      case LEFT:
         if (step_reads == 60) {
-          trail.push_back(game_paused ? "paused" : "not paused");
-          trail.push_back(frame_shows(last_frame(), 640, "Player 2 left")
-                              ? "said so"
-                              : "said nothing");
+          paused_saying_so();
+          opener = std::thread([&] {
+            second_opened =
+                net_client_open(&second, net_play_address().c_str(),
+                                NET_ROLE_JOIN, QUILLFIRE_VERSION, 5000);
+          });
+          step = REJOIN;
+          step_reads = 0;
+        }
+        break;
+      case REJOIN:  // paused until the new joiner is there, then not
+        if (!net_play_has_joiner()) {
+          if (!game_paused) trail.push_back("played on with nobody");
+          if (step_reads > 20000) trail.push_back("nobody came");
+          if (!game_paused || step_reads > 20000) step = QUIT;
+          break;
+        }
+        if (!game_paused || step_reads > 100) {
+          trail.push_back(!game_paused && rally_running() ? "taken up"
+                                                          : "still stands");
+          for (int i = 0; i < 2000 && second_opened < 0; ++i) usleep(1000);
+          net_client_close(&second);  // lost: no word
+          step = LOST;
+          step_reads = 0;
+        }
+        break;
+      case LOST:
+        if (step_reads == 60) {
+          paused_saying_so();
           step = HOST_P;
           step_reads = 0;
         }
         break;
       case HOST_P:
         if (step_reads < 5) state[DIK_P] = 0x80;
-        if (step_reads == 60) {
+        if (step_reads == 20) {
           trail.push_back(!game_paused && rally_running() ? "played on"
                                                           : "still stands");
           trail.push_back(frame_shows(last_frame(), 640, "Player 2 left")
@@ -296,7 +333,9 @@ TEST_F(NetRolesHost, PlayerTwoGoingPausesTheRallyUntilTheHostPlaysOn) {
   };
   headless_set_time_limit(10 * 60 * 1000);
   play();
-  const std::vector<std::string> expected = {"paused", "said so", "played on",
+  if (opener.joinable()) opener.join();
+  const std::vector<std::string> expected = {"paused",   "said so", "taken up",
+                                             "paused",   "said so", "played on",
                                              "note gone"};
   EXPECT_EQ(trail, expected);
 }
@@ -344,19 +383,22 @@ struct StandIn {
   std::thread thread;
   std::vector<uint8_t> heard;
 
-  StandIn(const HostStream &stream, bool whole, uint32_t pause_ms) {
+  StandIn(const HostStream &stream, int role, bool whole, uint32_t pause_ms) {
     NetEndpoint e{"127.0.0.1", 0};
     char error[128];
     listen_fd = net_listen(&e, error, sizeof error);
     EXPECT_GE(listen_fd, 0) << error;
     at = "127.0.0.1:" + std::to_string(net_bound_port(listen_fd));
-    thread = std::thread([this, &stream, whole, pause_ms] {
+    thread = std::thread([this, &stream, role, whole, pause_ms] {
       if (!net_wait(listen_fd, 0, 5000)) return;
       int peer = accept(listen_fd, nullptr, nullptr);
       uint8_t out[NET_GREETING_MAX];
-      send(peer, out,
-           net_write_greeting(out, NET_WELCOME_JOIN, QUILLFIRE_VERSION),
-           MSG_NOSIGNAL);
+      send(
+          peer, out,
+          net_write_greeting(
+              out, role == NET_ROLE_JOIN ? NET_WELCOME_JOIN : NET_WELCOME_WATCH,
+              QUILLFIRE_VERSION),
+          MSG_NOSIGNAL);
       auto send_part = [&](size_t from, size_t to) {
         for (size_t at = from; at < to; at += NET_CHUNK_MAX) {
           const size_t n = std::min<size_t>(NET_CHUNK_MAX, to - at);
@@ -407,7 +449,8 @@ struct Shown {
   int frames = 0;
   std::string title_line;  // and this one, on the title
   bool title_seen = false;
-  bool press_q_at_title = false;
+  std::string role_line;  // and this one too
+  uint8_t leave_key = 0;  // pressed once the title is seen
 };
 
 void watch_frames(const uint8_t *pixels, int32_t width, int32_t height,
@@ -415,9 +458,10 @@ void watch_frames(const uint8_t *pixels, int32_t width, int32_t height,
   Shown *shown = (Shown *)user;
   std::vector<uint8_t> frame(pixels, pixels + (size_t)width * height);
   if (!shown->title_seen && title_showing &&
-      frame_shows(frame, width, shown->title_line)) {
+      frame_shows(frame, width, shown->title_line) &&
+      frame_shows(frame, width, shown->role_line)) {
     shown->title_seen = true;
-    if (shown->press_q_at_title) headless_key(DIK_Q, 1);
+    if (shown->leave_key) headless_key(shown->leave_key, 1);
   }
   if (frame_shows(frame, width, shown->line)) {
     if (!shown->frames++) shown->first_ms = headless_now();
@@ -432,14 +476,15 @@ struct ClientEnd {
 };
 
 // The client's game, as main runs it, against `at`.
-ClientEnd run_client(const std::string &at, Shown *shown) {
+ClientEnd run_client(const std::string &at, int role, Shown *shown) {
   reset_everything();
   net_set_close_check(nullptr);
   headless_on_present(watch_frames, shown);
   ClientEnd end;
   RecordSource source;
   std::string error;
-  if (!net_play_connect(at.c_str(), 1, 5000, &source, &error)) {
+  if (!net_play_connect(at.c_str(), role == NET_ROLE_JOIN, 5000, &source,
+                        &error)) {
     ADD_FAILURE() << error;
     return end;
   }
@@ -464,29 +509,37 @@ TEST(NetRolesClient, EachEndIsSaidOnTheClientsScreenWithItsStatus) {
   ASSERT_LT(stream.at_title, stream.bytes.size());
   struct Case {
     const char *name;
-    bool whole;        // the host's game ends as it should
-    bool press_q;      // the joiner presses Q at the title
-    uint32_t hold_ms;  // the stand-in's pause at the title
+    int role;
+    bool whole;         // the host's game ends as it should
+    uint8_t leave_key;  // pressed at the title
+    uint32_t hold_ms;   // the stand-in's pause at the title
     const char *line;
     int stopped, status;
     const char *stop_line;
     uint32_t shown_ms;  // at least, on the virtual clock
   } cases[] = {
-      {"the host quits", true, false, 700, "The host ended the game", 0, 0, "",
-       NET_PLAY_ENDED_MS - 50},
-      {"the host is lost", false, false, 700, "Connection lost", 1,
+      {"the host quits", NET_ROLE_JOIN, true, 0, 700, "The host ended the game",
+       0, 0, "", NET_PLAY_ENDED_MS - 50},
+      {"the host is lost", NET_ROLE_JOIN, false, 0, 700, "Connection lost", 1,
        NET_PLAY_LOST_STATUS, "Connection lost", NET_PLAY_LOST_MS - 50},
-      {"the joiner leaves by Q", false, true, 3000, "Connection lost", 1, 0, "",
-       0},
+      {"the joiner leaves by Q", NET_ROLE_JOIN, false, DIK_Q, 3000,
+       "Connection lost", 1, 0, "", 0},
+      {"a watcher sees the host quit", NET_ROLE_WATCH, true, 0, 700,
+       "The host ended the game", 0, 0, "", NET_PLAY_ENDED_MS - 50},
+      {"a watcher leaves by Escape", NET_ROLE_WATCH, false, DIK_ESCAPE, 3000,
+       "Connection lost", 1, 0, "", 0},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
-    StandIn host(stream, c.whole, c.hold_ms);
+    StandIn host(stream, c.role, c.whole, c.hold_ms);
     Shown shown;
     shown.line = c.line;
     shown.title_line = "Connected to " + host.at + " - waiting for the host";
-    shown.press_q_at_title = c.press_q;
-    const ClientEnd end = run_client(host.at, &shown);
+    shown.role_line = c.role == NET_ROLE_JOIN
+                          ? "You play the TOP paddle: your arrows move it"
+                          : "You are watching: no paddle is yours";
+    shown.leave_key = c.leave_key;
+    const ClientEnd end = run_client(host.at, c.role, &shown);
     host.thread.join();
     EXPECT_TRUE(shown.title_seen) << "no client title";
     EXPECT_EQ(end.stopped, c.stopped);
@@ -498,7 +551,7 @@ TEST(NetRolesClient, EachEndIsSaidOnTheClientsScreenWithItsStatus) {
     } else {
       EXPECT_EQ(shown.frames, 0) << "said '" << c.line << "'";
     }
-    EXPECT_EQ(host.heard_leave(), c.press_q);
+    EXPECT_EQ(host.heard_leave(), c.leave_key != 0);
   }
 }
 
