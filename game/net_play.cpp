@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "engine/display/display.h"
-#include "engine/display/font.h"
 #include "game/command_line.h"
 #include "game/court.h"
 #include "game/game.h"
+#include "game/net_note.h"
 #include "platform/dik.h"
 #include "platform/net/net_client.h"
 #include "platform/net/net_host.h"
@@ -27,9 +27,6 @@ const int32_t HOST_TITLE_NOTE_Y = 440;
 const int32_t CLIENT_TITLE_TOP = 150, CLIENT_TITLE_BOTTOM = 326;
 const int32_t CLIENT_TITLE_Y = 190;
 const int32_t MESSAGE_Y = 235, UNDER_MESSAGE_Y = 262;
-const int32_t LINE_GAP = 24;
-// The band cleared behind a note's lines, so that they read over anything.
-const int32_t NOTE_BAND_ABOVE = 5, NOTE_BAND_BELOW = 7, NOTE_BAND_MARGIN = 24;
 // Screens that present once and then wait (the title, the serve prompt,
 // connecting) have their note shown again this often.
 const uint32_t NOTE_EVERY_MS = 250;
@@ -41,20 +38,10 @@ const uint32_t LEAVE_SEND_MS = 500;
 // game's message gold.
 const uint8_t CONNECTING_NOTE_RGB[3] = {255, 204, 51};
 
-const int NOTE_LINES_MAX = 4;
-struct Note {
-  int lines;  // 0: no note
-  char text[NOTE_LINES_MAX][100];
-  int32_t y;                      // the first line's top; each line centred
-  int32_t band_top, band_bottom;  // rows cleared across the screen; both 0:
-                                  // only a band around each line
-};
-
 struct NetPlayState {
   NetHost host;
   NetClient client;
   int hosting;
-  int joining;  // a client's replay runs
   char where[256];
   Note note;                   // shown over every frame this machine presents
   uint64_t note_shown_ms;      // when a waiting screen's note was last shown
@@ -72,60 +59,6 @@ struct NetPlayState {
 };
 
 NetPlayState net_play;
-
-void note_set(Note *note, int32_t y, int32_t band_top, int32_t band_bottom,
-              const char *const *lines, int count) {
-  note->lines = std::min(count, NOTE_LINES_MAX);
-  note->y = y;
-  note->band_top = band_top;
-  note->band_bottom = band_bottom;
-  for (int i = 0; i < note->lines; ++i)
-    snprintf(note->text[i], sizeof note->text[i], "%s", lines[i]);
-}
-
-void note_line(Note *note, int32_t y, const char *line) {
-  note_set(note, y, 0, 0, &line, 1);
-}
-
-// Writes `line` at (x, y) in the message colour, glyph by glyph: the note
-// must not depend on the game's display, which may be gone or not yet there.
-void text_write(const char *line, int32_t x, int32_t y, uint8_t *pixels,
-                int32_t pitch, int32_t width, int32_t height) {
-  for (size_t i = 0; line[i]; ++i) {
-    const uint8_t *glyph = font_glyph((unsigned char)line[i]);
-    for (int32_t row = 0; row < FONT_CELL_HEIGHT; ++row)
-      for (int32_t col = 0; col < FONT_CELL_WIDTH; ++col) {
-        const int32_t px = x + (int32_t)i * FONT_CELL_WIDTH + col;
-        const int32_t py = y + row;
-        if (((glyph[row] >> col) & 1) && px >= 0 && px < width && py >= 0 &&
-            py < height)
-          pixels[(size_t)py * pitch + px] = MESSAGE_COLOR;
-      }
-  }
-}
-
-// Writes `note` into a copy of a frame of `width` by `height` at `pixels`.
-void note_paint(const Note &note, uint8_t *pixels, int32_t pitch, int32_t width,
-                int32_t height) {
-  auto clear = [&](int32_t x0, int32_t y0, int32_t x1, int32_t y1) {
-    x0 = std::max(0, x0), y0 = std::max(0, y0);
-    x1 = std::min(width, x1), y1 = std::min(height, y1);
-    for (int32_t row = y0; row < y1 && x1 > x0; ++row)
-      memset(pixels + (size_t)row * pitch + x0, 0, (size_t)(x1 - x0));
-  };
-  if (note.band_bottom > note.band_top)
-    clear(0, note.band_top, width, note.band_bottom);
-  for (int i = 0; i < note.lines; ++i) {
-    const int32_t text_width = (int32_t)strlen(note.text[i]) * FONT_CELL_WIDTH;
-    const int32_t x = (width - text_width) / 2;
-    const int32_t y = note.y + i * LINE_GAP;
-    if (note.band_bottom <= note.band_top)
-      clear(x - NOTE_BAND_MARGIN, y - NOTE_BAND_ABOVE,
-            x + text_width + NOTE_BAND_MARGIN,
-            y + FONT_CELL_HEIGHT + NOTE_BAND_BELOW);
-    text_write(note.text[i], x, y, pixels, pitch, width, height);
-  }
-}
 
 // The recording layer's hook on every presented frame: the note, on a copy,
 // after the checkpoint, so only this machine sees it.
@@ -325,7 +258,7 @@ void client_note(void) {
   } else {
     const char *lines[] = {connected, "You are watching: no paddle is yours",
                            "Q or Esc leaves"};
-    note_set(note, CLIENT_TITLE_Y + LINE_GAP / 2, CLIENT_TITLE_TOP,
+    note_set(note, CLIENT_TITLE_Y + NOTE_LINE_GAP / 2, CLIENT_TITLE_TOP,
              CLIENT_TITLE_BOTTOM, lines, 3);
   }
 }
@@ -367,10 +300,7 @@ long source_read(void *, uint8_t *buffer, size_t count) {
   replay_stop(NET_PLAY_LOST_STATUS, line);
 }
 
-void source_close(void *) {
-  net_client_close(&net_play.client);
-  net_play.joining = 0;
-}
+void source_close(void *) { net_client_close(&net_play.client); }
 
 // The window's own messages, which the replay empties from the queue.
 void see_real_message(const PlatMessage *msg, void *) {
@@ -488,7 +418,6 @@ int net_play_connect(const char *where, int join, uint32_t timeout_ms,
     net_client_close(&net_play.client);
     return 0;
   }
-  net_play.joining = 1;
   net_play.focus_lost = 0;
   net_play.note.lines = 0;
   record_on_present(paint_over, nullptr);

@@ -3,7 +3,8 @@
 // merges the joiner's keys into its keyboard snapshot as player 2's Z and X
 // before they are recorded. A joiner or watcher replays that stream live,
 // so its game shows the same frames, checked by the same checkpoints; a
-// joiner's own arrows go back to the host.
+// joiner's own keys go back to the host, and notes only this machine shows
+// are drawn over its frames.
 #ifndef QUILLFIRE_NET_PLAY_H
 #define QUILLFIRE_NET_PLAY_H
 
