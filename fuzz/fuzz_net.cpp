@@ -28,6 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         if (!memchr(reader.error, 0, sizeof reader.error)) __builtin_trap();
         return 0;
       }
+      // Nothing is taken after a leave, and no key beyond the known ones.
+      if (r == NET_READ_MESSAGE && reader.left && m.type != NET_MSG_LEAVE)
+        __builtin_trap();
+      if (r == NET_READ_MESSAGE && m.type == NET_MSG_KEYS &&
+          (m.keys & ~NET_KEYS_ALL))
+        __builtin_trap();
       if (r == NET_READ_GREETING &&
           strlen(reader.greeting.version) > NET_VERSION_MAX)
         __builtin_trap();

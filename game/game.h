@@ -80,6 +80,9 @@ void pause_reset(void);
 // The match flow. title_showing is 1 while the title waits for a choice, for
 // what is shown over it (network play's note).
 extern int32_t title_showing;
+// 1 while the serve prompt waits for Space, for network play: the joiner's
+// Space serves only the top paddle's serve.
+extern int32_t serve_prompt_showing;
 // Called by game_init at start-up, and from game_frame after Escape or a
 // match's end (through fade_out). Returns once a mode was chosen and the serve
 // prompt answered, or at once after Q, Escape or a close request (game_quit).

@@ -90,10 +90,10 @@ int run_client(const std::string &where, int join,
   try {
     run_game();
     record_finish();
-    // The host's game ended (its player quit): ours ended with it, and the
-    // match is over for us too.
+    // The host's game ended (its player quit): ours ended with it, as it
+    // should, once the screen had said so.
     fprintf(stderr, "quillfire: the host ended the game\n");
-    status = NET_PLAY_LOST_STATUS;
+    status = EXIT_STATUS_OK;
   } catch (const RecordStop &stop) {
     record_finish();
     end_game();

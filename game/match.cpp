@@ -47,8 +47,12 @@ int32_t show_winner(const char *message) {
 }  // namespace
 
 int32_t title_showing = 0;
+int32_t serve_prompt_showing = 0;
 
 int32_t title_menu(void) {
+  // Set before the title is shown, so that what network play shows over it
+  // comes with its first frame.
+  title_showing = 1;
   surface_fill(primary_surface, 0);
   game_reset();
   sound_play(title_sound, 0);
@@ -64,7 +68,6 @@ int32_t title_menu(void) {
   plat_escape_down();
   bool escape_was_down = true;
   bool chosen = false;
-  title_showing = 1;
   while (!chosen) {
     keyboard_read();
     if (key_down(DIK_1) || key_down(DIK_NUMPAD1)) {
@@ -113,6 +116,7 @@ int32_t point_scored(void) {
   text_draw_index("Press SPACE to continue", PROMPT_X, PROMPT_Y, MESSAGE_COLOR,
                   primary_surface);
   bool served = false;
+  serve_prompt_showing = 1;
   while (!served) {
     keyboard_read();
     if (key_down(DIK_SPACE)) {
@@ -120,8 +124,12 @@ int32_t point_scored(void) {
       served = true;
     }
     // Closing the window at the prompt is taken as Escape.
-    if (key_down(DIK_ESCAPE) || game_quitting()) return 0;
+    if (key_down(DIK_ESCAPE) || game_quitting()) {
+      serve_prompt_showing = 0;
+      return 0;
+    }
   }
+  serve_prompt_showing = 0;
   return 1;
 }
 
@@ -148,4 +156,5 @@ int32_t game_quit(void) {
 void match_reset(void) {
   memset(saved_palette, 0, sizeof saved_palette);
   title_showing = 0;
+  serve_prompt_showing = 0;
 }

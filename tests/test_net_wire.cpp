@@ -13,7 +13,7 @@ const Bytes HOST_GREETING = greeting(NET_WELCOME_WATCH);
 struct Outcome {
   std::string stream;  // stream bytes, in order
   std::string keys;    // each keys message's bits as a digit
-  int greetings = 0, alive = 0, failed = 0;
+  int greetings = 0, alive = 0, leaves = 0, failed = 0;
   std::string error, version, taken;
 };
 
@@ -39,6 +39,8 @@ Outcome read_all(int from, const Bytes &bytes, size_t step) {
         out.keys += (char)('0' + m.keys);
       } else if (r == NET_READ_MESSAGE && m.type == NET_MSG_TAKEN) {
         out.taken += std::to_string(m.taken) + " ";
+      } else if (r == NET_READ_MESSAGE && m.type == NET_MSG_LEAVE) {
+        out.leaves++;
       } else if (r == NET_READ_MESSAGE) {
         out.alive++;
       }
@@ -58,11 +60,16 @@ TEST(NetWire, WellFormedStreamsReadTheSameWholeOrByteByByte) {
     std::string stream, keys;
     int alive;
     std::string taken;
+    int leaves = 0;
   } cases[] = {
       {"client: keys and alive", NET_FROM_CLIENT,
        JOIN_GREETING + keys(0, 1) + alive + taken(0) + keys(1, 3) +
            taken(70000) + taken(70000) + keys(2, 0),
        "", "130", 1, "0 70000 70000 "},
+      {"client: serve, pause and away, then leaves", NET_FROM_CLIENT,
+       JOIN_GREETING + keys(0, NET_KEY_SERVE) + keys(1, NET_KEY_PAUSE | 1) +
+           keys(2, NET_KEY_AWAY) + taken(5) + message('L', {}),
+       "", std::string{'4', (char)('0' + 9), (char)('0' + 16)}, 0, "5 ", 1},
       {"host: chunks follow on", NET_FROM_HOST,
        HOST_GREETING + chunk(0, "abc") + alive + chunk(3, "defg") +
            chunk(7, big),
@@ -80,6 +87,7 @@ TEST(NetWire, WellFormedStreamsReadTheSameWholeOrByteByByte) {
       EXPECT_EQ(out.keys, c.keys);
       EXPECT_EQ(out.alive, c.alive);
       EXPECT_EQ(out.taken, c.taken);
+      EXPECT_EQ(out.leaves, c.leaves);
     }
   }
   EXPECT_EQ(read_all(NET_FROM_CLIENT, JOIN_GREETING, 1).version, "1.0.0");
@@ -122,8 +130,14 @@ TEST(NetWire, MalformedInputEndsTheConnectionWithOneLine) {
        HOST_GREETING + chunk(0, "abc") + chunk(0, "abc"), "out of order"},
       {"keys skip a number", NET_FROM_CLIENT,
        JOIN_GREETING + keys(0, 1) + keys(2, 0), "out of order"},
-      {"keys that do not exist", NET_FROM_CLIENT, JOIN_GREETING + keys(0, 4),
+      {"keys that do not exist", NET_FROM_CLIENT, JOIN_GREETING + keys(0, 32),
        "unknown keys"},
+      {"leave from the host", NET_FROM_HOST, HOST_GREETING + message('L', {}),
+       "unexpected message type 76"},
+      {"leave with a payload", NET_FROM_CLIENT,
+       JOIN_GREETING + message('L', {0}), "out of bounds"},
+      {"keys after leaving", NET_FROM_CLIENT,
+       JOIN_GREETING + message('L', {}) + keys(0, 1), "after leaving"},
       {"taken count goes back", NET_FROM_CLIENT,
        JOIN_GREETING + taken(300) + taken(299), "out of order"},
       {"taken count from the host", NET_FROM_HOST, HOST_GREETING + taken(0),

@@ -197,6 +197,20 @@ int net_client_send_keys(NetClient *client, uint8_t keys) {
   return pump(client, now);
 }
 
+void net_client_leave(NetClient *client, uint32_t wait_ms) {
+  if (client->fd >= 0 && !client->ended) {
+    if (client->out_sent == client->out_have)
+      client->out_sent = client->out_have = 0;
+    if (client->out_have + NET_HEADER_SIZE <= sizeof client->out)
+      client->out_have += net_write_leave(client->out + client->out_have);
+    uint64_t deadline = net_now_ms() + wait_ms;
+    while (client->out_sent < client->out_have && pump(client, net_now_ms()) &&
+           net_now_ms() < deadline)
+      net_wait(client->fd, 1, 10);
+  }
+  net_client_close(client);
+}
+
 void net_client_close(NetClient *client) {
   if (client->fd >= 0) close(client->fd);
   client->fd = -1;

@@ -44,9 +44,13 @@ int net_client_open(NetClient *client, const char *where, int role,
 long net_client_read(NetClient *client, uint8_t *out, size_t size,
                      uint32_t wait_ms);
 
-// A joiner's keys (NET_KEY_LEFT | NET_KEY_RIGHT): sent when they change.
+// A joiner's keys (NET_KEY_*): sent when they change.
 // Returns 0 once the connection has ended.
 int net_client_send_keys(NetClient *client, uint8_t keys);
+
+// The player leaves: says so to the host (waiting at most `wait_ms` for it
+// to go out), then closes. Called instead of net_client_close.
+void net_client_leave(NetClient *client, uint32_t wait_ms);
 
 void net_client_close(NetClient *client);
 

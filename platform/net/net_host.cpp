@@ -191,6 +191,10 @@ static int receive(NetHost *host, NetPeer *peer, uint64_t now) {
         }
         if (message.taken > peer->taken) peer->last_progress_ms = now;
         peer->taken = message.taken;
+      } else if (result == NET_READ_MESSAGE && message.type == NET_MSG_LEAVE) {
+        notice(host, "%s left", role_name(peer));
+        drop(host, peer, NULL);
+        return 0;
       }
       was_mid = 0;
       if (result == NET_READ_MORE) break;

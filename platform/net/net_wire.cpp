@@ -59,6 +59,10 @@ size_t net_write_alive(uint8_t *out) {
   return write_header(out, NET_MSG_ALIVE, 0);
 }
 
+size_t net_write_leave(uint8_t *out) {
+  return write_header(out, NET_MSG_LEAVE, 0);
+}
+
 size_t net_write_stream_header(uint8_t *out, uint64_t offset, uint32_t length) {
   size_t n = write_header(out, NET_MSG_STREAM, 8 + length);
   put_u64(out + n, offset);
@@ -127,7 +131,9 @@ static int check_header(NetReader *reader) {
   uint8_t type = reader->buf[0];
   uint32_t length = get_u32(reader->buf + 1);
   uint32_t expected_min = 0, expected_max = 0;
-  if (type == NET_MSG_ALIVE) {
+  if (reader->left) return fail(reader, "a message after leaving");
+  if (type == NET_MSG_ALIVE ||
+      (type == NET_MSG_LEAVE && reader->from == NET_FROM_CLIENT)) {
     expected_min = expected_max = 0;
   } else if (type == NET_MSG_STREAM && reader->from == NET_FROM_HOST) {
     expected_min = 9;
@@ -166,7 +172,7 @@ static int take_message(NetReader *reader, NetMessage *message) {
     if (get_u32(payload) != reader->keys_next)
       return fail(reader, "keys message out of order");
     message->keys = payload[4];
-    if (message->keys & ~(NET_KEY_LEFT | NET_KEY_RIGHT))
+    if (message->keys & ~NET_KEYS_ALL)
       return fail(reader, "keys message with unknown keys");
     reader->keys_next++;
   } else if (message->type == NET_MSG_TAKEN) {
@@ -174,6 +180,8 @@ static int take_message(NetReader *reader, NetMessage *message) {
     if (message->taken < reader->taken)
       return fail(reader, "taken count out of order");
     reader->taken = message->taken;
+  } else if (message->type == NET_MSG_LEAVE) {
+    reader->left = 1;
   }
   reader->have = 0;
   reader->need = NET_HEADER_SIZE;

@@ -22,6 +22,8 @@
 //     the systems between them hold, and it keeps the connection alive.
 //   NET_MSG_ALIVE (both ways, empty): sent when a side has had nothing else
 //     to send for a while, so silence means a dead peer.
+//   NET_MSG_LEAVE (joiner or watcher to host, empty): the player chose to
+//     leave; the connection closes after it. Nothing may follow it.
 #ifndef QUILLFIRE_NET_WIRE_H
 #define QUILLFIRE_NET_WIRE_H
 
@@ -58,11 +60,23 @@ enum {
   NET_MSG_STREAM = 'S',
   NET_MSG_KEYS = 'K',
   NET_MSG_TAKEN = 'T',
-  NET_MSG_ALIVE = 'A'
+  NET_MSG_ALIVE = 'A',
+  NET_MSG_LEAVE = 'L'
 };
 
-// The joiner's keys, played on the host as player 2's Z and X.
-enum { NET_KEY_LEFT = 1, NET_KEY_RIGHT = 2 };
+// The joiner's keys: its arrows, played on the host as player 2's Z and X;
+// Space, which serves the top paddle's serve; P, which pauses for everyone;
+// and AWAY, held while its window has lost the keyboard focus (its start
+// pauses a running rally, as the host's own focus loss does).
+enum {
+  NET_KEY_LEFT = 1,
+  NET_KEY_RIGHT = 2,
+  NET_KEY_SERVE = 4,
+  NET_KEY_PAUSE = 8,
+  NET_KEY_AWAY = 16
+};
+#define NET_KEYS_ALL \
+  (NET_KEY_LEFT | NET_KEY_RIGHT | NET_KEY_SERVE | NET_KEY_PAUSE | NET_KEY_AWAY)
 
 // Which side's messages a reader takes.
 enum { NET_FROM_CLIENT = 0, NET_FROM_HOST = 1 };
@@ -89,6 +103,7 @@ typedef struct NetReader {
   int greeted;  // the greeting has been read whole
   int failed;
   int mid_message;  // part of a greeting or message is buffered
+  int left;         // a leave message was read: nothing may follow
   NetGreeting greeting;
   uint64_t stream_next;  // offset the next stream chunk must have
   uint32_t keys_next;    // sequence number the next keys message must have
@@ -125,6 +140,7 @@ int net_reader_take(NetReader *reader, const uint8_t **data, size_t *size,
 size_t net_write_greeting(uint8_t *out, uint8_t code, const char *version);
 size_t net_write_keys(uint8_t *out, uint32_t sequence, uint8_t keys);
 size_t net_write_alive(uint8_t *out);
+size_t net_write_leave(uint8_t *out);                  // NET_HEADER_SIZE bytes
 size_t net_write_taken(uint8_t *out, uint64_t taken);  // 13 bytes
 // The header and offset of a stream chunk of `length` bytes; the chunk's
 // bytes follow it on the wire.

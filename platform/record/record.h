@@ -42,6 +42,8 @@
 
 #include <string>
 
+#include "platform/platform.h"
+
 // Where the writer puts bytes: a file today, a socket to a joiner tomorrow.
 // `write` takes whole records and returns 1, or 0 when the sink has failed
 // (the writer then drops that sink and goes on with the others). `close` is
@@ -115,6 +117,27 @@ int record_start(void);
 // that come from elsewhere (a remote player's). Null for none.
 void record_on_keyboard(void (*merge)(uint8_t state[256], void *user),
                         void *user);
+
+// What only this machine shows, outside the recorded checkpoints (network
+// play's notes). `over` is called with each frame the game presents, after
+// its checkpoint is taken, and returns the pixels to show instead (the same
+// size and pitch; its own copy) or `pixels` itself. Null for none.
+void record_on_present(const uint8_t *(*over)(const uint8_t *pixels,
+                                              int32_t pitch, int32_t width,
+                                              int32_t height, void *user),
+                       void *user);
+
+// Replay only: `seen` is called with each message of the real window that
+// the replay empties from the queue (the game gets the recorded ones), so
+// that a live client can still learn that its window lost the focus. Null
+// for none.
+void record_on_real_message(void (*seen)(const PlatMessage *msg, void *user),
+                            void *user);
+
+// Replay only: called once the replayed game shuts down at the recording's
+// end marker, before the real window goes, so that a last word can be shown
+// in it. Null for none.
+void record_on_replay_end(void (*last)(void *user), void *user);
 
 // Replay: reads and checks the header. `paced` 1 waits on the real clock
 // until each recorded tick is due; 0 runs as fast as the machine allows (a

@@ -72,6 +72,25 @@ void record_on_keyboard(void (*merge)(uint8_t state[256], void *user),
   record_state.merge_user = user;
 }
 
+void record_on_present(const uint8_t *(*over)(const uint8_t *pixels,
+                                              int32_t pitch, int32_t width,
+                                              int32_t height, void *user),
+                       void *user) {
+  record_state.over = over;
+  record_state.over_user = user;
+}
+
+void record_on_real_message(void (*seen)(const PlatMessage *msg, void *user),
+                            void *user) {
+  record_state.real_message = seen;
+  record_state.real_message_user = user;
+}
+
+void record_on_replay_end(void (*last)(void *user), void *user) {
+  record_state.replay_end = last;
+  record_state.replay_end_user = user;
+}
+
 int record_replay(RecordSource source, int paced) {
   RecordState &s = record_state;
   std::string error;

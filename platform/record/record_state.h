@@ -34,6 +34,13 @@ struct RecordState {
   uint8_t keys[256] = {};  // the last snapshot recorded or replayed
   void (*merge)(uint8_t state[256], void *user) = nullptr;
   void *merge_user = nullptr;
+  const uint8_t *(*over)(const uint8_t *pixels, int32_t pitch, int32_t width,
+                         int32_t height, void *user) = nullptr;
+  void *over_user = nullptr;
+  void (*real_message)(const PlatMessage *msg, void *user) = nullptr;
+  void *real_message_user = nullptr;
+  void (*replay_end)(void *user) = nullptr;
+  void *replay_end_user = nullptr;
   int mute = 0;
   // A recording that can't be written: failures told so far, the note.
   const char *program = "quillfire";

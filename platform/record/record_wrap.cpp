@@ -130,14 +130,18 @@ PlatWindow *__wrap_plat_window_create(const char *title, int32_t x, int32_t y,
 }
 
 void __wrap_plat_shutdown(void) {
-  __real_plat_shutdown();
-  if (writing()) {
-    record_finish();
-  } else if (replaying()) {
+  if (replaying()) {
+    // The end marker is taken while the window is still there, for the
+    // last word shown in it.
     replay_take(TAG_END);
     s.complete = 1;
+    if (s.replay_end) s.replay_end(s.replay_end_user);
+    __real_plat_shutdown();
     record_finish();
+    return;
   }
+  __real_plat_shutdown();
+  if (writing()) record_finish();
 }
 
 int __wrap_plat_peek_message(PlatMessage *msg) {
@@ -166,6 +170,7 @@ int __wrap_plat_peek_message(PlatMessage *msg) {
   replay_check_close();
   PlatMessage dropped;
   while (__real_plat_peek_message(&dropped)) {
+    if (s.real_message) s.real_message(&dropped, s.real_message_user);
   }
   const RecordBytes &r = replay_next();
   if (r.bytes[0] == TAG_PEEK_NONE) return 0;
@@ -269,6 +274,7 @@ void __wrap_plat_present(const uint8_t *pixels, int32_t pitch, int32_t width,
     }
     s.frames++;
   }
+  if (s.over) pixels = s.over(pixels, pitch, width, height, s.over_user);
   record_present_noted(pixels, pitch, width, height, palette);
 }
 

@@ -1,0 +1,267 @@
+#!/usr/bin/env bash
+# What the joiner can do and see in real windows, each on its own X server:
+# a window at once while it connects to a silent server (Q gives up); its
+# own title; its Space does not serve the host's serve; its P pauses both
+# screens and plays on; once it has won a point its Space serves its own
+# serve; its Q leaves (status 0) and the host's screen says
+# "Player 2 left" and stands paused until the host's P; the host's Q ends
+# a joiner with "The host ended the game" on its screen and status 0.
+#   net_roles_x11.sh QUILLFIRE RUN_DIR
+set -uo pipefail
+
+game="$1"
+run_dir="$2"
+here="$(cd "$(dirname "$0")" && pwd)"
+work="$(mktemp -d)"
+pids=()
+
+finish() {
+  # NET_ROLES_X11_KEEP=DIR keeps the screenshots for a look.
+  [ -n "${NET_ROLES_X11_KEEP:-}" ] && cp "$work"/*.png "$NET_ROLES_X11_KEEP"/ 2>/dev/null
+  # The games first, then their X servers.
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[$i]}" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap finish EXIT
+
+fail() {
+  echo "net_roles_x11: $*" >&2
+  for f in connecting host joiner joiner2; do
+    [ -s "$work/$f.err" ] && sed "s/^/  $f: /" "$work/$f.err" >&2
+  done
+  exit 1
+}
+
+start_x() {  # start_x NAME: an X server whose display goes in $work/NAME
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/$1" \
+    >/dev/null 2>&1 &
+  pids+=($!)
+}
+start_x d1
+start_x d2
+for _ in $(seq 50); do [ -s "$work/d1" ] && [ -s "$work/d2" ] && break; sleep 0.1; done
+[ -s "$work/d1" ] && [ -s "$work/d2" ] || fail "Xvfb did not start"
+d1=":$(cat "$work/d1")"
+d2=":$(cat "$work/d2")"
+
+play() {  # play DISPLAY NAME ARGS...: quillfire in the background
+  local display="$1" name="$2"
+  shift 2
+  (cd "$run_dir" && DISPLAY="$display" SDL_AUDIODRIVER=dummy exec "$game" "$@") \
+    2>"$work/$name.err" &
+}
+
+window_within() {  # window_within DISPLAY SECONDS
+  DISPLAY="$1" timeout "$2" xdotool search --sync --name '^Quillfire$' \
+    >/dev/null 2>&1
+}
+
+wait_line() {  # wait_line FILE TEXT: up to 10 s
+  for _ in $(seq 100); do grep -q "$2" "$1" 2>/dev/null && return 0; sleep 0.1; done
+  fail "no '$2' in $(basename "$1")"
+}
+
+press() {  # press DISPLAY KEY
+  DISPLAY="$1" xdotool keydown "$2"
+  sleep 0.1
+  DISPLAY="$1" xdotool keyup "$2"
+}
+
+shot() {  # shot DISPLAY NAME
+  DISPLAY="$1" xwd -root -silent | convert xwd:- "$work/$2.png" ||
+    fail "screenshot failed"
+}
+
+same() { [ "$(compare -metric AE "$work/$1.png" "$work/$2.png" null: 2>&1)" = 0 ]; }
+
+# note NAME Y: the screenshot shows a line of the game's message gold on the
+# game's rows Y to Y+10 (a note of network play: the game's own messages
+# are elsewhere).
+note() {
+  convert "$work/$1.png" "$work/$1.ppm" || fail "no $1.ppm"
+  python3 - "$here" "$work/$1.ppm" "$2" <<'PY'
+import sys
+sys.path.insert(0, sys.argv[1])
+from screenshot import read_ppm, logical
+image, y0 = read_ppm(sys.argv[2]), int(sys.argv[3])
+gold = sum(logical(image, x, y) == (255, 204, 51)
+           for y in range(y0, y0 + 10) for x in range(640))
+sys.exit(0 if gold >= 40 else 1)
+PY
+}
+
+# serve_side NAME: "top" or "bottom" when the screenshot shows a serve
+# prompt with the ball at that paddle's serve, "none" otherwise.
+serve_side() {
+  convert "$work/$1.png" "$work/$1.ppm" || fail "no $1.ppm"
+  python3 - "$here" "$work/$1.ppm" <<'PY'
+import sys
+sys.path.insert(0, sys.argv[1])
+from screenshot import read_ppm, logical
+image = read_ppm(sys.argv[2])
+def count(x0, y0, x1, y1, test):
+    return sum(test(logical(image, x, y)) for y in range(y0, y1) for x in range(x0, x1))
+prompt = count(0, 235, 640, 245, lambda c: c == (255, 204, 51)) >= 40
+ball = lambda c: c[0] > 180 and c[1] < 160 and c[2] < 90
+top, bottom = count(305, 24, 330, 45, ball), count(305, 434, 330, 455, ball)
+print("top" if prompt and top > bottom and top >= 6 else
+      "bottom" if prompt and bottom > top and bottom >= 6 else "none")
+PY
+}
+
+wait_prompt() {  # wait_prompt: the side of the next serve prompt in $side
+  for _ in $(seq 20); do
+    shot "$d1" waiting
+    side=$(serve_side waiting)
+    [ "$side" != none ] && return 0
+    sleep 0.3
+  done
+  fail "no serve prompt on the host's screen"
+}
+
+ends_within() {  # ends_within PID SECONDS: its status in $code, or fail
+  for _ in $(seq $(($2 * 10))); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$1" 2>/dev/null && fail "pid $1 still runs after $2 s"
+  code=0
+  wait "$1" || code=$?
+}
+
+# A server that takes the connection and says nothing: the joiner's window
+# stands at once, saying where it connects, and Q gives up.
+python3 -c '
+import socket, sys, time
+s = socket.socket(); s.bind(("127.0.0.1", 0)); s.listen(4)
+print(s.getsockname()[1], flush=True)
+conns = []
+while True:
+    c, _ = s.accept(); conns.append(c)
+' >"$work/silent_port" &
+pids+=($!)
+for _ in $(seq 50); do [ -s "$work/silent_port" ] && break; sleep 0.1; done
+play "$d2" connecting --join "127.0.0.1:$(cat "$work/silent_port")"
+connecting_pid=$!
+pids+=($connecting_pid)
+window_within "$d2" 2 || fail "no window within 2 s while connecting"
+sleep 0.5
+shot "$d2" connecting
+note connecting 235 || fail "the connecting window says nothing"
+press "$d2" q
+ends_within "$connecting_pid" 3
+[ "$code" = 1 ] || fail "giving up on a silent server: status $code"
+
+# The host, on a high port; another one if that port is taken.
+for _ in 1 2 3 4 5; do
+  port=$((20000 + RANDOM % 40000))
+  play "$d1" host --host "127.0.0.1:$port"
+  host_pid=$!
+  pids+=($host_pid)
+  sleep 0.5
+  kill -0 "$host_pid" 2>/dev/null && break
+  grep -q "cannot listen" "$work/host.err" || fail "the host did not start"
+done
+window_within "$d1" 10 || fail "no host window"
+wait_line "$work/host.err" "hosting at 127.0.0.1:$port"
+
+play "$d2" joiner --join "127.0.0.1:$port"
+joiner_pid=$!
+pids+=($joiner_pid)
+wait_line "$work/host.err" "player 2 connected"
+sleep 1.5
+shot "$d2" joiner_title
+note joiner_title 190 || fail "the joiner's title does not say whom it joined"
+
+press "$d1" 2
+sleep 2.5  # the fade, then the host's serve prompt on both screens
+shot "$d1" prompt
+press "$d2" space
+sleep 0.5
+shot "$d1" prompt_after_joiner_space
+same prompt prompt_after_joiner_space ||
+  fail "the joiner's Space served the host's serve"
+
+# The rally: the joiner's P pauses both screens, its next P plays on.
+press "$d1" space
+sleep 0.3
+press "$d2" p
+sleep 0.3
+shot "$d1" paused_host
+shot "$d2" paused_joiner
+sleep 0.5
+shot "$d1" paused_host_later
+same paused_host paused_host_later || fail "the joiner's P did not pause the host"
+same paused_host paused_joiner || fail "the joiner's screen is not the host's"
+press "$d2" p
+sleep 0.2
+shot "$d1" played_on
+same paused_host_later played_on && fail "the joiner's P did not play on"
+
+# The joiner wins a point and serves its own serve. From the bottom's serve
+# the joiner's paddle goes the ball's way at the ball's pace to the left
+# wall and turns with the ball there, 61 to 73 frames after the serve, so
+# it returns it; the host's paddle goes left out of its way. (The serve goes
+# left 6 times in 10: a few tries.)
+wait_prompt
+[ "$side" = bottom ] || fail "the bottom does not serve first"
+for try in 1 2 3 4 5 6 7 8; do
+  DISPLAY="$d1" xdotool keydown space keydown Left &
+  DISPLAY="$d2" xdotool keydown Left &
+  wait %- %% 2>/dev/null
+  sleep 1.34  # 67 frames
+  DISPLAY="$d2" xdotool keyup Left keydown Right
+  DISPLAY="$d1" xdotool keyup space
+  sleep 0.5
+  DISPLAY="$d2" xdotool keyup Right
+  sleep 0.3
+  DISPLAY="$d1" xdotool keyup Left
+  wait_prompt
+  echo "net_roles_x11: try $try: the $side paddle serves"
+  [ "$side" = top ] && break
+done
+[ "$side" = top ] || fail "the joiner never won a point to serve"
+shot "$d1" top_prompt
+press "$d2" space
+sleep 0.5
+shot "$d1" top_served
+shot "$d2" top_served_joiner
+same top_prompt top_served && fail "the joiner's Space did not serve its serve"
+
+# The joiner's Q in the next rally: it leaves with status 0; the host stands
+# paused, saying so, until its own P.
+wait_prompt
+press "$d1" space
+sleep 0.4
+press "$d2" q
+ends_within "$joiner_pid" 3
+[ "$code" = 0 ] || fail "the joiner left by Q with status $code"
+wait_line "$work/host.err" "player 2 left"
+sleep 0.5
+shot "$d1" left
+sleep 0.5
+shot "$d1" left_later
+same left left_later || fail "the host played on without player 2"
+note left 262 || fail "the host's screen does not say that player 2 left"
+press "$d1" p
+sleep 0.3
+shot "$d1" alone
+same left_later alone && fail "the host's P did not play on alone"
+
+# A new joiner; the host leaves the match and quits: the joiner's screen
+# says so, and it ends with status 0.
+play "$d2" joiner2 --join "127.0.0.1:$port"
+joiner2_pid=$!
+pids+=($joiner2_pid)
+wait_line "$work/host.err" "player 2 connected"
+sleep 1.5
+press "$d1" Escape
+sleep 2
+press "$d1" q
+ends_within "$host_pid" 5
+[ "$code" = 0 ] || fail "the host ended with status $code"
+sleep 0.6
+shot "$d2" ended
+note ended 235 || fail "no 'The host ended the game' on the joiner's screen"
+ends_within "$joiner2_pid" 5
+[ "$code" = 0 ] || fail "the joiner ended with status $code when the host quit"
+grep -q "the host ended the game" "$work/joiner2.err" ||
+  fail "the joiner did not say why it ended"
+echo "net_roles_x11: passed"
