@@ -83,6 +83,14 @@ int record_start(void);
 void record_on_keyboard(void (*merge)(uint8_t state[256], void *user),
                         void *user);
 
+// Called while the game waits, recording or replaying: at each read of the
+// clock (what the game spins on, in fades and between frames) and every
+// RECORD_SERVE_EVERY_MS of a plat_sleep (the winner's message), so that what
+// must be answered meanwhile (the network) is, whatever the game waits for.
+// It must not call the game's platform functions. Null for none.
+const uint32_t RECORD_SERVE_EVERY_MS = 5;
+void record_on_wait(void (*serve)(void *user), void *user);
+
 // Replay: reads and checks the header. `paced` 1 waits on the real clock
 // until each recorded tick is due; 0 runs as fast as the machine allows (a
 // timedemo). Returns 0 with record_error() set for a stream that isn't a

@@ -58,6 +58,11 @@ void record_on_keyboard(void (*merge)(uint8_t state[256], void *user),
   record_state.merge_user = user;
 }
 
+void record_on_wait(void (*serve)(void *user), void *user) {
+  record_state.serve = serve;
+  record_state.serve_user = user;
+}
+
 int record_replay(RecordSource source, int paced) {
   RecordState &s = record_state;
   std::string error;

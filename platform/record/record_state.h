@@ -34,6 +34,8 @@ struct RecordState {
   uint8_t keys[256] = {};  // the last snapshot recorded or replayed
   void (*merge)(uint8_t state[256], void *user) = nullptr;
   void *merge_user = nullptr;
+  void (*serve)(void *user) = nullptr;
+  void *serve_user = nullptr;
   int mute = 0;
   // Replay only.
   int paced = 0;
