@@ -84,7 +84,8 @@ void record_on_keyboard(void (*merge)(uint8_t state[256], void *user),
                         void *user);
 
 // Called while the game waits, recording or replaying: at each read of the
-// clock (what the game spins on, in fades and between frames) and every
+// clock and each close check (what the game spins on, between frames and in
+// fades) and every
 // RECORD_SERVE_EVERY_MS of a plat_sleep (the winner's message), so that what
 // must be answered meanwhile (the network) is, whatever the game waits for.
 // It must not call the game's platform functions. Null for none.
