@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The real client against hosts that misbehave, as a player meets them: each
-# ends with one line on stderr and the network's status (1), never an abort;
+# ends with one line on stderr and the network's status (1), never an abort
+# nor a recording's status (a stream that goes wrong is the network's fault);
 # closing while waiting for the host ends with 0 and nothing said; a bad
 # address or port is refused before any window with status 2.
 #   net_client_ends.sh QUILLFIRE RUN_DIR PYTHON VERSION
@@ -52,8 +53,11 @@ elif mode == "client-message":
     time.sleep(30)
 elif mode == "silent":
     time.sleep(30)
-elif mode == "header":  # a recording's header, then nothing yet
+elif mode in ("header", "bad-stream"):
+    # A recording's header, then nothing yet, or a record no game made.
     head = b"QFREC\x1a\n\x00\x01\x00" + bytes([len(version)]) + version
+    if mode == "bad-stream":
+        head += b"\xff" * 16
     c.sendall(b"S" + (8 + len(head)).to_bytes(4, "little") + bytes(8) + head)
     time.sleep(30)
 elif mode == "keep-alives":
@@ -86,6 +90,7 @@ cases=(
   "client-message|client-message|unexpected message type"
   "silent|silent|the host went silent"
   "keep-alives|keep-alives|sent nothing to play"
+  "bad-stream|bad-stream|the host's stream: "
 )
 for c in "${cases[@]}"; do
   IFS='|' read -r name mode _ <<<"$c"
