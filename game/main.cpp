@@ -80,14 +80,19 @@ int run_client(const std::string &where, int join,
   if (!net_play_connect(where.c_str(), join, JOIN_TIMEOUT_MS, &source,
                         &error)) {
     fprintf(stderr, "quillfire: %s\n", error.c_str());
-    return EXIT_STATUS_FAILURE;
+    return NET_PLAY_LOST_STATUS;
   }
-  if (!record_replay(source, 0)) {
-    fprintf(stderr, "quillfire: %s: %s\n", where.c_str(), record_error());
-    return EXIT_STATUS_FAILURE;
-  }
+  // The replay stops (RecordStop) from inside any platform call, the first
+  // read of the stream's header included: all of it is caught here.
+  bool game_started = false;
   int status;
   try {
+    if (!record_replay(source, 0)) {
+      fprintf(stderr, "quillfire: %s: %s\n", where.c_str(), record_error());
+      net_play_end();
+      return NET_PLAY_LOST_STATUS;
+    }
+    game_started = true;
     run_game();
     record_finish();
     // The host's game ended (its player quit): ours ended with it, as it
@@ -96,10 +101,10 @@ int run_client(const std::string &where, int join,
     status = EXIT_STATUS_OK;
   } catch (const RecordStop &stop) {
     record_finish();
-    end_game();
-    if (!stop.line.empty()) fprintf(stderr, "%s\n", stop.line.c_str());
-    status = stop.status;
+    if (game_started) end_game();
+    status = net_play_client_stopped(stop);
   }
+  net_play_end();
   if (status == 0 && record_incomplete()) status = RECORD_INCOMPLETE_STATUS;
   return status;
 }
@@ -168,6 +173,16 @@ int main(int argc, char **argv) {
   if (options.show_version) {
     printf("quillfire %s\n", QUILLFIRE_VERSION);
     return EXIT_STATUS_OK;
+  }
+  // Addresses are options like the others: a bad one ends here, before any
+  // window.
+  const std::string &address = !options.host.empty()   ? options.host
+                               : !options.join.empty() ? options.join
+                                                       : options.watch;
+  if (!address.empty() &&
+      !net_play_check_address(address.c_str(), !options.host.empty(), &error)) {
+    fprintf(stderr, "quillfire: %s\nTry 'quillfire --help'.\n", error.c_str());
+    return EXIT_STATUS_USAGE;
   }
   const std::string demo_file = from_here(options.demo_file);
   const RecordSessionMode mode = session_mode(options.demo);

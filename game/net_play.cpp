@@ -56,6 +56,7 @@ struct NetPlayState {
   int running_reads;     // reads in a row with the rally running unpaused
   // Joining or watching.
   int focus_lost;  // this window has lost the keyboard focus
+  uint64_t served_ms;  // when serve_host last polled
 };
 
 NetPlayState net_play;
@@ -231,6 +232,24 @@ void merge_remote_keys(uint8_t state[256], void *) {
     show_note_now();  // the prompt shown again without it
 }
 
+// While the host's game waits (between frames, in fades, during the
+// winner's message): the network is served as at each keyboard read, no
+// more often than every SERVE_EVERY_MS.
+const uint64_t SERVE_EVERY_MS = 2;
+
+void serve_host(void *) {
+  uint64_t now = net_now_ms();
+  if (now - net_play.served_ms < SERVE_EVERY_MS) return;
+  net_play.served_ms = now;
+  net_host_poll(&net_play.host);
+  print_notices();
+}
+
+// While a client's game is busy with what it has (a long stretch of the
+// stream replays without reading): the host is still told we are here, and
+// its silence still noticed. An end found here is told at the next read.
+void serve_client(void *) { net_client_serve(&net_play.client); }
+
 int sink_write(void *, const uint8_t *bytes, size_t count) {
   net_host_send(&net_play.host, bytes, count);
   print_notices();
@@ -397,7 +416,12 @@ int net_play_host(const char *where, std::string *error) {
   net_play.away_pause_owed = net_play.running_reads = 0;
   net_play.joiner_keys = 0;
   net_play.note.lines = 0;
-  fprintf(stderr, "quillfire: hosting at %s\n", net_play.host.address);
+  record_on_wait(serve_host, nullptr);
+  if (net_play.host.also[0])
+    fprintf(stderr, "quillfire: hosting at %s (also %s)\n",
+            net_play.host.address, net_play.host.also);
+  else
+    fprintf(stderr, "quillfire: hosting at %s\n", net_play.host.address);
   return 1;
 }
 
@@ -424,7 +448,34 @@ int net_play_connect(const char *where, int join, uint32_t timeout_ms,
   record_on_real_message(see_real_message, nullptr);
   record_on_replay_end(host_ended, nullptr);
   *source = RecordSource{source_read, source_close, nullptr};
+  record_on_wait(serve_client, nullptr);
   return 1;
+}
+
+int net_play_client_stopped(const RecordStop &stop) {
+  if (stop.status == NET_PLAY_LOST_STATUS) {  // the connection's own end
+    fprintf(stderr, "%s\n", stop.line.c_str());
+    return NET_PLAY_LOST_STATUS;
+  }
+  // The player closed the window (or sent a signal): they left, nothing
+  // went wrong.
+  if (stop.status == 0 && real_close_requested()) return 0;
+  // The stream itself went wrong (out of step, malformed): the host's or
+  // the network's fault, not a recording's.
+  fprintf(stderr, "quillfire: the host's stream: %s\n", stop.line.c_str());
+  return NET_PLAY_LOST_STATUS;
+}
+
+int net_play_check_address(const char *text, int listen, std::string *error) {
+  NetEndpoint endpoint;
+  char line[300];
+  const int ok = listen ? net_parse_listen(text, &endpoint, line, sizeof line)
+                        : net_parse_connect(text, &endpoint, line, sizeof line);
+  if (ok && endpoint.port == 0)
+    snprintf(line, sizeof line, "port 0 out of range (1 to 65535)");
+  if (ok && endpoint.port != 0) return 1;
+  *error = line;
+  return 0;
 }
 
 std::string net_play_address(void) {
@@ -438,6 +489,7 @@ int net_play_has_joiner(void) {
 }
 
 void net_play_end(void) {
+  record_on_wait(nullptr, nullptr);
   if (!net_play.hosting) return;
   net_host_close(&net_play.host, 1000);
   print_notices();

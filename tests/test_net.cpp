@@ -20,7 +20,7 @@
 namespace {
 
 const char *VERSION = "1.0.0";
-const NetLimits SHORT = {200, 400, 50, 64 * 1024, 400};
+const NetLimits SHORT = {200, 200, 400, 50, 64 * 1024, 400, 600};
 
 // The host of each test; every wait below polls it, as the game does.
 NetHost host;
@@ -138,8 +138,15 @@ TEST_F(Net, HostListensOnlyWhereAsked) {
     const char *at;
     const char *bound;  // address the socket is bound to; null: refused
   } cases[] = {
-      {"0", "0.0.0.0"},   {"127.0.0.1:0", "127.0.0.1"}, {"seven", nullptr},
-      {"70000", nullptr}, {"1:2:3", nullptr},           {"[::1", nullptr},
+      {"0", "::"},  // every interface, IPv6 and IPv4 on one socket
+      {"[::]:0", "::"},
+      {"0.0.0.0:0", "0.0.0.0"},
+      {"127.0.0.1:0", "127.0.0.1"},
+      {"[::1]:0", "::1"},
+      {"seven", nullptr},
+      {"70000", nullptr},
+      {"1:2:3", nullptr},
+      {"[::1", nullptr},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.at);
@@ -149,31 +156,90 @@ TEST_F(Net, HostListensOnlyWhereAsked) {
       EXPECT_NE(host.error[0], 0);
       continue;
     }
-    sockaddr_in a{};
+    sockaddr_storage a{};
     socklen_t length = sizeof a;
     getsockname(host.listen_fd, (sockaddr *)&a, &length);
-    char ip[32];
-    EXPECT_STREQ(inet_ntop(AF_INET, &a.sin_addr, ip, sizeof ip), c.bound);
+    char ip[64];
+    const void *where = a.ss_family == AF_INET6
+                            ? (const void *)&((sockaddr_in6 *)&a)->sin6_addr
+                            : (const void *)&((sockaddr_in *)&a)->sin_addr;
+    EXPECT_STREQ(inet_ntop(a.ss_family, where, ip, sizeof ip), c.bound);
     EXPECT_NE(host.port, 0);
+    // What the host shows is an address to join, never an any-address.
+    EXPECT_FALSE(has(host.address, "[::]") || has(host.address, "0.0.0.0"))
+        << host.address;
     // A port that is taken is refused with a line, not taken twice.
-    NetHost second;
-    std::string at = "127.0.0.1:" + std::to_string(host.port);
+    static NetHost second;
+    std::string at = (strcmp(c.bound, "::1") == 0 ? "[::1]:" : "127.0.0.1:") +
+                     std::to_string(host.port);
     EXPECT_EQ(net_host_open(&second, at.c_str(), VERSION), 0);
     EXPECT_TRUE(has(second.error, "cannot listen")) << second.error;
     net_host_close(&host, 0);
   }
-  NetEndpoint e;
-  char error[128];
-  ASSERT_EQ(net_parse_connect("example.org", &e, error, sizeof error), 1);
-  EXPECT_EQ(e.port, NET_DEFAULT_PORT);
-  ASSERT_EQ(net_parse_listen("127.0.0.1", &e, error, sizeof error), 1);
-  EXPECT_STREQ(e.host, "127.0.0.1");
-  EXPECT_EQ(e.port, NET_DEFAULT_PORT);
-  ASSERT_EQ(net_parse_connect("[::1]:99", &e, error, sizeof error), 1);
-  EXPECT_STREQ(e.host, "::1");
-  EXPECT_EQ(e.port, 99);
-  for (const char *bad : {"", ":7373", "host:0", "host:", "host:x"})
-    EXPECT_EQ(net_parse_connect(bad, &e, error, sizeof error), 0) << bad;
+}
+
+// The host on every interface is joined over IPv6 and IPv4, by address or
+// name, and at the address it shows.
+TEST_F(Net, TheDefaultHostIsJoinedOverEitherFamilyAndWhereItSays) {
+  ASSERT_EQ(net_host_open(&host, "0", VERSION), 1) << host.error;
+  const std::string port = std::to_string(host.port);
+  for (std::string at : {"[::1]:" + port, "127.0.0.1:" + port,
+                         "localhost:" + port, std::string(host.address)}) {
+    SCOPED_TRACE(at);
+    NetClient client;
+    std::atomic<int> result{-1};
+    std::thread opener([&] {
+      result =
+          net_client_open(&client, at.c_str(), NET_ROLE_WATCH, VERSION, 3000);
+    });
+    poll_until([&] { return result >= 0; }, 5000);
+    opener.join();
+    EXPECT_EQ(result, 1) << client.error;
+    net_client_close(&client);
+  }
+  net_host_close(&host, 0);
+}
+
+TEST_F(Net, AddressesAreReadAsPlayersWriteThemOrRefusedWithOneLine) {
+  struct Case {
+    bool listen;
+    const char *text;
+    const char *host;  // null: refused, with `error` in the line
+    int port;
+    const char *error;
+  } cases[] = {
+      {false, "example.org", "example.org", NET_DEFAULT_PORT, nullptr},
+      {false, "[::1]:99", "::1", 99, nullptr},
+      {false, "192.168.1.5:7000", "192.168.1.5", 7000, nullptr},
+      {true, "127.0.0.1", "127.0.0.1", NET_DEFAULT_PORT, nullptr},
+      {true, "7373", "", 7373, nullptr},
+      {true, "[::]:7000", "", 7000, nullptr},
+      {true, "99999", nullptr, 0, "port 99999 out of range (1 to 65535)"},
+      {true, "[::1]:65536", nullptr, 0, "port 65536 out of range"},
+      {false, "host:0", nullptr, 0, "port 0 out of range (1 to 65535)"},
+      {false, "host:123456789012", nullptr, 0, "out of range"},
+      {false, "host:x", nullptr, 0, "port 'x' is not a number"},
+      {false, "host:", nullptr, 0, "no port"},
+      {false, ":7373", nullptr, 0, "no address"},
+      {false, "", nullptr, 0, "no address"},
+      {false, "::1", nullptr, 0, "in brackets"},
+      {false, "[::1]7373", nullptr, 0, "[IPV6]:PORT"},
+  };
+  for (const Case &c : cases) {
+    SCOPED_TRACE(c.text);
+    NetEndpoint e;
+    char error[160] = "";
+    int ok = c.listen ? net_parse_listen(c.text, &e, error, sizeof error)
+                      : net_parse_connect(c.text, &e, error, sizeof error);
+    EXPECT_EQ(ok, c.host != nullptr) << error;
+    if (ok && c.host) {
+      EXPECT_STREQ(e.host, c.host);
+      EXPECT_EQ(e.port, c.port);
+    } else if (!ok) {
+      EXPECT_TRUE(has(error, c.error)) << error;
+      EXPECT_EQ(strchr(error, '\n'), nullptr);
+    }
+  }
 }
 
 // Every way the reader fails is in test_net_wire.cpp; here, a failed
@@ -277,13 +343,15 @@ TEST_F(Net, AJoinerTooSlowToKeepUpIsDroppedAndTheWatcherGoesOn) {
 }
 
 // A stand-in host on its own thread: it takes a client's greeting, answers
-// with `bytes`, then closes at once or after a silence.
+// with `bytes`, then closes at once or after a silence; or, as `echo`,
+// sends back all it gets; or sends `every_100ms` again and again.
 struct FakeHost {
   int listen_fd;
   std::string at;
   std::thread thread;
 
-  FakeHost(Bytes bytes, bool close_after) {
+  FakeHost(Bytes bytes, bool close_after, bool echo = false,
+           Bytes every_100ms = {}) {
     NetEndpoint e{"127.0.0.1", 0};
     char error[128];
     int fd = listen_fd = net_listen(&e, error, sizeof error);
@@ -292,10 +360,23 @@ struct FakeHost {
     thread = std::thread([=] {
       if (!net_wait(fd, 0, 3000)) return;
       int peer = accept(fd, nullptr, nullptr);
+      uint8_t got[4096];
+      if (echo) {
+        for (ssize_t n; net_wait(peer, 0, 2000) &&
+                        (n = recv(peer, got, sizeof got, 0)) > 0;)
+          send(peer, got, (size_t)n, MSG_NOSIGNAL);
+        close(peer);
+        return;
+      }
       // The greeting is taken, so closing is a clean end, not a reset.
-      uint8_t greeting[NET_GREETING_MAX];
-      if (net_wait(peer, 0, 1000)) recv(peer, greeting, sizeof greeting, 0);
+      if (net_wait(peer, 0, 1000)) recv(peer, got, NET_GREETING_MAX, 0);
       send(peer, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+      for (int i = 0; i < 20 && !every_100ms.empty(); ++i) {
+        usleep(100 * 1000);
+        if (send(peer, every_100ms.data(), every_100ms.size(), MSG_NOSIGNAL) <
+            0)
+          break;
+      }
       if (!close_after) usleep(700 * 1000);
       close(peer);
     });
@@ -315,6 +396,8 @@ TEST_F(Net, AClientEndsWithOneLineWhenTheHostMisbehavesOrGoes) {
     bool close_after;
     int opens;
     const char *error;
+    bool echo = false;
+    Bytes every_100ms = {};
   } cases[] = {
       {"no answer", {}, false, 0, "did not answer in time"},
       {"not a host", text("HTTP/1.1 400 Bad\r\n"), true, 0, "wrong magic"},
@@ -327,10 +410,14 @@ TEST_F(Net, AClientEndsWithOneLineWhenTheHostMisbehavesOrGoes) {
        "stalled mid-message"},
       {"falls silent", welcome, false, 1, "went silent"},
       {"out of order", welcome + chunk(3, "x"), false, 1, "out of order"},
+      // Our own greeting back is a welcome; what we send next is no host's.
+      {"echoes", {}, false, 1, "unexpected message type", true},
+      {"only keeps alive", welcome, false, 1, "sent nothing to play", false,
+       message('A', {})},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
-    FakeHost fake(c.bytes, c.close_after);
+    FakeHost fake(c.bytes, c.close_after, c.echo, c.every_100ms);
     NetClient client;
     int opened =
         net_client_open(&client, fake.at.c_str(), NET_ROLE_JOIN, VERSION, 400);
@@ -346,6 +433,43 @@ TEST_F(Net, AClientEndsWithOneLineWhenTheHostMisbehavesOrGoes) {
     EXPECT_EQ(strchr(client.error, '\n'), nullptr);
     net_client_close(&client);
   }
+}
+
+// A client busy with what it has (a long stretch of the stream to replay)
+// reads nothing for longer than the host may be silent: neither side takes
+// that for the other's silence, as long as the client is served meanwhile.
+TEST_F(Net, ABusyClientServedMeanwhileIsNotTakenForSilent) {
+  open_host();
+  host.limits = SHORT;
+  NetClient client;
+  ASSERT_EQ(join(&client, NET_ROLE_JOIN), 1) << client.error;
+  client.limits = SHORT;
+  Bytes stream = pattern(3000, 5);
+  net_host_send(&host, stream.data(), 1000);
+  uint8_t first[1000];
+  size_t got = 0;
+  poll_until([&] {
+    long n = net_client_read(&client, first + got, sizeof first - got, 0);
+    got += n > 0 ? (size_t)n : 0;
+    return got == sizeof first;
+  });
+  ASSERT_EQ(Bytes(first, first + got),
+            Bytes(stream.begin(), stream.begin() + 1000));
+  // Three times the silence allowed, the host streaming, the client only
+  // served.
+  for (uint64_t end = net_now_ms() + 3 * SHORT.silence_ms;
+       net_now_ms() < end;) {
+    net_host_send(&host, stream.data() + 1000, 1);
+    stream.erase(stream.begin() + 1000);
+    EXPECT_EQ(net_client_serve(&client), 1) << client.error;
+    poll_until([] { return false; }, 20);
+  }
+  EXPECT_EQ(net_host_has_joiner(&host), 1) << notices();
+  // Its next read finds the stream where it was.
+  uint8_t buf[64];
+  EXPECT_GT(net_client_read(&client, buf, sizeof buf, 0), 0) << client.error;
+  net_client_close(&client);
+  net_host_close(&host, 0);
 }
 
 TEST_F(Net, EveryWaitEndsOnACloseRequest) {

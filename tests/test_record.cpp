@@ -3,6 +3,7 @@
 // headless platform.
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -196,6 +197,57 @@ RecordStop replay(const Bytes &stream, uint32_t close_at = 0) {
 }
 
 using Replay = Fresh;
+using Waits = Fresh;
+
+std::vector<uint32_t> served_at;  // the headless clock at each serve
+void note_serve(void *) { served_at.push_back(headless_now()); }
+
+uint32_t longest_gap(uint32_t from) {
+  uint32_t longest = 0, last = from;
+  for (uint32_t t : served_at) {
+    longest = std::max(longest, t - last);
+    last = t;
+  }
+  return longest;
+}
+
+// What must be answered while the game waits (the network) is served all
+// through its waits: a long sleep, the fades, the frames between.
+TEST_F(Waits, TheWaitHookIsServedThroughSleepsAndTheGamesOwnWaits) {
+  ASSERT_EQ(chdir(QF_RUN_DIR), 0);
+  Bytes stream;
+  record_add_sink(memory_sink(&stream));
+  record_on_wait(note_serve, nullptr);
+  record_start();
+  served_at.clear();
+  uint32_t start = headless_now();
+  plat_sleep(2600);  // as the winner's message waits
+  EXPECT_EQ(headless_now() - start, 2600u);
+  EXPECT_LE(longest_gap(start), RECORD_SERVE_EVERY_MS);
+  EXPECT_GE(served_at.size(), 2600 / RECORD_SERVE_EVERY_MS);
+  // A close request ends the sleep, served or not.
+  headless_request_close_at(headless_now() + 100);
+  start = headless_now();
+  plat_sleep(2600);
+  EXPECT_LE(headless_now() - start, 100u + RECORD_SERVE_EVERY_MS);
+  record_finish();
+
+  // The real game: its title's fade in, a match begun, paused, left.
+  headless_reset();
+  stream.clear();
+  headless_tap_at(1500, DIK_1, 100);
+  headless_tap_at(4000, DIK_SPACE, 100);
+  headless_tap_at(6000, DIK_ESCAPE, 100);
+  headless_tap_at(9000, DIK_Q, 100);
+  record_add_sink(memory_sink(&stream));
+  record_start();
+  served_at.clear();
+  start = headless_now();
+  EXPECT_EQ(WinMain(plat_instance(), nullptr, nullptr, 0), 0);
+  record_on_wait(nullptr, nullptr);
+  EXPECT_GT(headless_now() - start, 9000u);
+  EXPECT_LE(longest_gap(start), 20u);  // at least once a frame
+}
 
 // (A replay showing every frame to the end is checked by runner_check.sh
 // and netplay_match.cpp; a recording cut short is replayed up to its end by

@@ -24,8 +24,8 @@ static int is_again(void) {
   return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
 }
 
-// Sends what is queued and, after a quiet spell, an alive message; ends the
-// connection on a silent or stalled host. Returns 0 once it has ended.
+// Sends what is queued and, after a quiet spell, what we have taken (which
+// keeps the connection alive). Returns 0 once the connection has ended.
 static int pump(NetClient *client, uint64_t now) {
   if (client->ended) return 0;
   // What we have taken, every so often: how the host sees that we keep up,
@@ -49,11 +49,25 @@ static int pump(NetClient *client, uint64_t now) {
     client->out_sent += (size_t)n;
     client->last_sent_ms = now;
   }
-  if (now - client->last_heard_ms > client->limits.silence_ms)
+  return 1;
+}
+
+// Once a read found nothing more from the host: has it gone quiet for too
+// long? Judged only then, so that a client busy with what it has (a long
+// stretch of the stream to replay) never takes its own delay for the host's.
+// Returns 0 once the connection has ended.
+static int judge(NetClient *client, uint64_t now) {
+  const NetLimits *limits = &client->limits;
+  if (now - client->last_heard_ms > limits->silence_ms)
     return end_with(client, "Connection lost: the host went silent");
   if (client->reader.mid_message &&
-      now - client->message_begun_ms > client->limits.stall_ms)
+      now - client->message_begun_ms > limits->stall_ms)
     return end_with(client, "Connection lost: the host stalled mid-message");
+  if (client->chunk_left == 0 &&
+      now - client->last_stream_ms > limits->starved_ms)
+    return end_with(client,
+                    "Connection lost: the host sent nothing to play for %u s",
+                    (unsigned)(limits->starved_ms / 1000));
   return 1;
 }
 
@@ -91,6 +105,8 @@ static int take(NetClient *client, NetMessage *message, uint64_t now) {
   if (client->reader.mid_message && !was_mid) client->message_begun_ms = now;
   if (result == NET_READ_FAILED)
     end_with(client, "Connection ended: %s", client->reader.error);
+  if (result == NET_READ_MESSAGE && message->type == NET_MSG_STREAM)
+    client->last_stream_ms = now;
   return result;
 }
 
@@ -123,6 +139,7 @@ int net_client_open(NetClient *client, const char *where, int role,
       net_connect(&endpoint, timeout_ms, client->error, sizeof client->error);
   if (client->fd < 0) return 0;
   client->last_heard_ms = client->last_sent_ms = net_now_ms();
+  client->last_stream_ms = client->last_heard_ms;
   client->out_have = net_write_greeting(client->out, (uint8_t)role, version);
   for (;;) {
     uint64_t now = net_now_ms();
@@ -144,6 +161,7 @@ int net_client_open(NetClient *client, const char *where, int role,
     int code = client->reader.greeting.code;
     int expected = role == NET_ROLE_JOIN ? NET_WELCOME_JOIN : NET_WELCOME_WATCH;
     if (code != expected) return end_with(client, "%s", refusal(code));
+    client->last_stream_ms = now;
     return 1;
   }
 }
@@ -153,18 +171,17 @@ long net_client_read(NetClient *client, uint8_t *out, size_t size,
   uint64_t deadline = net_now_ms() + wait_ms;
   for (;;) {
     uint64_t now = net_now_ms();
-    if (!pump(client, now)) return -1;
+    if (client->ended) return -1;
     if (client->chunk_left > 0) {
       size_t n = size < client->chunk_left ? size : client->chunk_left;
       memcpy(out, client->chunk, n);
       client->chunk += n;
       client->chunk_left -= n;
       client->received += n;
+      pump(client, now);
       return (long)n;
     }
-    int got = fill(client, now);
-    if (got < 0) return -1;
-    if (got > 0) {
+    if (client->in_pos < client->in_have) {
       NetMessage message;
       int result = take(client, &message, now);
       if (result == NET_READ_FAILED) return -1;
@@ -174,10 +191,20 @@ long net_client_read(NetClient *client, uint8_t *out, size_t size,
       }
       continue;
     }
+    if (!net_client_serve(client)) return -1;
+    if (client->in_pos < client->in_have) continue;
     if (now >= deadline || net_close_check()) return 0;
     uint64_t left = deadline - now;
     net_wait(client->fd, 0, (uint32_t)(left < 50 ? left : 50));
   }
+}
+
+int net_client_serve(NetClient *client) {
+  uint64_t now = net_now_ms();
+  if (client->ended) return 0;
+  int got = fill(client, now);
+  if (got < 0 || !pump(client, now)) return 0;
+  return got > 0 || judge(client, now);
 }
 
 int net_client_send_keys(NetClient *client, uint8_t keys) {

@@ -21,6 +21,7 @@ typedef struct NetClient {
   uint64_t received;        // stream bytes given out so far
   uint64_t taken_reported;  // the count last told to the host
   uint64_t last_heard_ms, last_sent_ms, last_taken_ms, message_begun_ms;
+  uint64_t last_stream_ms;  // when stream bytes last came (or the welcome)
   uint32_t keys_sequence;
   int keys_sent;  // the last keys sent, -1 before any
   uint8_t out[64];
@@ -40,9 +41,17 @@ int net_client_open(NetClient *client, const char *where, int role,
 // Gives out up to `size` bytes of the stream, waiting at most `wait_ms` for
 // some to come. Returns the count (0 when none came in time or a close was
 // asked for), or -1 once the connection has ended (client->error says why:
-// the host went, or it sent something malformed, or went silent).
+// the host went, or it sent something malformed, or went quiet as
+// net_client_serve judges).
 long net_client_read(NetClient *client, uint8_t *out, size_t size,
                      uint32_t wait_ms);
+
+// Keeps the connection served while the game is busy elsewhere: sends what
+// is due (the count taken, which keeps the connection alive), takes what the
+// system holds when the input is used up, and ends the connection when the
+// host has gone quiet: nothing at all (silence_ms), or only keep-alives with
+// nothing to play (starved_ms). Never waits. Returns 0 once it has ended.
+int net_client_serve(NetClient *client);
 
 // A joiner's keys (NET_KEY_*): sent when they change.
 // Returns 0 once the connection has ended.

@@ -15,7 +15,12 @@
 
 // The stream runs at some hundreds of bytes a second of play: 16 KiB behind
 // is half a minute or more.
-const NetLimits NET_LIMITS_DEFAULT = {5000, 10000, 1000, 16 * 1024, 10000};
+const NetLimits NET_LIMITS_DEFAULT = {2000,      5000,  10000, 1000,
+                                      16 * 1024, 10000, 10000};
+
+// Connections taken from the system in one poll, at most: a burst of them
+// is taken over a few frames rather than in one long one.
+static const int ACCEPTS_PER_POLL = 16;
 
 // The system's send buffer for each client is kept small, so that a client
 // that does not read shows up as a growing backlog here within seconds
@@ -40,8 +45,16 @@ static const char *role_name(const NetPeer *peer) {
                                         : "a connection";
 }
 
-static void drop(NetHost *host, NetPeer *peer, const char *why) {
-  if (why) notice(host, "%s dropped: %s", role_name(peer), why);
+// Ends a connection; `why`, when given, is the notice's reason, a format.
+static void drop(NetHost *host, NetPeer *peer, const char *why, ...) {
+  if (why) {
+    char reason[NET_NOTICE_SIZE];
+    va_list args;
+    va_start(args, why);
+    vsnprintf(reason, sizeof reason, why, args);
+    va_end(args);
+    notice(host, "%s dropped: %s", role_name(peer), reason);
+  }
   close(peer->fd);
   peer->fd = -1;
   peer->role = 0;
@@ -62,27 +75,56 @@ int net_host_open(NetHost *host, const char *where, const char *version) {
   host->listen_fd = net_listen(&endpoint, host->error, sizeof host->error);
   if (host->listen_fd < 0) return 0;
   host->port = net_bound_port(host->listen_fd);
-  char shown[256];
-  if (endpoint.host[0])
-    snprintf(shown, sizeof shown, "%s", endpoint.host);
-  else
-    net_local_address(shown, sizeof shown);
-  snprintf(host->address, sizeof host->address,
-           strchr(shown, ':') ? "[%s]:%u" : "%s:%u", shown,
-           (unsigned)host->port);
+  // Where to join, as players can write it: the address asked for, or for
+  // every interface this machine's own (IPv4 alone for 0.0.0.0), loopback
+  // when it has none.
+  char found[4][NET_ADDRESS_SIZE];
+  int count = 0;
+  const int ipv4_only = strcmp(endpoint.host, "0.0.0.0") == 0;
+  if (endpoint.host[0] && !ipv4_only) {
+    snprintf(found[count++], NET_ADDRESS_SIZE, "%s", endpoint.host);
+  } else {
+    int n = net_local_addresses(found, 4);
+    for (int i = 0; i < n; ++i)
+      if (!ipv4_only || !strchr(found[i], ':'))
+        memmove(found[count++], found[i], NET_ADDRESS_SIZE);
+    if (count == 0) snprintf(found[count++], NET_ADDRESS_SIZE, "127.0.0.1");
+  }
+  host->also[0] = 0;
+  for (int i = 0; i < count; ++i) {
+    char *out = i == 0 ? host->address : host->also + strlen(host->also);
+    size_t room =
+        i == 0 ? sizeof host->address : sizeof host->also - strlen(host->also);
+    snprintf(out, room, strchr(found[i], ':') ? "%s[%s]:%u" : "%s%s:%u",
+             i > 1 ? ", " : "", found[i], (unsigned)host->port);
+  }
   return 1;
 }
 
+// A free slot, or the place of the connection that has waited longest for
+// its greeting when NET_GREETING_SLOTS are waiting; null when there is none.
+static NetPeer *slot_for_newcomer(NetHost *host) {
+  NetPeer *free_slot = NULL, *oldest = NULL;
+  int waiting = 0;
+  for (NetPeer &p : host->peers) {
+    if (p.fd < 0) {
+      if (!free_slot) free_slot = &p;
+    } else if (!p.role) {
+      waiting++;
+      if (!oldest || p.opened_ms < oldest->opened_ms) oldest = &p;
+    }
+  }
+  if (waiting < NET_GREETING_SLOTS && free_slot) return free_slot;
+  if (!oldest) return NULL;
+  drop(host, oldest, "no greeting yet, and its place was needed");
+  return oldest;
+}
+
 static void accept_new(NetHost *host) {
-  for (;;) {
+  for (int i = 0; i < ACCEPTS_PER_POLL; ++i) {
     int fd = accept4(host->listen_fd, NULL, NULL, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (fd < 0) return;
-    NetPeer *peer = NULL;
-    for (NetPeer &p : host->peers)
-      if (p.fd < 0) {
-        peer = &p;
-        break;
-      }
+    NetPeer *peer = slot_for_newcomer(host);
     if (!peer) {
       // No room even to answer properly: say so in one greeting and close.
       uint8_t answer[NET_GREETING_MAX];
@@ -106,6 +148,8 @@ static void accept_new(NetHost *host) {
     peer->opened_ms = peer->last_heard_ms = peer->last_sent_ms = now;
     peer->last_progress_ms = now;
     peer->message_begun_ms = now;
+    peer->rate_begun_ms = now;
+    peer->rate_messages = peer->rate_bytes = 0;
     peer->keys = 0;
     peer->out_have = peer->out_sent = 0;
     peer->in_have = 0;
@@ -127,6 +171,10 @@ static void greeted(NetHost *host, NetPeer *peer) {
   } else if (g->code == NET_ROLE_JOIN && net_host_has_joiner(host)) {
     notice(host, "a second player 2 refused");
     answer(host, peer, NET_REFUSED_TAKEN);
+  } else if (g->code == NET_ROLE_WATCH &&
+             net_host_watchers(host) >= NET_WATCHERS_MAX) {
+    notice(host, "a watcher refused: %d already watch", NET_WATCHERS_MAX);
+    answer(host, peer, NET_REFUSED_FULL);
   } else if (g->code == NET_ROLE_JOIN || g->code == NET_ROLE_WATCH) {
     peer->role = g->code;
     notice(host, "%s connected", role_name(peer));
@@ -139,9 +187,33 @@ static void greeted(NetHost *host, NetPeer *peer) {
   }
 }
 
-// Reads what the client sent. Returns 0 when the peer was dropped.
+// Counts what came against what a player can send in a second. Returns 0
+// when the peer was dropped.
+static int within_rate(NetHost *host, NetPeer *peer, uint64_t now, size_t bytes,
+                       int messages) {
+  if (now - peer->rate_begun_ms >= 1000) {
+    peer->rate_begun_ms = now;
+    peer->rate_messages = peer->rate_bytes = 0;
+  }
+  peer->rate_bytes += (uint32_t)bytes;
+  peer->rate_messages += (uint32_t)messages;
+  if (peer->rate_messages > NET_MESSAGES_PER_SECOND_MAX) {
+    drop(host, peer, "sent more than a player can (over %d messages a second)",
+         NET_MESSAGES_PER_SECOND_MAX);
+    return 0;
+  }
+  if (peer->rate_bytes > NET_BYTES_PER_SECOND_MAX) {
+    drop(host, peer, "sent more than a player can (over %d KiB a second)",
+         NET_BYTES_PER_SECOND_MAX / 1024);
+    return 0;
+  }
+  return 1;
+}
+
+// Reads what the client sent, at most NET_READ_PER_POLL bytes: the rest
+// waits for the next poll. Returns 0 when the peer was dropped.
 static int receive(NetHost *host, NetPeer *peer, uint64_t now) {
-  for (;;) {
+  for (size_t taken = 0; taken < NET_READ_PER_POLL;) {
     ssize_t n = recv(peer->fd, peer->in, sizeof peer->in, 0);
     if (n == 0) {
       if (peer->reader.mid_message)
@@ -154,10 +226,12 @@ static int receive(NetHost *host, NetPeer *peer, uint64_t now) {
     }
     if (n < 0) {
       if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) break;
-      drop(host, peer, strerror(errno));
+      drop(host, peer, "%s", strerror(errno));
       return 0;
     }
+    taken += (size_t)n;
     peer->last_heard_ms = now;
+    if (!within_rate(host, peer, now, (size_t)n, 0)) return 0;
     if (peer->closing) continue;  // refused: what it says no longer matters
     int was_mid = peer->reader.mid_message;
     const uint8_t *data = peer->in;
@@ -172,9 +246,11 @@ static int receive(NetHost *host, NetPeer *peer, uint64_t now) {
           answer(host, peer, NET_REFUSED_VERSION);
           break;
         }
-        drop(host, peer, peer->reader.error);
+        drop(host, peer, "%s", peer->reader.error);
         return 0;
       }
+      if (result != NET_READ_MORE && !within_rate(host, peer, now, 0, 1))
+        return 0;
       if (result == NET_READ_GREETING) {
         greeted(host, peer);
         if (peer->closing) break;
@@ -219,7 +295,7 @@ static int transmit(NetHost *host, NetPeer *peer, uint64_t now) {
       ssize_t n = send_some(peer, peer->out + peer->out_sent,
                             peer->out_have - peer->out_sent);
       if (n < 0) {
-        drop(host, peer, strerror(errno));
+        drop(host, peer, "%s", strerror(errno));
         return 0;
       }
       if (n == 0) break;
@@ -236,7 +312,7 @@ static int transmit(NetHost *host, NetPeer *peer, uint64_t now) {
       ssize_t n = send_some(peer, host->stream.data() + peer->sent,
                             (size_t)(peer->chunk_end - peer->sent));
       if (n < 0) {
-        drop(host, peer, strerror(errno));
+        drop(host, peer, "%s", strerror(errno));
         return 0;
       }
       if (n == 0) break;
@@ -269,7 +345,7 @@ static int judge(NetHost *host, NetPeer *peer, uint64_t now) {
   // How far behind: by what the client says it took, which counts what the
   // systems between hold too.
   uint64_t backlog = host->stream.size() - peer->taken;
-  if (!peer->reader.greeted && now - peer->opened_ms > limits->stall_ms) {
+  if (!peer->reader.greeted && now - peer->opened_ms > limits->greeting_ms) {
     drop(host, peer, "no greeting in time");
     return 0;
   }
@@ -334,6 +410,13 @@ int net_host_has_joiner(const NetHost *host) {
   for (const NetPeer &peer : host->peers)
     if (peer.fd >= 0 && peer.role == NET_ROLE_JOIN && !peer.closing) return 1;
   return 0;
+}
+
+int net_host_watchers(const NetHost *host) {
+  int count = 0;
+  for (const NetPeer &peer : host->peers)
+    count += peer.fd >= 0 && peer.role == NET_ROLE_WATCH && !peer.closing;
+  return count;
 }
 
 int net_host_clients(const NetHost *host) {

@@ -14,18 +14,33 @@
 
 #include "platform/net/net_wire.h"
 
-#define NET_PEERS_MAX 8
+// Room for one joiner, NET_WATCHERS_MAX watchers and NET_GREETING_SLOTS
+// connections that have not finished their greeting; a connection beyond
+// those takes the place of the one that has waited longest for its greeting,
+// so silent connections can't keep anyone out.
+#define NET_WATCHERS_MAX 64
+#define NET_GREETING_SLOTS 32
+#define NET_PEERS_MAX (1 + NET_WATCHERS_MAX + NET_GREETING_SLOTS)
+// More than a player's machine ever sends: a client past either in a second
+// is dropped. Each poll reads at most NET_READ_PER_POLL bytes of a client, so
+// no client can hold the host's frame.
+#define NET_MESSAGES_PER_SECOND_MAX 1000
+#define NET_BYTES_PER_SECOND_MAX (64 * 1024)
+#define NET_READ_PER_POLL 4096
 #define NET_NOTICES_MAX 8
 #define NET_NOTICE_SIZE 160
 
 // How long and how far behind a connection may be before it is ended. The
 // defaults are NET_LIMITS_DEFAULT; tests shorten them.
 typedef struct NetLimits {
-  uint32_t stall_ms;     // to finish a greeting or a message once begun
+  uint32_t greeting_ms;  // from the connection to the end of its greeting
+  uint32_t stall_ms;     // to finish a message once begun
   uint32_t silence_ms;   // with nothing at all from the other side
   uint32_t alive_ms;     // with nothing sent, before an alive message
   uint32_t lag_bytes;    // a caught-up client this far behind is too slow
   uint32_t catch_up_ms;  // a newcomer that takes nothing this long is stalled
+  uint32_t starved_ms;   // a client with nothing of the stream to play this
+                         // long (a host sending only keep-alives) gives up
 } NetLimits;
 
 extern const NetLimits NET_LIMITS_DEFAULT;
@@ -41,6 +56,8 @@ typedef struct NetPeer {
   uint64_t chunk_end;  // end of the chunk whose header has been sent
   uint64_t opened_ms, last_heard_ms, last_sent_ms, last_progress_ms;
   uint64_t message_begun_ms;  // when the reader's partial message began
+  uint64_t rate_begun_ms;     // the second the counts below are of
+  uint32_t rate_messages, rate_bytes;
   uint8_t keys;
   uint8_t out[NET_GREETING_MAX + NET_HEADER_SIZE + 8];  // header or answer
   size_t out_have, out_sent;
@@ -52,6 +69,7 @@ typedef struct NetHost {
   int listen_fd;  // -1 when not hosting
   uint16_t port;
   char address[300];  // where players connect, as text: "ADDR:PORT"
+  char also[300];     // this machine's other addresses, ", " between them
   char version[NET_VERSION_MAX + 1];
   NetLimits limits;
   std::vector<uint8_t> stream;  // everything since the start
@@ -83,6 +101,9 @@ int net_host_has_joiner(const NetHost *host);
 
 // Connected clients that finished the greeting (joiner and watchers).
 int net_host_clients(const NetHost *host);
+
+// Watchers connected.
+int net_host_watchers(const NetHost *host);
 
 // Takes the oldest notice (a client came, left or was dropped) into `line`.
 // Returns 1, or 0 when there is none.

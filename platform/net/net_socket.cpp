@@ -4,6 +4,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <ifaddrs.h>
+#include <net/if.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -14,6 +15,8 @@
 #include <sys/socket.h>
 #include <time.h>
 #include <unistd.h>
+
+#include <initializer_list>
 
 #include "platform/net/net_wire.h"
 #include "platform/plat_window.h"
@@ -32,92 +35,106 @@ uint64_t net_now_ms(void) {
   return (uint64_t)t.tv_sec * 1000 + (uint64_t)t.tv_nsec / 1000000;
 }
 
-static int parse_port(const char *text, uint16_t *port) {
-  if (*text == 0 || strlen(text) > 5) return 0;
+// Reads a port written in decimal. Returns 1, or 0 with `error` filled: not
+// a number, or out of range. Port 0 (the system chooses) is taken only when
+// `zero_ok`; players are told of 1 to 65535.
+static int parse_port(const char *text, int zero_ok, uint16_t *port,
+                      char *error, size_t error_size) {
   unsigned long value = 0;
-  for (const char *p = text; *p; ++p) {
-    if (*p < '0' || *p > '9') return 0;
-    value = value * 10 + (unsigned long)(*p - '0');
+  int digits = 0;
+  for (const char *p = text; *p; ++p, ++digits) {
+    if (*p < '0' || *p > '9') {
+      snprintf(error, error_size, "port '%s' is not a number", text);
+      return 0;
+    }
+    if (value <= 65535) value = value * 10 + (unsigned long)(*p - '0');
   }
-  if (value > 65535) return 0;
+  if (digits == 0) {
+    snprintf(error, error_size, "no port after the ':'");
+    return 0;
+  }
+  if ((value == 0 && !zero_ok) || value > 65535) {
+    snprintf(error, error_size, "port %s out of range (1 to 65535)", text);
+    return 0;
+  }
   *port = (uint16_t)value;
   return 1;
 }
 
-// Splits "HOST:PORT", "[V6]:PORT" or "HOST". *has_port says whether a port
-// was given.
-static int split(const char *text, NetEndpoint *out, int *has_port) {
+static int all_digits(const char *text) {
+  if (*text == 0) return 0;
+  for (; *text; ++text)
+    if (*text < '0' || *text > '9') return 0;
+  return 1;
+}
+
+// Splits "HOST:PORT", "[V6]:PORT" or "HOST"; the port is NET_DEFAULT_PORT
+// when left out. Returns 1, or 0 with `error` filled.
+static int split(const char *text, int zero_ok, NetEndpoint *out, char *error,
+                 size_t error_size) {
   memset(out, 0, sizeof *out);
-  *has_port = 0;
+  out->port = NET_DEFAULT_PORT;
   const char *host = text, *host_end, *port = NULL;
   if (text[0] == '[') {
     host = text + 1;
     host_end = strchr(host, ']');
-    if (!host_end) return 0;
-    if (host_end[1] == ':')
-      port = host_end + 2;
-    else if (host_end[1] != 0)
+    if (!host_end || (host_end[1] != ':' && host_end[1] != 0)) {
+      snprintf(error, error_size,
+               "'%s' is not an address: write [IPV6]:PORT, as [::1]:%d", text,
+               NET_DEFAULT_PORT);
       return 0;
+    }
+    if (host_end[1] == ':') port = host_end + 2;
   } else {
     const char *colon = strrchr(text, ':');
-    if (colon && strchr(text, ':') != colon) return 0;  // bare IPv6
+    if (colon && strchr(text, ':') != colon) {
+      snprintf(error, error_size,
+               "'%s' is not an address: an IPV6 address goes in brackets, "
+               "as [::1]:%d",
+               text, NET_DEFAULT_PORT);
+      return 0;
+    }
     host_end = colon ? colon : text + strlen(text);
     if (colon) port = colon + 1;
   }
   size_t length = (size_t)(host_end - host);
-  if (length >= sizeof out->host) return 0;
+  if (length == 0 || length >= sizeof out->host) {
+    snprintf(error, error_size, "'%s' has no address before the port", text);
+    return 0;
+  }
   memcpy(out->host, host, length);
   out->host[length] = 0;
-  if (port) {
-    if (!parse_port(port, &out->port)) return 0;
-    *has_port = 1;
-  }
-  return 1;
+  return !port || parse_port(port, zero_ok, &out->port, error, error_size);
 }
 
 int net_parse_listen(const char *text, NetEndpoint *out, char *error,
                      size_t error_size) {
-  int has_port;
-  if (parse_port(text, &out->port)) {
+  if (all_digits(text)) {
     out->host[0] = 0;
-    return 1;
+    return parse_port(text, 1, &out->port, error, error_size);
   }
-  if (!split(text, out, &has_port) || out->host[0] == 0) {
-    snprintf(error, error_size,
-             "'%s' is not PORT, ADDRESS or ADDRESS:PORT (port 0 to 65535)",
-             text);
-    return 0;
-  }
-  if (!has_port) out->port = NET_DEFAULT_PORT;
+  if (!split(text, 1, out, error, error_size)) return 0;
+  // IPv6's any-address listens for both families: every interface.
+  if (strcmp(out->host, "::") == 0) out->host[0] = 0;
   return 1;
 }
 
 int net_parse_connect(const char *text, NetEndpoint *out, char *error,
                       size_t error_size) {
-  int has_port;
-  if (!split(text, out, &has_port) || out->host[0] == 0 ||
-      (has_port && out->port == 0)) {
-    snprintf(error, error_size,
-             "'%s' is not HOST or HOST:PORT (port 1 to 65535)", text);
-    return 0;
-  }
-  if (!has_port) out->port = NET_DEFAULT_PORT;
-  return 1;
+  return split(text, 0, out, error, error_size);
 }
 
-static struct addrinfo *resolve(const NetEndpoint *where, int passive,
+static struct addrinfo *resolve(const char *host, uint16_t port, int passive,
                                 char *error, size_t error_size) {
   struct addrinfo hints;
   memset(&hints, 0, sizeof hints);
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   hints.ai_flags = passive ? AI_PASSIVE : 0;
-  char port[8];
-  snprintf(port, sizeof port, "%u", (unsigned)where->port);
+  char service[8];
+  snprintf(service, sizeof service, "%u", (unsigned)port);
   struct addrinfo *list = NULL;
-  // Every interface means IPv4's any-address: what a home network needs.
-  const char *host = where->host[0] ? where->host : (passive ? "0.0.0.0" : "");
-  int rc = getaddrinfo(host, port, &hints, &list);
+  int rc = getaddrinfo(host, service, &hints, &list);
   if (rc != 0) {
     snprintf(error, error_size, "cannot find %s: %s", host, gai_strerror(rc));
     return NULL;
@@ -135,23 +152,50 @@ static int make_socket(const struct addrinfo *a) {
   return fd;
 }
 
-int net_listen(const NetEndpoint *where, char *error, size_t error_size) {
-  struct addrinfo *list = resolve(where, 1, error, error_size);
-  if (!list) return -1;
-  int fd = -1;
+// Room for a burst of connections (a crowd of watchers, or an attack) to
+// wait in the system until the host takes them.
+static const int LISTEN_BACKLOG = 128;
+
+// Binds and listens on the first of `list` that takes it. `dual` lets an
+// IPv6 socket take IPv4 too.
+static int listen_on(struct addrinfo *list, int dual, const char *shown,
+                     uint16_t port, char *error, size_t error_size) {
   for (struct addrinfo *a = list; a; a = a->ai_next) {
-    fd = make_socket(a);
+    int fd = make_socket(a);
     if (fd < 0) continue;
-    int one = 1;
+    int one = 1, v6only = !dual;
     setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    if (bind(fd, a->ai_addr, a->ai_addrlen) == 0 && listen(fd, 8) == 0) break;
-    snprintf(error, error_size, "cannot listen on %s:%u: %s",
-             where->host[0] ? where->host : "*", (unsigned)where->port,
-             strerror(errno));
+    if (a->ai_family == AF_INET6)
+      setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &v6only, sizeof v6only);
+    if (bind(fd, a->ai_addr, a->ai_addrlen) == 0 &&
+        listen(fd, LISTEN_BACKLOG) == 0)
+      return fd;
+    snprintf(error, error_size, "cannot listen on %s:%u: %s", shown,
+             (unsigned)port, strerror(errno));
     close(fd);
-    fd = -1;
   }
-  freeaddrinfo(list);
+  return -1;
+}
+
+int net_listen(const NetEndpoint *where, char *error, size_t error_size) {
+  if (where->host[0]) {
+    struct addrinfo *list =
+        resolve(where->host, where->port, 1, error, error_size);
+    if (!list) return -1;
+    int fd = listen_on(list, 0, where->host, where->port, error, error_size);
+    freeaddrinfo(list);
+    return fd;
+  }
+  // Every interface: one IPv6 socket that takes IPv4 too, or IPv4 alone on
+  // a system without IPv6.
+  int fd = -1;
+  for (const char *any : {"::", "0.0.0.0"}) {
+    struct addrinfo *list = resolve(any, where->port, 1, error, error_size);
+    if (!list) continue;
+    fd = listen_on(list, 1, "*", where->port, error, error_size);
+    freeaddrinfo(list);
+    if (fd >= 0 || errno == EADDRINUSE) break;
+  }
   return fd;
 }
 
@@ -173,7 +217,8 @@ int net_wait(int fd, int for_write, uint32_t ms) {
 
 int net_connect(const NetEndpoint *where, uint32_t timeout_ms, char *error,
                 size_t error_size) {
-  struct addrinfo *list = resolve(where, 0, error, error_size);
+  struct addrinfo *list =
+      resolve(where->host, where->port, 0, error, error_size);
   if (!list) return -1;
   uint64_t deadline = net_now_ms() + timeout_ms;
   int fd = -1;
@@ -214,16 +259,30 @@ int net_connect(const NetEndpoint *where, uint32_t timeout_ms, char *error,
   return fd;
 }
 
-void net_local_address(char *out, size_t size) {
-  snprintf(out, size, "127.0.0.1");
+int net_local_addresses(char out[][NET_ADDRESS_SIZE], int most) {
   struct ifaddrs *list = NULL;
-  if (getifaddrs(&list) != 0) return;
-  for (struct ifaddrs *i = list; i; i = i->ifa_next) {
-    if (!i->ifa_addr || i->ifa_addr->sa_family != AF_INET) continue;
-    const struct sockaddr_in *a = (const struct sockaddr_in *)i->ifa_addr;
-    if ((ntohl(a->sin_addr.s_addr) >> 24) == 127) continue;
-    inet_ntop(AF_INET, &a->sin_addr, out, (socklen_t)size);
-    break;
+  if (getifaddrs(&list) != 0) return 0;
+  int count = 0;
+  // IPv4 first: what most home networks join by.
+  for (int family : {AF_INET, AF_INET6}) {
+    for (struct ifaddrs *i = list; i && count < most; i = i->ifa_next) {
+      if (!i->ifa_addr || i->ifa_addr->sa_family != family) continue;
+      if (i->ifa_flags & IFF_LOOPBACK) continue;
+      if (family == AF_INET6) {
+        const struct in6_addr *a =
+            &((const struct sockaddr_in6 *)i->ifa_addr)->sin6_addr;
+        // A link-local address needs the joiner's interface named too.
+        if (IN6_IS_ADDR_LINKLOCAL(a) || IN6_IS_ADDR_LOOPBACK(a)) continue;
+        inet_ntop(AF_INET6, a, out[count], NET_ADDRESS_SIZE);
+      } else {
+        inet_ntop(AF_INET, &((const struct sockaddr_in *)i->ifa_addr)->sin_addr,
+                  out[count], NET_ADDRESS_SIZE);
+      }
+      int seen = 0;
+      for (int j = 0; j < count; ++j) seen |= strcmp(out[j], out[count]) == 0;
+      if (!seen) count++;
+    }
   }
   freeifaddrs(list);
+  return count;
 }

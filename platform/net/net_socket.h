@@ -14,14 +14,16 @@ typedef struct NetEndpoint {
   uint16_t port;
 } NetEndpoint;
 
-// "[ADDR:]PORT" for a host: "7373" is every interface, "127.0.0.1:7373"
-// only that address; an IPv6 address goes in brackets ("[::1]:7373").
-// "127.0.0.1" alone is NET_DEFAULT_PORT there. Port 0 lets the system choose.
-// Returns 1, or 0 with `error` filled.
+// "[ADDR:]PORT" for a host: "7373" (or "[::]:7373") is every interface, IPv6
+// and IPv4, "127.0.0.1:7373" only that address; an IPv6 address goes in
+// brackets ("[::1]:7373"). "127.0.0.1" alone is NET_DEFAULT_PORT there.
+// Port 0 lets the system choose (the command line refuses it). Returns 1, or
+// 0 with `error` filled in one line ("port 99999 out of range (1 to 65535)").
 int net_parse_listen(const char *text, NetEndpoint *out, char *error,
                      size_t error_size);
 
-// "HOST[:PORT]" for a client; the port is NET_DEFAULT_PORT when left out.
+// "HOST[:PORT]" or "[IPV6]:PORT" for a client; the port (1 to 65535) is
+// NET_DEFAULT_PORT when left out. HOST is a name or an address.
 int net_parse_connect(const char *text, NetEndpoint *out, char *error,
                       size_t error_size);
 
@@ -51,8 +53,9 @@ int net_close_check(void);
 // Milliseconds from an arbitrary start, never going back.
 uint64_t net_now_ms(void);
 
-// The first IPv4 address of this machine's network interfaces that is not a
-// loopback one, as text; "127.0.0.1" when there is none.
-void net_local_address(char *out, size_t size);
+// This machine's addresses that others can join, as text: IPv4 first, then
+// IPv6 (not loopback, not link-local), at most `most`. Returns the count.
+#define NET_ADDRESS_SIZE 256  // as NetEndpoint.host
+int net_local_addresses(char out[][NET_ADDRESS_SIZE], int most);
 
 #endif

@@ -139,6 +139,15 @@ void record_on_real_message(void (*seen)(const PlatMessage *msg, void *user),
 // in it. Null for none.
 void record_on_replay_end(void (*last)(void *user), void *user);
 
+// Called while the game waits, recording or replaying: at each read of the
+// clock and each close check (what the game spins on, between frames and in
+// fades) and every
+// RECORD_SERVE_EVERY_MS of a plat_sleep (the winner's message), so that what
+// must be answered meanwhile (the network) is, whatever the game waits for.
+// It must not call the game's platform functions. Null for none.
+const uint32_t RECORD_SERVE_EVERY_MS = 5;
+void record_on_wait(void (*serve)(void *user), void *user);
+
 // Replay: reads and checks the header. `paced` 1 waits on the real clock
 // until each recorded tick is due; 0 runs as fast as the machine allows (a
 // timedemo). Returns 0 with record_error() set for a stream that isn't a

@@ -91,6 +91,11 @@ void record_on_replay_end(void (*last)(void *user), void *user) {
   record_state.replay_end_user = user;
 }
 
+void record_on_wait(void (*serve)(void *user), void *user) {
+  record_state.serve = serve;
+  record_state.serve_user = user;
+}
+
 int record_replay(RecordSource source, int paced) {
   RecordState &s = record_state;
   std::string error;

@@ -41,6 +41,8 @@ struct RecordState {
   void *real_message_user = nullptr;
   void (*replay_end)(void *user) = nullptr;
   void *replay_end_user = nullptr;
+  void (*serve)(void *user) = nullptr;
+  void *serve_user = nullptr;
   int mute = 0;
   // A recording that can't be written: failures told so far, the note.
   const char *program = "quillfire";

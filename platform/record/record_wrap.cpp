@@ -37,6 +37,11 @@ uint64_t take_number(const RecordBytes &r, size_t *at) {
   return value;
 }
 
+// What must be answered while the game waits (the network).
+void serve_waiting(void) {
+  if (s.serve && s.mode != RECORD_OFF) s.serve(s.serve_user);
+}
+
 // Waits on the real clock until the recorded tick is due.
 void pace(uint32_t tick) {
   if (!s.pace_started) {
@@ -189,6 +194,7 @@ int __wrap_plat_peek_message(PlatMessage *msg) {
 }
 
 int __wrap_plat_close_requested(void) {
+  serve_waiting();  // what the fades poll as they wait
   if (replaying()) {
     replay_check_close();
     const uint8_t tag = replay_next().bytes[0];
@@ -201,6 +207,7 @@ int __wrap_plat_close_requested(void) {
 }
 
 uint32_t __wrap_plat_ticks(void) {
+  serve_waiting();
   if (replaying()) {
     const RecordBytes &r = replay_take(TAG_TICK);
     uint64_t delta = 0;
@@ -241,7 +248,23 @@ void __wrap_plat_ticks_deadline(uint32_t deadline) {
 // a sleep (the winner's message and tune) comes when it came; a timedemo
 // doesn't wait.
 void __wrap_plat_sleep(uint32_t ms) {
-  if (!replaying() || s.paced) __real_plat_sleep(ms);
+  if (replaying() && !s.paced) {
+    serve_waiting();
+    return;
+  }
+  if (!s.serve || s.mode == RECORD_OFF) {
+    __real_plat_sleep(ms);
+    return;
+  }
+  // In slices, served between them (a close request ends each slice at
+  // once, as it ends the backend's own sleep).
+  for (uint32_t left = ms; left > 0;) {
+    const uint32_t part =
+        left < RECORD_SERVE_EVERY_MS ? left : RECORD_SERVE_EVERY_MS;
+    __real_plat_sleep(part);
+    left -= part;
+    serve_waiting();
+  }
 }
 
 int __wrap_plat_display_set_mode(int32_t width, int32_t height, int32_t bits) {
