@@ -49,12 +49,14 @@ refused "option '--data' requires a value" --data
 refused "invalid value 'huge' for --scale" --scale huge
 refused "invalid value '' for --record" --record=
 refused "--join and --watch can't be used together" --join a --watch b
-# A bad address or port names what was given (the network code words it).
+# A bad address names what was given, a bad port the port and its range.
 for value in box:0 ::: box:65536; do
   code=0
   "$game" --watch "$value" >"$work/out" 2>"$work/err" || code=$?
   [ "$code" -eq 2 ] || fail "--watch $value exited $code, not 2"
-  [ "$(wc -l <"$work/err")" -eq 2 ] && grep -q "^quillfire: .*'$value'" "$work/err" &&
+  port="${value##*:}"
+  [ "$(wc -l <"$work/err")" -eq 2 ] &&
+    grep -qx "quillfire: \(.*'$value'.*\|port $port out of range (1 to 65535)\)" "$work/err" &&
     [ "$(tail -1 "$work/err")" = "Try 'quillfire --help'." ] ||
     fail "--watch $value: stderr was: $(cat "$work/err")"
 done

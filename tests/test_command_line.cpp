@@ -177,19 +177,19 @@ TEST(CommandLine, RefusalIsTheComplaintAndWhereToLookOnTwoLines) {
 }
 
 // Addresses and ports are refused while the command line is read, with a
-// complaint that names the value given.
+// complaint that names the address given, or the port and its range.
 TEST(CommandLine, NetworkValuesThatCantBeUsedAreRefused) {
   const struct {
     std::vector<const char *> args;
     const char *named;
   } refused[] = {
-      {{"--host", "127.0.0.1:70000"}, "127.0.0.1:70000"},
-      {{"--host=box:port"}, "box:port"},
-      {{"--join", "box:0"}, "box:0"},
+      {{"--host", "127.0.0.1:70000"}, "port 70000 out of range (1 to 65535)"},
+      {{"--host=box:port"}, "port 'port' is not a number"},
+      {{"--join", "box:0"}, "port 0 out of range (1 to 65535)"},
       {{"--join", ":7373"}, ":7373"},
       {{"--watch", ":::"}, ":::"},
       {{"--watch=[::1"}, "[::1"},
-      {{"--watch", "box:65536"}, "box:65536"},
+      {{"--watch", "box:65536"}, "port 65536 out of range (1 to 65535)"},
   };
   for (const auto &c : refused) {
     const std::string said = asked(c.args);

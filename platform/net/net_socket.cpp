@@ -89,7 +89,7 @@ static int split(const char *text, int zero_ok, NetEndpoint *out, char *error,
     const char *colon = strrchr(text, ':');
     if (colon && strchr(text, ':') != colon) {
       snprintf(error, error_size,
-               "'%s' is not an address: an IPV6 address goes in brackets, "
+               "'%s' is not an address: an IPv6 address goes in brackets, "
                "as [::1]:%d",
                text, NET_DEFAULT_PORT);
       return 0;
