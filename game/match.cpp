@@ -83,6 +83,7 @@ int32_t title_menu(void) {
       game_quit();
       return 1;
     }
+    if (!chosen) plat_wait_input(nullptr);
   }
   title_showing = 0;
   fade_out();
@@ -121,6 +122,7 @@ int32_t point_scored(void) {
     }
     // Closing the window at the prompt is taken as Escape.
     if (key_down(DIK_ESCAPE) || game_quitting()) return 0;
+    if (!served) plat_wait_input(nullptr);
   }
   return 1;
 }

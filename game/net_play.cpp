@@ -101,11 +101,12 @@ int sink_write(void *, const uint8_t *bytes, size_t count) {
 }
 
 // The joiner's own arrows, read from the real keyboard (the game's reads
-// are answered from the stream).
+// are answered from the stream). A watcher reads it too, so that a key it
+// presses doesn't end every wait for the stream from then on.
 void send_own_keys(void) {
-  if (net_play.client.role != NET_ROLE_JOIN) return;
   uint8_t state[256];
   if (!__real_plat_keyboard_read(state)) return;
+  if (net_play.client.role != NET_ROLE_JOIN) return;
   uint8_t keys = (state[DIK_LEFT] ? NET_KEY_LEFT : 0) |
                  (state[DIK_RIGHT] ? NET_KEY_RIGHT : 0);
   net_client_send_keys(&net_play.client, keys);
@@ -113,7 +114,9 @@ void send_own_keys(void) {
 
 long source_read(void *, uint8_t *buffer, size_t count) {
   send_own_keys();
-  long n = net_client_read(&net_play.client, buffer, count, 1);
+  // The replay waits for more (RECORD_SOURCE_WAIT) on the socket and the
+  // window system together, as the socket is watched.
+  long n = net_client_read(&net_play.client, buffer, count, 0);
   if (n > 0) return n;
   if (n == 0) return RECORD_SOURCE_WAIT;
   std::string line = std::string("quillfire: ") + net_play.client.error;
@@ -123,11 +126,15 @@ long source_read(void *, uint8_t *buffer, size_t count) {
     show_over_frame("Connection lost", LOST_X, LOST_Y);
     __real_plat_sleep(50);
   }
+  plat_wait_unwatch(net_play.client.fd);
   net_client_close(&net_play.client);
   replay_stop(NET_PLAY_LOST_STATUS, line);
 }
 
-void source_close(void *) { net_client_close(&net_play.client); }
+void source_close(void *) {
+  plat_wait_unwatch(net_play.client.fd);
+  net_client_close(&net_play.client);
+}
 
 }  // namespace
 
@@ -157,6 +164,7 @@ int net_play_connect(const char *where, int join, uint32_t timeout_ms,
     net_client_close(&net_play.client);
     return 0;
   }
+  plat_wait_watch(net_play.client.fd);
   *source = RecordSource{source_read, source_close, nullptr};
   return 1;
 }
