@@ -165,7 +165,8 @@ int net_play_connect(const char *where, int join, uint32_t timeout_ms,
     return 0;
   }
   plat_wait_watch(net_play.client.fd);
-  *source = RecordSource{source_read, source_close, nullptr};
+  *source =
+      RecordSource{source_read, source_close, nullptr, net_play.client.fd};
   return 1;
 }
 

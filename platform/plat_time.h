@@ -11,10 +11,9 @@ extern "C" {
 #endif
 
 // Milliseconds since an arbitrary start, as an unsigned 32-bit count that
-// wraps (GetTickCount). Cheap to call in a busy loop: on the real platform
-// the same count read several times in a row gives the processor away until
-// the count changes, so spinning on it does not burn a core; the count it
-// returns is still the current one.
+// wraps (GetTickCount). It never waits, except up to a deadline said by
+// plat_ticks_deadline: a loop that spins on it without one keeps a core
+// busy.
 uint32_t plat_ticks(void);
 
 // Called by the frame clock just before it spins on plat_ticks() until the

@@ -11,15 +11,20 @@ namespace {
 
 std::string error_text;
 
-// The longest a live stream's wait goes without asking its source again.
+// The longest a live stream's wait goes without asking its source again:
+// one whose descriptor is watched, and one without.
 const uint32_t LIVE_WAIT_MS = 50;
+const uint32_t UNWATCHED_WAIT_MS = 1;
 
-// While a live stream has nothing yet: sleeps until its socket (watched by
-// whoever opened it) or the window system has something, so the next bytes
-// are taken as they come and the window stays alive.
+// While a live stream has nothing yet: sleeps until its socket or the
+// window system has something, so the next bytes are taken as they come
+// and the window stays alive.
 void wait_for_bytes(void *) {
   replay_check_close();
-  const uint32_t end = __real_plat_ticks() + LIVE_WAIT_MS;
+  const uint32_t end =
+      __real_plat_ticks() + (record_state.reader.source.watched_fd >= 0
+                                 ? LIVE_WAIT_MS
+                                 : UNWATCHED_WAIT_MS);
   __real_plat_wait_input(&end);
 }
 

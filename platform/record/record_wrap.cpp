@@ -41,7 +41,8 @@ uint64_t take_number(const RecordBytes &r, size_t *at) {
   return value;
 }
 
-// Waits on the real clock until the recorded tick is due.
+// Sleeps on the real clock until the recorded tick is due (a close request
+// cuts the sleep short and stops the replay).
 void pace(uint32_t tick) {
   if (!s.pace_started) {
     s.pace_started = 1;
@@ -50,8 +51,11 @@ void pace(uint32_t tick) {
     return;
   }
   const int32_t due = (int32_t)(tick - s.pace_recorded);
-  while ((int32_t)(__real_plat_ticks() - s.pace_real) < due) {
+  for (;;) {
     replay_check_close();
+    const int32_t left = due - (int32_t)(__real_plat_ticks() - s.pace_real);
+    if (left <= 0) return;
+    __real_plat_sleep((uint32_t)left);
   }
 }
 

@@ -1,10 +1,9 @@
 // Time: the millisecond tick count, sleeping, and waiting for the player.
 //
-// - The tick count is our own, counted from the first call, so we know when
-//   it next changes: a loop that spins on it sleeps until just that moment
-//   and still ends at the first tick at or past its deadline. When the frame
-//   clock has said where its wait ends, the first read sleeps right up to
-//   it: one wake-up a frame instead of one a millisecond.
+// - The tick count is our own, counted from the first call. When the frame
+//   clock has said where its wait ends (plat_ticks_deadline), the first read
+//   sleeps right up to it: one wake-up a frame, and the wait still ends at
+//   the first tick at or past its deadline.
 // - The game says where it waits for a key (plat_wait_input): that wait
 //   sleeps on the display connection and the descriptors network play
 //   watches, so a key, a close or the network's data ends it at once. No
@@ -27,12 +26,6 @@
 namespace {
 
 const long long NS_PER_MS = 1000 * 1000;
-// Reads of the same tick closer together than this count as spinning.
-const long long SPIN_GAP_NS = 250 * 1000;
-// The same tick read this many times in a row while spinning: sleep until it
-// changes. The few reads before that keep a lone read (the frame's start
-// right after a wait) from ever being held back.
-const int SPIN_READS = 4;
 // A pad's buttons bring no byte on the display connection (SDL reads the
 // devices when it pumps), so while one is plugged in a wait for the player
 // looks at them this often.
@@ -85,11 +78,7 @@ void plat_ticks_deadline(uint32_t deadline) {
 }
 
 uint32_t plat_ticks(void) {
-  static long long last_poll = -SPIN_GAP_NS;
-  static long long last_ms = -1;
-  static int same_reads = 0;
-  long long now = since_epoch();
-  long long ms = now / NS_PER_MS;
+  const long long ms = since_epoch() / NS_PER_MS;
   if (deadline_set) {
     const uint32_t left = deadline_tick - (uint32_t)ms;
     if (left == 0 || left > LONGEST_DEADLINE_MS) {
@@ -97,20 +86,9 @@ uint32_t plat_ticks(void) {
     } else {
       // A signal may cut the sleep short; the next read sleeps on.
       sleep_until_ns((ms + left) * NS_PER_MS);
-      now = since_epoch();
-      ms = now / NS_PER_MS;
+      return (uint32_t)(since_epoch() / NS_PER_MS);
     }
   }
-  const bool spinning = now - last_poll < SPIN_GAP_NS && ms == last_ms;
-  same_reads = spinning ? same_reads + 1 : 0;
-  if (same_reads >= SPIN_READS) {
-    sleep_until_ns((ms + 1) * NS_PER_MS);
-    now = since_epoch();
-    ms = now / NS_PER_MS;
-    same_reads = 0;
-  }
-  last_poll = now;
-  last_ms = ms;
   return (uint32_t)ms;
 }
 
