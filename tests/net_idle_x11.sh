@@ -21,7 +21,9 @@ pids=()
 finish() {
   [ -n "${NET_IDLE_KEEP:-}" ] && cp "$work"/*.frames "$work"/*.err \
     "$work"/presses "$NET_IDLE_KEEP"/ 2>/dev/null
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+  # The games first, then their X servers.
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null; done
+  wait 2>/dev/null
   rm -rf "$work"
 }
 trap finish EXIT
