@@ -6,7 +6,7 @@
 // main loop dispatches the window's messages and, until quit_posted, calls
 // game_frame: clock_start, keyboard_read, pause_update (paused: draw_frame,
 // clock_wait, done); else Escape (fade_out, title_menu -> point_scored), the
-// paddles move, a goal calls point_scored (which spins until Space or Escape;
+// paddles move, a goal calls point_scored (which waits for Space or Escape;
 // Escape or a win goes back through fade_out and title_menu), the walls bounce
 // the ball, it moves, then draw_frame and clock_wait hold the frame to 20 ms.
 // So the title and the serve prompt run inside a frame, with their own

@@ -86,6 +86,7 @@ int32_t title_menu(void) {
       game_quit();
       return 1;
     }
+    if (!chosen) plat_wait_input(nullptr);
   }
   title_showing = 0;
   fade_out();
@@ -128,6 +129,7 @@ int32_t point_scored(void) {
       serve_prompt_showing = 0;
       return 0;
     }
+    if (!served) plat_wait_input(nullptr);
   }
   serve_prompt_showing = 0;
   return 1;

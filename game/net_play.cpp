@@ -310,16 +310,22 @@ long source_read(void *, uint8_t *buffer, size_t count) {
     show_note_every_while();
   else if (had_note)
     show_note_now();  // the screen after the title shown again without it
-  long n = net_client_read(&net_play.client, buffer, count, 1);
+  // The replay waits for more (RECORD_SOURCE_WAIT) on the socket and the
+  // window system together, as the socket is watched.
+  long n = net_client_read(&net_play.client, buffer, count, 0);
   if (n > 0) return n;
   if (n == 0) return RECORD_SOURCE_WAIT;
   std::string line = std::string("quillfire: ") + net_play.client.error;
   show_last_word("Connection lost", NET_PLAY_LOST_MS);
+  plat_wait_unwatch(net_play.client.fd);
   net_client_close(&net_play.client);
   replay_stop(NET_PLAY_LOST_STATUS, line);
 }
 
-void source_close(void *) { net_client_close(&net_play.client); }
+void source_close(void *) {
+  plat_wait_unwatch(net_play.client.fd);
+  net_client_close(&net_play.client);
+}
 
 // The window's own messages, which the replay empties from the queue.
 void see_real_message(const PlatMessage *msg, void *) {
@@ -447,7 +453,9 @@ int net_play_connect(const char *where, int join, uint32_t timeout_ms,
   record_on_present(paint_over, nullptr);
   record_on_real_message(see_real_message, nullptr);
   record_on_replay_end(host_ended, nullptr);
-  *source = RecordSource{source_read, source_close, nullptr};
+  plat_wait_watch(net_play.client.fd);
+  *source =
+      RecordSource{source_read, source_close, nullptr, net_play.client.fd};
   record_on_wait(serve_client, nullptr);
   return 1;
 }

@@ -20,3 +20,7 @@ void key_latch_take(KeyLatch *latch, uint8_t state[256]) {
 void key_latch_clear(KeyLatch *latch) {
   memset(latch->pressed, 0, sizeof latch->pressed);
 }
+
+void key_latch_key_down(KeyLatch *latch, uint8_t dik, int repeat) {
+  if (!repeat) key_latch_press(latch, dik);
+}

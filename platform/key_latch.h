@@ -15,6 +15,11 @@ struct KeyLatch {
 // A key went down.
 void key_latch_press(KeyLatch *latch, uint8_t dik);
 
+// A key-down event from the window system for `dik`: a press, unless it is
+// the auto-repeat of a key held down (`repeat` 1), which is no new press: a
+// held Escape must leave one screen, not every screen after it.
+void key_latch_key_down(KeyLatch *latch, uint8_t dik, int repeat);
+
 // Every key down in `keys` (non-zero bytes) went down.
 void key_latch_press_all(KeyLatch *latch, const uint8_t keys[256]);
 

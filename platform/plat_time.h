@@ -1,4 +1,4 @@
-// Time: the tick count and sleeping.
+// Time: the tick count, sleeping, and waiting for the player.
 // Part of the platform interface; see platform/platform.h.
 #ifndef QUILLFIRE_PLAT_TIME_H
 #define QUILLFIRE_PLAT_TIME_H
@@ -11,10 +11,9 @@ extern "C" {
 #endif
 
 // Milliseconds since an arbitrary start, as an unsigned 32-bit count that
-// wraps (GetTickCount). Cheap to call in a busy loop: on the real platform a
-// call that follows the previous one within a fraction of a millisecond first
-// gives the processor away for a moment, so spinning on it does not burn a
-// core; the count it returns is still the current one.
+// wraps (GetTickCount). It never waits, except up to a deadline said by
+// plat_ticks_deadline: a loop that spins on it without one keeps a core
+// busy.
 uint32_t plat_ticks(void);
 
 // Called by the frame clock just before it spins on plat_ticks() until the
@@ -30,6 +29,25 @@ void plat_ticks_deadline(uint32_t deadline);
 // (and at once when it already is), so that no wait holds up a program that
 // was asked to end.
 void plat_sleep(uint32_t ms);
+
+// Waits for the player: returns once a key goes down or up (or a pad's
+// input comes), the user asks the program to end, a descriptor given to
+// plat_wait_watch has input, or the tick count reaches *deadline_tick
+// (null: no end), whichever comes first; at once when a key or pad input
+// came since the last keyboard read or wait. It may return sooner, so
+// callers read
+// the keyboard and wait again. Called by the game where it waits for a key
+// (the title, the serve prompt) between its keyboard reads: the game says
+// where it waits, and a frame's own reads (plat_keyboard_read, plat_ticks)
+// never wait.
+void plat_wait_input(const uint32_t *deadline_tick);
+
+// Input on `fd` (a socket's data or its end) also ends plat_wait_input:
+// called by network play for every socket it reads, and plat_wait_unwatch
+// before it closes one. Returns 0 when too many are watched already (the
+// waits then don't wake for it; they still end at their deadlines).
+int plat_wait_watch(int fd);
+void plat_wait_unwatch(int fd);
 
 #ifdef __cplusplus
 }

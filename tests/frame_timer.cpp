@@ -2,6 +2,7 @@
 // the time of every picture SDL puts on the screen, so the test can measure
 // the frame period from outside without the game knowing.
 #include <dlfcn.h>
+#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <time.h>
@@ -19,12 +20,57 @@ FILE *log_file() {
   return file;
 }
 
-void note_present() {
+// The start of SDL 2's SDL_Surface, whose layout is part of its stable ABI
+// (the test kit does not include SDL).
+struct SurfaceStart {
+  uint32_t flags;
+  void *format;
+  int w, h;
+  int pitch;
+  void *pixels;
+};
+
+// FNV-1a over every 8th pixel of rows [y0, y1) of the window's surface.
+uint32_t rows_hash(const SurfaceStart *surface, int y0, int y1) {
+  uint32_t hash = 2166136261u;
+  if (y0 < 0) y0 = 0;
+  if (y1 > surface->h) y1 = surface->h;
+  for (int y = y0; y < y1; y++) {
+    const uint32_t *row = (const uint32_t *)((const uint8_t *)surface->pixels +
+                                             (size_t)y * surface->pitch);
+    for (int x = 0; x < surface->w; x += 8) {
+      hash = (hash ^ row[x]) * 16777619u;
+    }
+  }
+  return hash;
+}
+
+// With QF_FRAME_BAND="Y0 Y1" set, each line also holds a hash of the whole
+// picture and one of those rows (the top paddle's), so that a test can tell
+// which frame two programs showed and when a paddle moved.
+void note_present(void *window) {
   FILE *file = log_file();
   if (!file) return;
   struct timespec ts;
   clock_gettime(CLOCK_MONOTONIC, &ts);
-  fprintf(file, "%lld\n", (long long)ts.tv_sec * 1000000LL + ts.tv_nsec / 1000);
+  fprintf(file, "%lld", (long long)ts.tv_sec * 1000000LL + ts.tv_nsec / 1000);
+  static int band[2] = {-1, -1};
+  static bool band_read = false;
+  if (!band_read) {
+    band_read = true;
+    const char *text = getenv("QF_FRAME_BAND");
+    if (text && sscanf(text, "%d %d", &band[0], &band[1]) != 2) band[0] = -1;
+  }
+  using GetSurface = SurfaceStart *(*)(void *);
+  static GetSurface get_surface =
+      (GetSurface)dlsym(RTLD_DEFAULT, "SDL_GetWindowSurface");
+  const SurfaceStart *surface =
+      band[0] >= 0 && window && get_surface ? get_surface(window) : nullptr;
+  if (surface && surface->pixels) {
+    fprintf(file, " %08x %08x", rows_hash(surface, 0, surface->h),
+            rows_hash(surface, band[0], band[1]));
+  }
+  fputc('\n', file);
   fflush(file);
 }
 
@@ -33,7 +79,7 @@ void note_present() {
 extern "C" int SDL_UpdateWindowSurface(void *window) {
   using Real = int (*)(void *);
   static Real real = (Real)dlsym(RTLD_NEXT, "SDL_UpdateWindowSurface");
-  note_present();
+  note_present(window);
   return real ? real(window) : -1;
 }
 
@@ -41,13 +87,13 @@ extern "C" int SDL_UpdateWindowSurfaceRects(void *window, const void *rects,
                                             int count) {
   using Real = int (*)(void *, const void *, int);
   static Real real = (Real)dlsym(RTLD_NEXT, "SDL_UpdateWindowSurfaceRects");
-  note_present();
+  note_present(window);
   return real ? real(window, rects, count) : -1;
 }
 
 extern "C" void SDL_RenderPresent(void *renderer) {
   using Real = void (*)(void *);
   static Real real = (Real)dlsym(RTLD_NEXT, "SDL_RenderPresent");
-  note_present();
+  note_present(nullptr);
   if (real) real(renderer);
 }

@@ -2,7 +2,10 @@
 // virtual game controllers: pads as keys, taps remembered until the next
 // read, pads coming and going, the M switch and the focus messages.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <thread>
 #include <vector>
 
 #include "platform/dik.h"
@@ -169,6 +172,68 @@ TEST_F(SdlInput, MSwitchesTheSoundOffAndOn) {
     push_key(SDL_SCANCODE_M, false);
     EXPECT_EQ(sdl_audio_muted(), p.muted);
   }
+}
+
+// A key held down repeats its key-down: none of the repeats is a press, so
+// once it is up neither reader sees it any more.
+TEST_F(SdlInput, KeyRepeatsAreNoPresses) {
+  push_key(SDL_SCANCODE_ESCAPE, true);
+  EXPECT_EQ(read_game_keys(), Keys{DIK_ESCAPE});
+  EXPECT_EQ(plat_escape_down(), 1);
+  for (int i = 0; i < 3; i++) push_key(SDL_SCANCODE_ESCAPE, true, true);
+  push_key(SDL_SCANCODE_ESCAPE, false);
+  EXPECT_EQ(read_game_keys(), Keys{});
+  EXPECT_EQ(plat_escape_down(), 0);
+}
+
+// Milliseconds plat_wait_input took.
+template <typename Wait>
+long long wait_ms(Wait wait) {
+  const auto start = std::chrono::steady_clock::now();
+  wait();
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now() - start)
+      .count();
+}
+
+// The wait for a key ends at its deadline, at once when a key came since
+// the last read, and when a watched descriptor has input; one not watched
+// (any more) doesn't end it. The reads themselves never wait.
+TEST_F(SdlInput, AWaitEndsAtAKeyWatchedInputOrItsDeadline) {
+  uint32_t deadline = plat_ticks() + 80;
+  const long long slept = wait_ms([&] { plat_wait_input(&deadline); });
+  EXPECT_GE((int32_t)(plat_ticks() - deadline), 0);
+  EXPECT_LT(slept, 500);
+
+  push_key(SDL_SCANCODE_SPACE, true);
+  deadline = plat_ticks() + 5000;
+  EXPECT_LT(wait_ms([&] { plat_wait_input(&deadline); }), 500);
+  EXPECT_EQ(read_game_keys(), Keys{DIK_SPACE});
+  push_key(SDL_SCANCODE_SPACE, false);
+  read_game_keys();
+
+  int pipe_fds[2];
+  ASSERT_EQ(pipe(pipe_fds), 0);
+  ASSERT_EQ(plat_wait_watch(pipe_fds[0]), 1);
+  std::thread writer([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(write(pipe_fds[1], "x", 1), 1);
+  });
+  deadline = plat_ticks() + 5000;
+  EXPECT_LT(wait_ms([&] { plat_wait_input(&deadline); }), 1000);
+  writer.join();
+  plat_wait_unwatch(pipe_fds[0]);
+  deadline = plat_ticks() + 80;
+  EXPECT_GE(wait_ms([&] { plat_wait_input(&deadline); }), 70)
+      << "woken by a descriptor no longer watched";
+  close(pipe_fds[0]);
+  close(pipe_fds[1]);
+
+  // A frame's reads, one right after the other.
+  EXPECT_LT(wait_ms([] {
+              for (int i = 0; i < 200; i++) read_game_keys();
+            }),
+            100);
 }
 
 TEST_F(SdlInput, FocusChangesBecomeMessages) {

@@ -20,7 +20,7 @@ intptr_t quiet_proc(PlatWindow *, uint32_t, uintptr_t, intptr_t) { return 0; }
 
 // A game in miniature: a close check, a wait and a different frame, three
 // times over. `sleeps` waits with plat_sleep, as the winner's screen does;
-// otherwise it waits on the tick count.
+// otherwise it waits on the tick count, as the frame clock does.
 void play(int sleeps) {
   ASSERT_EQ(plat_init(), 1);
   ASSERT_NE(plat_window_create("Quillfire", 0, 0, 640, 480, quiet_proc),
@@ -35,6 +35,7 @@ void play(int sleeps) {
       plat_sleep(20);
     } else {
       const uint32_t start = plat_ticks();
+      plat_ticks_deadline(start + 20);  // as the frame clock says its wait
       while (plat_ticks() - start < 20) {
       }
     }

@@ -234,3 +234,62 @@ TEST_F(Controls, APadRallyWithPadsComingAndGoing) {
 }
 
 }  // namespace
+
+namespace {
+
+// Space held down through a whole two-player rally and its goals: the serve
+// prompt finds it down and serves within the goal's frame, so a goal's frame
+// lasts as long as any other (the prompt's wait must never come before its
+// read, nor a read wait). The headless clock charges a millisecond a
+// platform call, which makes every frame 24 virtual ms: the goal's may not
+// be a millisecond longer than the rally's own.
+TEST_F(Controls, SpaceHeldThroughGoalsKeepsTheFramePeriod) {
+  headless_tap_at(100, DIK_2, 40);
+  headless_key_at(1500, DIK_SPACE, 1);
+  headless_request_close_at(14000);
+  ASSERT_EQ(play(), 0);
+
+  EXPECT_GE(game_state.player1_score + game_state.player2_score, 3)
+      << "too few goals to look at";
+  const auto played = between(2000, 13900);
+  ASSERT_GT(played.size(), 400u);
+  std::vector<uint32_t> periods;
+  for (size_t i = 1; i < played.size(); i++)
+    periods.push_back(played[i]->at - played[i - 1]->at);
+  std::vector<uint32_t> sorted = periods;
+  std::sort(sorted.begin(), sorted.end());
+  const uint32_t usual = sorted[sorted.size() / 2];
+  EXPECT_GE(usual, 20u);
+  EXPECT_LE(sorted.back(), usual + 1) << "the usual frame is " << usual;
+}
+
+// Escape held for two seconds, the window system repeating its key-down
+// all along: it leaves the match once, and the next match, chosen at the
+// title after it is let go, plays its first rally through to a goal.
+TEST_F(Controls, AHeldEscapeWithKeyRepeatLeavesOnlyOnce) {
+  headless_tap_at(100, DIK_2, 40);
+  headless_tap_at(1500, DIK_SPACE, 40);
+  headless_key_at(2500, DIK_ESCAPE, 1);
+  for (uint32_t t = 3000; t < 4500; t += 33)
+    headless_key_repeat_at(t, DIK_ESCAPE);
+  headless_key_at(4500, DIK_ESCAPE, 0);
+  headless_tap_at(6000, DIK_2, 40);
+  headless_tap_at(8000, DIK_SPACE, 40);
+  headless_request_close_at(12000);
+  ASSERT_EQ(play(), 0);
+
+  const auto left = between(2500, 6000);
+  EXPECT_TRUE(std::any_of(left.begin(), left.end(), [](const Frame *f) {
+    return f->title();
+  })) << "Escape did not leave the first match";
+  // After the serve at 8000: the ball in play until a goal, no title.
+  const auto next = between(8000, 12000);
+  EXPECT_GT(std::count_if(next.begin(), next.end(),
+                          [](const Frame *f) { return f->ball_yv != 0; }),
+            60);
+  EXPECT_TRUE(std::none_of(next.begin(), next.end(),
+                           [](const Frame *f) { return f->title(); }));
+  EXPECT_EQ(game_state.player1_score + game_state.player2_score, 1);
+}
+
+}  // namespace

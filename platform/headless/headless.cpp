@@ -13,6 +13,7 @@
 #include "platform/key_latch.h"
 #include "platform/messages.h"
 #include "platform/pad_keys.h"
+#include "platform/wait_fds.h"
 
 namespace {
 
@@ -20,11 +21,13 @@ namespace {
 struct KeyEvent {
   uint32_t at;
   uint8_t dik;
-  int down;
+  int down;          // KEY_REPEAT: the auto-repeat of a key held down
   int32_t pad_slot;  // -1 for a key
   PadState pad;
   int pad_plugged;
 };
+
+const int KEY_REPEAT = 2;
 
 const uint64_t DEFAULT_TIME_LIMIT = 60ull * 60 * 1000;
 
@@ -93,14 +96,26 @@ void apply_due_close() {
   }
 }
 
+// A key or pad that changed since the last keyboard read or wait: it ends
+// plat_wait_input.
+int input_arrived;
+
 // A key that goes down is remembered by both readers; M is the mute
-// switch, as on the real platform.
+// switch, as on the real platform. A repeat is the window system's key-down
+// event for a key held down.
 void set_key(uint8_t dik, int down) {
+  if (down == KEY_REPEAT) {
+    if (!keys[dik]) return;
+    key_latch_key_down(&read_latch, dik, 1);
+    key_latch_key_down(&escape_latch, dik, 1);
+    return;
+  }
   if (down && !keys[dik]) {
-    key_latch_press(&read_latch, dik);
-    key_latch_press(&escape_latch, dik);
+    key_latch_key_down(&read_latch, dik, 0);
+    key_latch_key_down(&escape_latch, dik, 0);
     if (dik == DIK_M) headless_audio_set_muted(!headless_audio_muted());
   }
+  if ((keys[dik] != 0) != (down != 0)) input_arrived = 1;
   keys[dik] = down ? 0x80 : 0;
 }
 
@@ -117,6 +132,7 @@ void set_pad(int32_t slot, const PadState *pad, int plugged) {
   if (pad_plugged[slot]) pad_keys(&pads[slot], slot, before);
   pads[slot] = plugged && pad ? *pad : PadState{};
   pad_plugged[slot] = plugged;
+  input_arrived = 1;
   if (plugged) pad_keys(&pads[slot], slot, after);
   for (int i = 0; i < 256; i++) {
     if (after[i] && !before[i]) {
@@ -170,6 +186,8 @@ void headless_reset(void) {
   keyboard_present = 1;
   keyboard_open = 0;
   keyboard_reads = 0;
+  input_arrived = 0;
+  wait_fds_clear();
   key_latch_clear(&read_latch);
   key_latch_clear(&escape_latch);
   for (int32_t slot = 0; slot < PAD_SLOTS; slot++) {
@@ -199,6 +217,10 @@ void headless_key(uint8_t dik, int down) { set_key(dik, down); }
 
 void headless_key_at(uint32_t ms, uint8_t dik, int down) {
   scheduled.push_back(KeyEvent{ms, dik, down, -1, PadState{}, 0});
+}
+
+void headless_key_repeat_at(uint32_t ms, uint8_t dik) {
+  scheduled.push_back(KeyEvent{ms, dik, KEY_REPEAT, -1, PadState{}, 0});
 }
 
 void headless_pad(int32_t slot, const PadState *pad) { set_pad(slot, pad, 1); }
@@ -401,6 +423,60 @@ void plat_sleep(uint32_t ms) {
   advance(ms);
 }
 
+namespace {
+
+// A watched descriptor has input now (a real socket: a test's network).
+int watched_ready(int wait_ms) {
+  struct pollfd fds[WAIT_FDS_MAX];
+  const int count = wait_fds_fill(fds);
+  if (count == 0) return 0;
+  return poll(fds, (nfds_t)count, wait_ms) > 0 && wait_fds_ready(fds, count);
+}
+
+}  // namespace
+
+// The virtual clock jumps to whichever comes first: the next scheduled key,
+// pad or close, or the deadline. With neither, and no descriptor watched,
+// nothing can ever end the wait, and the clock runs to its limit. With
+// descriptors watched (a test's real sockets) and nothing scheduled, it waits
+// a real millisecond for them and moves one virtual one, as a read would.
+void plat_wait_input(const uint32_t *deadline_tick) {
+  advance(1);
+  apply_due_close();
+  apply_due_keys();
+  if (close_requested || watched_ready(0)) return;
+  if (input_arrived) {
+    input_arrived = 0;
+    return;
+  }
+  bool have_end = false;
+  uint32_t end = 0;
+  const auto consider = [&](uint32_t at) {
+    if (!have_end || (int32_t)(at - end) < 0) end = at;
+    have_end = true;
+  };
+  for (const KeyEvent &e : scheduled) consider(e.at);
+  if (close_scheduled) consider(close_at);
+  if (deadline_tick) consider(*deadline_tick);
+  if (!have_end) {
+    if (wait_fds_count() > 0) {
+      watched_ready(1);
+      return;
+    }
+    const uint64_t past_limit = time_limit - elapsed + 1;
+    advance(past_limit > UINT32_MAX ? UINT32_MAX : (uint32_t)past_limit);
+    return;
+  }
+  const int32_t left = (int32_t)(end - now);
+  if (left > 0) advance((uint32_t)left);
+  apply_due_close();
+  apply_due_keys();
+  input_arrived = 0;
+}
+
+int plat_wait_watch(int fd) { return wait_fds_add(fd); }
+void plat_wait_unwatch(int fd) { wait_fds_remove(fd); }
+
 // ---------------------------------------------------------------------------
 // Display
 // ---------------------------------------------------------------------------
@@ -448,7 +524,12 @@ int plat_keyboard_read(uint8_t state[256]) {
   if (!keyboard_open) return 0;
   memcpy(state, keys, 256);
   add_pad_keys(state);
+  uint8_t down_now[256];
+  memcpy(down_now, state, sizeof down_now);
   key_latch_take(&read_latch, state);
+  // A tap already over reads as down this once: the next read differs, so
+  // the next wait must not sleep before it.
+  input_arrived = memcmp(down_now, state, sizeof down_now) != 0;
   return 1;
 }
 

@@ -3,8 +3,10 @@
 // The headless platform has no screen, keyboard or sound card. Instead:
 // - time is virtual: every plat_ticks, plat_keyboard_read, plat_escape_down
 //   and plat_close_requested moves it one millisecond forward, plat_sleep by
-//   the time asked (less when a close request falls within it), so busy waits
-//   end at once in real time and every run gives the same result;
+//   the time asked (less when a close request falls within it),
+//   plat_wait_input to the next scheduled key, pad or close, or its deadline,
+//   so busy waits end at once in real time and every run gives the same
+//   result;
 // - keys are pressed and released by the test, at once or at a virtual time;
 // - every presented frame is captured (indices and palette);
 // - a run that passes the virtual time limit throws HeadlessTimeLimit instead
@@ -39,6 +41,9 @@ uint64_t headless_elapsed(void);            // virtual ms since the reset
 // first keyboard read (or Escape query) at or after that time.
 void headless_key(uint8_t dik, int down);
 void headless_key_at(uint32_t ms, uint8_t dik, int down);
+// The window system's auto-repeat of a key held down at `ms`: a key-down
+// event for a key already down (nothing when it is up by then).
+void headless_key_repeat_at(uint32_t ms, uint8_t dik);
 // Presses a key for `hold` ms starting at `ms`.
 void headless_tap_at(uint32_t ms, uint8_t dik, uint32_t hold);
 int headless_key_down(uint8_t dik);

@@ -12,6 +12,7 @@
 #include <new>
 
 #include "platform/net/net_socket.h"
+#include "platform/platform.h"
 
 // The stream runs at some hundreds of bytes a second of play: 16 KiB behind
 // is half a minute or more.
@@ -55,6 +56,7 @@ static void drop(NetHost *host, NetPeer *peer, const char *why, ...) {
     va_end(args);
     notice(host, "%s dropped: %s", role_name(peer), reason);
   }
+  plat_wait_unwatch(peer->fd);
   close(peer->fd);
   peer->fd = -1;
   peer->role = 0;
@@ -74,6 +76,8 @@ int net_host_open(NetHost *host, const char *where, const char *version) {
     return 0;
   host->listen_fd = net_listen(&endpoint, host->error, sizeof host->error);
   if (host->listen_fd < 0) return 0;
+  // The game's waits for a key end when a client comes or sends.
+  plat_wait_watch(host->listen_fd);
   host->port = net_bound_port(host->listen_fd);
   // Where to join, as players can write it: the address asked for, or for
   // every interface this machine's own (IPv4 alone for 0.0.0.0), loopback
@@ -140,6 +144,7 @@ static void accept_new(NetHost *host) {
     setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     uint64_t now = net_now_ms();
     peer->fd = fd;
+    plat_wait_watch(fd);
     peer->role = 0;
     peer->caught_up = 0;
     peer->closing = 0;
@@ -453,6 +458,7 @@ void net_host_close(NetHost *host, uint32_t ms) {
   }
   for (NetPeer &peer : host->peers)
     if (peer.fd >= 0) drop(host, &peer, NULL);
+  plat_wait_unwatch(host->listen_fd);
   close(host->listen_fd);
   host->listen_fd = -1;
 }

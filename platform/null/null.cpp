@@ -52,6 +52,13 @@ uint32_t plat_ticks(void) { return 0; }
 void plat_ticks_deadline(uint32_t) {}
 // Give the processor away for at least `ms`.
 void plat_sleep(uint32_t) {}
+// Sleep until a key or pad input, a close request, input on a watched
+// descriptor or the deadline (null: none), whichever comes first; never
+// from plat_keyboard_read or plat_ticks.
+void plat_wait_input(const uint32_t *) {}
+// Remember the descriptor among those whose input ends the wait.
+int plat_wait_watch(int) { return 0; }
+void plat_wait_unwatch(int) {}
 
 // Prepare the screen for 8-bit frames of that size.
 int plat_display_set_mode(int32_t, int32_t, int32_t) { return 0; }

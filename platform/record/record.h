@@ -62,10 +62,15 @@ struct RecordSink {
 const long RECORD_SOURCE_END = 0;
 const long RECORD_SOURCE_WAIT = -1;
 const long RECORD_SOURCE_ERROR = -2;
+// `watched_fd` is a descriptor its opener gave to plat_wait_watch, whose
+// input means more may have come (a socket): the replay's wait for more
+// sleeps until it has some. With none (-1) the replay asks again every
+// millisecond.
 struct RecordSource {
   long (*read)(void *user, uint8_t *buffer, size_t count);
   void (*close)(void *user);
   void *user;
+  int watched_fd = -1;
 };
 
 // Files. Each returns 1 and fills the record, or 0 with record_error() set.

@@ -11,10 +11,21 @@ namespace {
 
 std::string error_text;
 
-// Keeps the window alive while a live stream has nothing yet.
+// The longest a live stream's wait goes without asking its source again:
+// one whose descriptor is watched, and one without.
+const uint32_t LIVE_WAIT_MS = 50;
+const uint32_t UNWATCHED_WAIT_MS = 1;
+
+// While a live stream has nothing yet: sleeps until its socket or the
+// window system has something, so the next bytes are taken as they come
+// and the window stays alive.
 void wait_for_bytes(void *) {
   replay_check_close();
-  __real_plat_sleep(1);
+  const uint32_t end =
+      __real_plat_ticks() + (record_state.reader.source.watched_fd >= 0
+                                 ? LIVE_WAIT_MS
+                                 : UNWATCHED_WAIT_MS);
+  __real_plat_wait_input(&end);
 }
 
 // A new recording or replay: nothing has failed yet.

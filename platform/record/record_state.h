@@ -117,6 +117,7 @@ int __real_plat_close_requested(void);
 uint32_t __real_plat_ticks(void);
 void __real_plat_ticks_deadline(uint32_t deadline);
 void __real_plat_sleep(uint32_t ms);
+void __real_plat_wait_input(const uint32_t *deadline_tick);
 int __real_plat_display_set_mode(int32_t width, int32_t height, int32_t bits);
 void __real_plat_present(const uint8_t *pixels, int32_t pitch, int32_t width,
                          int32_t height, const uint8_t palette[1024]);

@@ -8,6 +8,10 @@ namespace {
 
 RecordState &s = record_state;
 
+// The longest a wait for a key goes without a keyboard read while keys are
+// merged into every read: the host's network is served at each.
+const uint32_t RECORD_MERGE_EVERY_MS = 50;
+
 bool writing() { return s.mode == RECORD_WRITING; }
 bool replaying() { return s.mode == RECORD_REPLAYING; }
 
@@ -42,7 +46,8 @@ void serve_waiting(void) {
   if (s.serve && s.mode != RECORD_OFF) s.serve(s.serve_user);
 }
 
-// Waits on the real clock until the recorded tick is due.
+// Sleeps on the real clock until the recorded tick is due (a close request
+// cuts the sleep short and stops the replay).
 void pace(uint32_t tick) {
   if (!s.pace_started) {
     s.pace_started = 1;
@@ -51,8 +56,11 @@ void pace(uint32_t tick) {
     return;
   }
   const int32_t due = (int32_t)(tick - s.pace_recorded);
-  while ((int32_t)(__real_plat_ticks() - s.pace_real) < due) {
+  for (;;) {
     replay_check_close();
+    const int32_t left = due - (int32_t)(__real_plat_ticks() - s.pace_real);
+    if (left <= 0) return;
+    __real_plat_sleep((uint32_t)left);
   }
 }
 
@@ -265,6 +273,23 @@ void __wrap_plat_sleep(uint32_t ms) {
     left -= part;
     serve_waiting();
   }
+}
+
+// Records nothing: what the game does after a wait is said by the keyboard
+// reads that follow it, and those are recorded. A replay's reads come from
+// the recording, never from the player here, so it doesn't wait. While
+// something merges keys into every read (a host's network), the wait ends
+// often enough for those reads to keep it served.
+void __wrap_plat_wait_input(const uint32_t *deadline_tick) {
+  if (replaying()) return;
+  if (!s.merge) {
+    __real_plat_wait_input(deadline_tick);
+    return;
+  }
+  uint32_t end = __real_plat_ticks() + RECORD_MERGE_EVERY_MS;
+  if (deadline_tick && (int32_t)(*deadline_tick - end) < 0)
+    end = *deadline_tick;
+  __real_plat_wait_input(&end);
 }
 
 int __wrap_plat_display_set_mode(int32_t width, int32_t height, int32_t bits) {

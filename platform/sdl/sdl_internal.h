@@ -61,20 +61,13 @@ int sdl_close_requested(void);
 // Nanoseconds on the monotonic clock.
 long long sdl_monotonic_ns(void);
 
-// Called by the keyboard read, which the title and serve waits spin on: when
-// the previous read was only a moment ago, sleeps until the window system
-// sends the program something (a key, a close) or 100 ms have passed (20
-// while a pad plays);
-// off X, until the next millisecond. A read right after one that saw keys
-// change is not held back.
-void sdl_pace_poll(void);
 // SDL_PumpEvents, skipped when events were pumped less than a millisecond
 // ago and the display connection has brought nothing since. Called by the
 // keyboard read, the Escape test, the present and the message queue.
 void sdl_pump_events(void);
-// Called by the keyboard read with what it read, so that a read that
-// follows a change of keys is never held back.
-void sdl_pace_keys_read(const uint8_t state[256]);
+// 1 when a key went down or up, or a pad's input came, since the last
+// keyboard read or the last call: plat_wait_input then ends.
+int sdl_take_input_arrived(void);
 
 // While SDL probes for a display or a sound device, the libraries behind the
 // ones that aren't there complain on standard error; what matters is said in

@@ -150,20 +150,36 @@ void hide_switch_keys(const Uint8 *keys, uint8_t state[256]) {
 
 // Presses since the last keyboard read, and since the last Escape query.
 KeyLatch read_latch, escape_latch;
+// A key or pad event since the last keyboard read (sdl_input_arrived).
+bool input_arrived;
 
-// Runs on the game's thread, inside SDL's event pumping.
+// What the player did: a key going down or up (a repeat brings nothing
+// new), a pad's stick, button or coming and going (not its motion sensors).
+bool is_input_event(const SDL_Event *event) {
+  const Uint32 type = event->type;
+  if (type == SDL_KEYDOWN) return !event->key.repeat;
+  return type == SDL_KEYUP ||
+         (type >= SDL_JOYAXISMOTION && type < SDL_FINGERDOWN &&
+          type != SDL_CONTROLLERSENSORUPDATE);
+}
+
+// Runs on the game's thread, inside SDL's event pumping. A key held down
+// sends repeated key-down events (the repeat flag set): they are not
+// presses, or a held Escape would be remembered past the screen it left.
 int input_watch(void *, SDL_Event *event) {
-  uint8_t pressed[256] = {0};
+  if (is_input_event(event)) input_arrived = true;
   if (event->type == SDL_KEYDOWN) {
     const SDL_Scancode sc = event->key.keysym.scancode;
     if (sc >= 0 && sc < SDL_NUM_SCANCODES && dik_by_scancode[sc] &&
         !sdl_switch_key(&event->key)) {
-      pressed[dik_by_scancode[sc]] = 0x80;
+      key_latch_key_down(&read_latch, dik_by_scancode[sc], event->key.repeat);
+      key_latch_key_down(&escape_latch, dik_by_scancode[sc], event->key.repeat);
     }
     if (sc == SDL_SCANCODE_M && !event->key.repeat) sdl_audio_toggle_mute();
-  } else {
-    sdl_gamepad_event(event, pressed);
+    return 1;
   }
+  uint8_t pressed[256] = {0};
+  sdl_gamepad_event(event, pressed);
   key_latch_press_all(&read_latch, pressed);
   key_latch_press_all(&escape_latch, pressed);
   return 1;
@@ -206,13 +222,22 @@ int plat_keyboard_open(void) {
 
 int plat_keyboard_read(uint8_t state[256]) {
   if (!keyboard_open) return 0;
-  sdl_pace_poll();
   sdl_pump_events();
   keys_now(state);
+  uint8_t down_now[256];
+  memcpy(down_now, state, sizeof down_now);
   key_latch_take(&read_latch, state);
-  sdl_pace_keys_read(state);
+  // A tap already over reads as down this once: the next read differs, so
+  // the next wait must not sleep before it.
+  input_arrived = memcmp(down_now, state, sizeof down_now) != 0;
   sdl_after_pump();
   return 1;
+}
+
+int sdl_take_input_arrived(void) {
+  const bool arrived = input_arrived;
+  input_arrived = false;
+  return arrived ? 1 : 0;
 }
 
 int plat_escape_down(void) {

@@ -1,16 +1,14 @@
-// Time: the millisecond tick count and sleeping, made cheap to spin on.
+// Time: the millisecond tick count, sleeping, and waiting for the player.
 //
-// The game waits by polling: the frame clock spins on the tick count, the
-// title and serve prompts spin on the keyboard. Spinning flat out would keep
-// a core busy for nothing, so repeated polls give the processor away.
-// - The tick count is our own, counted from the first call, so we know when
-//   it next changes: a wait that spins on it sleeps until just that moment
-//   and still ends at the first tick at or past its deadline. When the frame
-//   clock has said where its wait ends, the first read sleeps right up to
-//   it: one wake-up a frame instead of one a millisecond.
-// - The keyboard changes only when the window system sends something: a
-//   spinning read sleeps until the display connection has input for us, so
-//   a key is seen as soon as it arrives, with a few milliseconds as a bound.
+// - The tick count is our own, counted from the first call. When the frame
+//   clock has said where its wait ends (plat_ticks_deadline), the first read
+//   sleeps right up to it: one wake-up a frame, and the wait still ends at
+//   the first tick at or past its deadline.
+// - The game says where it waits for a key (plat_wait_input): that wait
+//   sleeps on the display connection and the descriptors network play
+//   watches, so a key, a close or the network's data ends it at once. No
+//   other read ever waits: how often the game calls says nothing about what
+//   it is doing.
 #include <poll.h>
 #include <string.h>
 #include <sys/prctl.h>
@@ -19,6 +17,7 @@
 #include "platform/platform.h"
 #include "platform/sdl/sdl_gamepad.h"
 #include "platform/sdl/sdl_internal.h"
+#include "platform/wait_fds.h"
 
 // Only for the X display connection's file descriptor. Xlib's names (None,
 // Status, ...) stay in this file.
@@ -27,19 +26,10 @@
 namespace {
 
 const long long NS_PER_MS = 1000 * 1000;
-// Polls closer together than this count as spinning.
-const long long SPIN_GAP_NS = 250 * 1000;
-// The same tick read this many times in a row while spinning: sleep until it
-// changes. The few reads before that keep a lone read (the frame's start
-// right after a wait) from ever being held back.
-const int SPIN_READS = 4;
-// The longest a spinning keyboard read sleeps while nothing arrives. Input
-// ends the sleep at once; the bound only matters for what reaches the
-// program without a byte on the connection: a pad's buttons, when one
-// plays, and otherwise what callers do between reads (a network host takes
-// in its joiners then), which comes at most this late.
-const int KEYBOARD_IDLE_MS = 100;
-const int KEYBOARD_IDLE_PADS_MS = 20;
+// A pad's buttons bring no byte on the display connection (SDL reads the
+// devices when it pumps), so while one is plugged in a wait for the player
+// looks at them this often.
+const long long PAD_LOOK_MS = 10;
 // A sleep looks for a close request at least this often: SDL's own events
 // (a request pushed by another thread) bring no byte on the connection.
 const long long SLEEP_LOOK_MS = 50;
@@ -88,11 +78,7 @@ void plat_ticks_deadline(uint32_t deadline) {
 }
 
 uint32_t plat_ticks(void) {
-  static long long last_poll = -SPIN_GAP_NS;
-  static long long last_ms = -1;
-  static int same_reads = 0;
-  long long now = since_epoch();
-  long long ms = now / NS_PER_MS;
+  const long long ms = since_epoch() / NS_PER_MS;
   if (deadline_set) {
     const uint32_t left = deadline_tick - (uint32_t)ms;
     if (left == 0 || left > LONGEST_DEADLINE_MS) {
@@ -100,20 +86,9 @@ uint32_t plat_ticks(void) {
     } else {
       // A signal may cut the sleep short; the next read sleeps on.
       sleep_until_ns((ms + left) * NS_PER_MS);
-      now = since_epoch();
-      ms = now / NS_PER_MS;
+      return (uint32_t)(since_epoch() / NS_PER_MS);
     }
   }
-  const bool spinning = now - last_poll < SPIN_GAP_NS && ms == last_ms;
-  same_reads = spinning ? same_reads + 1 : 0;
-  if (same_reads >= SPIN_READS) {
-    sleep_until_ns((ms + 1) * NS_PER_MS);
-    now = since_epoch();
-    ms = now / NS_PER_MS;
-    same_reads = 0;
-  }
-  last_poll = now;
-  last_ms = ms;
   return (uint32_t)ms;
 }
 
@@ -183,36 +158,53 @@ void plat_sleep(uint32_t ms) {
 }
 
 namespace {
-// Whether the last keyboard read saw a key go down or up: the read after it
-// (the game acting on the key) is never held back.
-bool keys_changed;
+
+// Whether the tick count has reached `deadline`; a count past it by up to
+// half the range counts as reached, so a deadline survives the count's wrap.
+bool deadline_reached(uint32_t deadline) {
+  return (int32_t)((uint32_t)(since_epoch() / NS_PER_MS) - deadline) >= 0;
+}
+
 }  // namespace
 
-void sdl_pace_keys_read(const uint8_t state[256]) {
-  static uint8_t previous[256];
-  keys_changed = memcmp(previous, state, sizeof previous) != 0;
-  memcpy(previous, state, sizeof previous);
+// Pumps what has come, then sleeps on the display connection and the
+// watched descriptors together until one has input, a signal (SIGTERM,
+// SIGINT: the close request) cuts the sleep short, or the deadline. Input
+// on the display connection that is not the player's (the pointer, an
+// exposure) is pumped and the wait goes on.
+void plat_wait_input(const uint32_t *deadline_tick) {
+  struct pollfd fds[WAIT_FDS_MAX + 1];
+  for (;;) {
+    sdl_pump_events();
+    sdl_after_pump();
+    if (sdl_close_requested() || sdl_take_input_arrived()) return;
+    if (deadline_tick && deadline_reached(*deadline_tick)) return;
+    const int watched = wait_fds_fill(fds);
+    long long wait_ms = SLEEP_LOOK_MS;
+    if (deadline_tick) {
+      const long long left =
+          (long long)(int32_t)(*deadline_tick -
+                               (uint32_t)(since_epoch() / NS_PER_MS));
+      if (left < wait_ms) wait_ms = left;
+    }
+    if (sdl_gamepad_count() > 0 && wait_ms > PAD_LOOK_MS) wait_ms = PAD_LOOK_MS;
+    int count = watched;
+    const int fd = input_connection();
+    if (fd >= 0) {
+      fds[count].fd = fd;
+      fds[count].events = POLLIN;
+      fds[count].revents = 0;
+      count++;
+    } else if (wait_ms > SLEEP_SLICE_MS) {
+      // Off X (SDL's dummy driver) input is only seen by pumping.
+      wait_ms = SLEEP_SLICE_MS;
+    }
+    if (poll(fds, (nfds_t)count, (int)wait_ms) > 0 &&
+        wait_fds_ready(fds, watched)) {
+      return;
+    }
+  }
 }
 
-void sdl_pace_poll(void) {
-  static long long last;
-  const long long now = sdl_monotonic_ns();
-  if (now - last >= SPIN_GAP_NS || keys_changed) {
-    last = now;
-    keys_changed = false;
-    return;
-  }
-  // Spinning, and the last read found nothing new: it pumped every event
-  // there was, so nothing new can be seen before the connection has input.
-  // A signal (the quit request of SIGTERM or SIGINT) ends the wait too.
-  const int fd = input_connection();
-  if (fd >= 0) {
-    struct pollfd connection = {fd, POLLIN, 0};
-    poll(&connection, 1,
-         sdl_gamepad_count() > 0 ? KEYBOARD_IDLE_PADS_MS : KEYBOARD_IDLE_MS);
-  } else {
-    const long long next_ms = (since_epoch() / NS_PER_MS + 1) * NS_PER_MS;
-    sleep_until_ns(next_ms);
-  }
-  last = sdl_monotonic_ns();
-}
+int plat_wait_watch(int fd) { return wait_fds_add(fd); }
+void plat_wait_unwatch(int fd) { wait_fds_remove(fd); }

@@ -1,0 +1,242 @@
+#!/usr/bin/env bash
+# A joiner nobody touches, in real windows: host and joiner on two X
+# servers, each with the frame timer logging every picture it shows (a hash
+# of the whole picture and one of the top paddle's rows). The joiner is held
+# up for half a second once (a busy machine); then for NET_IDLE_SECONDS (60)
+# no key or pointer event reaches it while the host serves every 2 s: it
+# must show >= 45 frames a second whenever the host does, stay connected,
+# and show each of the host's frames within 3 frames (60 ms) of the host. Then the joiner presses its arrows 20 times
+# during rallies: its own screen must show its paddle move within 2 frames
+# (median). NET_IDLE_KEEP=DIR keeps the logs.
+#   net_idle_x11.sh QUILLFIRE RUN_DIR FRAME_TIMER
+set -uo pipefail
+
+game="$1"
+run_dir="$2"
+frame_timer="$3"
+idle_seconds="${NET_IDLE_SECONDS:-60}"
+work="$(mktemp -d)"
+pids=()
+
+finish() {
+  [ -n "${NET_IDLE_KEEP:-}" ] && cp "$work"/*.frames "$work"/*.err \
+    "$work"/presses "$NET_IDLE_KEEP"/ 2>/dev/null
+  # The games first, then their X servers.
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null; done
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap finish EXIT
+
+fail() {
+  echo "net_idle_x11: $*" >&2
+  for f in host joiner; do
+    [ -s "$work/$f.err" ] && sed "s/^/  $f: /" "$work/$f.err" >&2
+  done
+  exit 1
+}
+
+start_x() {  # start_x NAME: an X server whose display goes in $work/NAME
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/$1" \
+    >/dev/null 2>&1 &
+  pids+=($!)
+}
+start_x d1
+start_x d2
+for _ in $(seq 50); do [ -s "$work/d1" ] && [ -s "$work/d2" ] && break; sleep 0.1; done
+[ -s "$work/d1" ] && [ -s "$work/d2" ] || fail "Xvfb did not start"
+d1=":$(cat "$work/d1")"
+d2=":$(cat "$work/d2")"
+
+# The 640x480 picture fills 1280x1024 at twice its size, 32 rows down: the
+# top paddle's rows, above where the ball is served from.
+band="76 90"
+
+play() {  # play DISPLAY NAME ARGS...: quillfire with the frame timer
+  local display="$1" name="$2"
+  shift 2
+  (cd "$run_dir" && DISPLAY="$display" SDL_AUDIODRIVER=dummy \
+    QF_FRAME_LOG="$work/$name.frames" QF_FRAME_BAND="$band" \
+    LD_PRELOAD="$frame_timer" exec "$game" "$@") 2>"$work/$name.err" &
+}
+
+wait_window() {
+  DISPLAY="$1" timeout 10 xdotool search --sync --name '^Quillfire$' \
+    >/dev/null 2>&1 || fail "no Quillfire window on $1"
+}
+
+wait_line() {  # wait_line FILE TEXT: up to 10 s
+  for _ in $(seq 100); do grep -q "$2" "$1" 2>/dev/null && return 0; sleep 0.1; done
+  fail "no '$2' in $(basename "$1")"
+}
+
+press() {  # press DISPLAY KEY
+  DISPLAY="$1" xdotool keydown "$2"
+  sleep 0.1
+  DISPLAY="$1" xdotool keyup "$2"
+}
+
+now_us() { python3 -c 'import time; print(int(time.monotonic() * 1e6))'; }
+
+for _ in 1 2 3 4 5; do
+  port=$((20000 + RANDOM % 40000))
+  play "$d1" host --host "127.0.0.1:$port"
+  host_pid=$!
+  pids+=($host_pid)
+  sleep 0.5
+  kill -0 "$host_pid" 2>/dev/null && break
+  grep -q "cannot listen" "$work/host.err" || fail "the host did not start"
+done
+wait_window "$d1"
+wait_line "$work/host.err" "hosting at 127.0.0.1:$port"
+
+play "$d2" joiner --join "127.0.0.1:$port"
+joiner_pid=$!
+pids+=($joiner_pid)
+wait_window "$d2"
+wait_line "$work/host.err" "player 2 connected"
+
+# The host plays on alone: 2 starts a match whenever the title shows (a
+# match ends at 10), Space serves whenever the prompt does.
+serve() {
+  press "$d1" 2
+  press "$d1" space
+}
+
+sleep 0.5
+serve
+sleep 2.5
+# A busy machine holds the joiner up for a moment in a rally: it falls half
+# a second behind, and must catch up by itself.
+serve
+sleep 0.3
+kill -STOP "$joiner_pid"
+sleep 0.5
+kill -CONT "$joiner_pid"
+sleep 2
+idle_from=$(now_us)
+end=$((SECONDS + idle_seconds))
+while [ $SECONDS -lt $end ]; do
+  serve
+  sleep 1.8
+done
+idle_to=$(now_us)
+kill -0 "$joiner_pid" 2>/dev/null || fail "the joiner ended while idle"
+
+# The joiner's own arrows, each 0.3 s into a rally the host has just served
+# (the ball is then away from the top paddle's rows), timed as xdotool
+# returns, when the X server has the key.
+python3 - "$d1" "$d2" "$work/presses" <<'PY' || fail "xdotool failed"
+import os, subprocess, sys, time
+host, joiner, out = sys.argv[1], sys.argv[2], open(sys.argv[3], "w")
+def key(display, what, name):
+    subprocess.run(["xdotool", what, name], check=True,
+                   env=dict(os.environ, DISPLAY=display))
+for i in range(20):
+    for name in ("2", "space"):
+        key(host, "keydown", name)
+        time.sleep(0.1)
+        key(host, "keyup", name)
+    time.sleep(0.3)
+    arrow = "Left" if i % 2 else "Right"
+    key(joiner, "keydown", arrow)
+    out.write("%d\n" % int(time.monotonic() * 1e6))
+    out.flush()
+    time.sleep(0.2)
+    key(joiner, "keyup", arrow)
+    time.sleep(1.2)
+PY
+sleep 0.5
+kill -0 "$joiner_pid" 2>/dev/null || fail "the joiner ended"
+grep -q "dropped" "$work/host.err" && fail "the host dropped the joiner"
+
+python3 - "$work" "$idle_from" "$idle_to" <<'PY' || exit 1
+import bisect, statistics, sys
+work, idle_from, idle_to = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+FRAME_US = 20000
+
+def frames(name):
+    rows = []
+    for line in open("%s/%s.frames" % (work, name)):
+        parts = line.split()
+        if len(parts) == 3:
+            rows.append((int(parts[0]), parts[1], parts[2]))
+    return rows
+
+host, joiner = frames("host"), frames("joiner")
+if not host or not joiner:
+    sys.exit("net_idle_x11: no frames logged (host %d, joiner %d)" % (len(host), len(joiner)))
+
+# Frames a second: every whole second of the idle time in which the host
+# showed a rally's worth, the joiner too.
+def per_second(rows, start):
+    counts = {}
+    for t, _, _ in rows:
+        if idle_from <= t < idle_to:
+            counts[(t - start) // 1000000] = counts.get((t - start) // 1000000, 0) + 1
+    return counts
+host_rate, joiner_rate = per_second(host, idle_from), per_second(joiner, idle_from)
+busy = [s for s, n in host_rate.items() if n >= 49]
+slow = [(s, joiner_rate.get(s, 0)) for s in busy if joiner_rate.get(s, 0) < 45]
+rates = sorted(joiner_rate.get(s, 0) for s in busy)
+print("net_idle_x11: %d busy seconds; joiner frames a second min %s median %s"
+      % (len(busy), rates[0] if rates else "-", statistics.median(rates) if rates else "-"))
+
+# Lag: each idle frame of the host, found among the joiner's frames by its
+# picture. The host sends a frame before it shows it, and a busy host may
+# show it a little after the joiner does: the first time the joiner showed
+# it, up to 3 frames before the host, counts.
+by_hash = {}
+for t, h, _ in joiner:
+    by_hash.setdefault(h, []).append(t)
+lags, missing = [], 0
+for t, h, _ in host:
+    if not (idle_from <= t < idle_to):
+        continue
+    times = by_hash.get(h, [])
+    i = bisect.bisect_left(times, t - 3 * FRAME_US)
+    if i < len(times) and times[i] - t < 10000000:
+        lags.append(max(0, times[i] - t))
+    else:
+        missing += 1
+if not lags:
+    sys.exit("net_idle_x11: none of the host's frames shown by the joiner")
+lags.sort()
+print("net_idle_x11: joiner behind the host: median %.1f ms, max %.1f ms over %d frames (%d not shown)"
+      % (statistics.median(lags) / 1000, lags[-1] / 1000, len(lags), missing))
+
+# Key to own screen: the first joiner frame after the press whose paddle
+# rows differ from the frame before the press.
+delays = []
+times = [t for t, _, _ in joiner]
+for line in open(work + "/presses"):
+    pressed = int(line)
+    i = bisect.bisect_right(times, pressed)
+    if i == 0:
+        continue
+    before = joiner[i - 1][2]
+    for t, _, rows in joiner[i:]:
+        if rows != before:
+            delays.append(t - pressed)
+            break
+        if t - pressed > 2000000:
+            break
+if len(delays) < 15:
+    sys.exit("net_idle_x11: the joiner's paddle moved after only %d of 20 presses" % len(delays))
+key_median = statistics.median(delays)
+print("net_idle_x11: joiner's key to its own screen: median %.1f ms, max %.1f ms (%d presses)"
+      % (key_median / 1000, max(delays) / 1000, len(delays)))
+
+faults = []
+if slow:
+    faults.append("the joiner fell under 45 frames a second: %s" % slow[:5])
+if missing > len(lags) // 50:
+    faults.append("the joiner skipped %d of the host's frames" % missing)
+if lags[-1] > 3 * FRAME_US:
+    faults.append("the joiner fell %.0f ms behind" % (lags[-1] / 1000))
+if key_median > 2 * FRAME_US:
+    faults.append("the joiner's key took %.0f ms to show" % (key_median / 1000))
+if faults:
+    sys.exit("net_idle_x11: " + "; ".join(faults))
+PY
+echo "net_idle_x11: passed"
