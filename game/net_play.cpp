@@ -55,7 +55,7 @@ struct NetPlayState {
   int away_pause_owed;   // the joiner's window lost the focus in a rally
   int running_reads;     // reads in a row with the rally running unpaused
   // Joining or watching.
-  int focus_lost;  // this window has lost the keyboard focus
+  int focus_lost;      // this window has lost the keyboard focus
   uint64_t served_ms;  // when serve_host last polled
 };
 
