@@ -246,7 +246,9 @@ TEST_F(Waits, TheWaitHookIsServedThroughSleepsAndTheGamesOwnWaits) {
   EXPECT_EQ(WinMain(plat_instance(), nullptr, nullptr, 0), 0);
   record_on_wait(nullptr, nullptr);
   EXPECT_GT(headless_now() - start, 9000u);
-  EXPECT_LE(longest_gap(start), 20u);  // at least once a frame
+  // At least once a frame (20 ms), and the tick the virtual clock gives the
+  // call that ends a wait.
+  EXPECT_LE(longest_gap(start), 21u);
 }
 
 // (A replay showing every frame to the end is checked by runner_check.sh

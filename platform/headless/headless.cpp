@@ -5,6 +5,8 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -438,8 +440,10 @@ int watched_ready(int wait_ms) {
 // The virtual clock jumps to whichever comes first: the next scheduled key,
 // pad or close, or the deadline. With neither, and no descriptor watched,
 // nothing can ever end the wait, and the clock runs to its limit. With
-// descriptors watched (a test's real sockets) and nothing scheduled, it waits
-// a real millisecond for them and moves one virtual one, as a read would.
+// descriptors watched (a test's real sockets), whose input comes in real
+// time, the wait for them is real too: up to the same end (a real
+// millisecond when there is none), and the clock moves as long as it lasted,
+// so that a peer's pause is not taken for hours of virtual time.
 void plat_wait_input(const uint32_t *deadline_tick) {
   advance(1);
   apply_due_close();
@@ -458,11 +462,24 @@ void plat_wait_input(const uint32_t *deadline_tick) {
   for (const KeyEvent &e : scheduled) consider(e.at);
   if (close_scheduled) consider(close_at);
   if (deadline_tick) consider(*deadline_tick);
-  if (!have_end) {
-    if (wait_fds_count() > 0) {
-      watched_ready(1);
-      return;
+  if (wait_fds_count() > 0) {
+    const int32_t left = have_end ? (int32_t)(end - now) : 1;
+    if (left <= 0) return;
+    const auto began = std::chrono::steady_clock::now();
+    if (watched_ready(left)) {
+      const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+          std::chrono::steady_clock::now() - began);
+      if (took.count() > 0)
+        advance((uint32_t)std::min<long long>(took.count(), left));
+    } else {
+      advance((uint32_t)left);
     }
+    apply_due_close();
+    apply_due_keys();
+    input_arrived = 0;
+    return;
+  }
+  if (!have_end) {
     const uint64_t past_limit = time_limit - elapsed + 1;
     advance(past_limit > UINT32_MAX ? UINT32_MAX : (uint32_t)past_limit);
     return;

@@ -216,6 +216,11 @@ void writer_flush(RecordWriter *w) {
   w->pending.clear();
 }
 
+void writer_cut(RecordWriter *w) {
+  if (w->period) end_run(w);
+  writer_flush(w);
+}
+
 void writer_end(RecordWriter *w) {
   if (w->period) end_run(w);
   writer_flush(w);

@@ -91,6 +91,10 @@ void writer_begin(RecordWriter *w, const char *game_version);
 int writer_add_sink(RecordWriter *w, RecordSink sink);
 void writer_put(RecordWriter *w, const RecordBytes &r);
 void writer_flush(RecordWriter *w);
+// Ends the run being counted, then flushes: everything recorded so far
+// reaches the sinks. Called before the game waits, so that a reader following
+// live is not kept behind by a run that only the next change would end.
+void writer_cut(RecordWriter *w);
 // Writes what is pending, then closes the sinks.
 void writer_end(RecordWriter *w);
 

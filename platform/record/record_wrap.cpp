@@ -8,9 +8,10 @@ namespace {
 
 RecordState &s = record_state;
 
-// The longest a wait for a key goes without a keyboard read while keys are
-// merged into every read: the host's network is served at each.
-const uint32_t RECORD_MERGE_EVERY_MS = 50;
+// The longest a wait for a key goes, a frame's time, while something must be
+// answered meanwhile (keys merged into every read, a wait hook): the host's
+// network is served after each, and at the keyboard read that follows.
+const uint32_t RECORD_WAIT_SLICE_MS = 20;
 
 bool writing() { return s.mode == RECORD_WRITING; }
 bool replaying() { return s.mode == RECORD_REPLAYING; }
@@ -278,18 +279,23 @@ void __wrap_plat_sleep(uint32_t ms) {
 // Records nothing: what the game does after a wait is said by the keyboard
 // reads that follow it, and those are recorded. A replay's reads come from
 // the recording, never from the player here, so it doesn't wait. While
-// something merges keys into every read (a host's network), the wait ends
-// often enough for those reads to keep it served.
+// something merges keys into every read or must be served as the game waits
+// (a host's network), the wait ends often enough to keep it served.
 void __wrap_plat_wait_input(const uint32_t *deadline_tick) {
-  if (replaying()) return;
-  if (!s.merge) {
+  if (replaying()) {
+    serve_waiting();
+    return;
+  }
+  if (writing()) writer_cut(&s.writer);
+  if (!s.merge && !s.serve) {
     __real_plat_wait_input(deadline_tick);
     return;
   }
-  uint32_t end = __real_plat_ticks() + RECORD_MERGE_EVERY_MS;
+  uint32_t end = __real_plat_ticks() + RECORD_WAIT_SLICE_MS;
   if (deadline_tick && (int32_t)(*deadline_tick - end) < 0)
     end = *deadline_tick;
   __real_plat_wait_input(&end);
+  serve_waiting();
 }
 
 int __wrap_plat_display_set_mode(int32_t width, int32_t height, int32_t bits) {
