@@ -56,6 +56,7 @@ struct NetPlayState {
   int running_reads;     // reads in a row with the rally running unpaused
   // Joining or watching.
   int focus_lost;      // this window has lost the keyboard focus
+  int left;            // the player left by Q or Escape
   uint64_t served_ms;  // when serve_host last polled
 };
 
@@ -291,6 +292,7 @@ void send_own_keys(void) {
   if ((state[DIK_Q] || state[DIK_ESCAPE]) &&
       record_state.mode == RECORD_REPLAYING) {
     net_client_leave(&net_play.client, LEAVE_SEND_MS);
+    net_play.left = 1;
     replay_stop(EXIT_STATUS_OK, "");
   }
   if (net_play.client.role != NET_ROLE_JOIN) return;
@@ -449,6 +451,7 @@ int net_play_connect(const char *where, int join, uint32_t timeout_ms,
     return 0;
   }
   net_play.focus_lost = 0;
+  net_play.left = 0;
   net_play.note.lines = 0;
   record_on_present(paint_over, nullptr);
   record_on_real_message(see_real_message, nullptr);
@@ -465,9 +468,9 @@ int net_play_client_stopped(const RecordStop &stop) {
     fprintf(stderr, "%s\n", stop.line.c_str());
     return NET_PLAY_LOST_STATUS;
   }
-  // The player closed the window (or sent a signal): they left, nothing
-  // went wrong.
-  if (stop.status == 0 && real_close_requested()) return 0;
+  // The player left (Q, Escape, the window closed, a signal): nothing went
+  // wrong.
+  if (stop.status == 0 && (net_play.left || real_close_requested())) return 0;
   // The stream itself went wrong (out of step, malformed): the host's or
   // the network's fault, not a recording's.
   fprintf(stderr, "quillfire: the host's stream: %s\n", stop.line.c_str());

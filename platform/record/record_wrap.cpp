@@ -2,6 +2,8 @@
 // (see record.h) and is recorded, answered from the recording, or forwarded.
 #include <string.h>
 
+#include <algorithm>
+
 #include "platform/record/record_state.h"
 
 namespace {
@@ -280,22 +282,31 @@ void __wrap_plat_sleep(uint32_t ms) {
 // reads that follow it, and those are recorded. A replay's reads come from
 // the recording, never from the player here, so it doesn't wait. While
 // something merges keys into every read or must be served as the game waits
-// (a host's network), the wait ends often enough to keep it served.
+// (a host's network), the wait ends often enough to keep it served; while a
+// note stands over a still screen, it ends when the note's time is up, so
+// that the screen is shown clean again.
 void __wrap_plat_wait_input(const uint32_t *deadline_tick) {
   if (replaying()) {
     serve_waiting();
     return;
   }
   if (writing()) writer_cut(&s.writer);
-  if (!s.merge && !s.serve) {
+  long long slice_ms = s.merge || s.serve ? RECORD_WAIT_SLICE_MS : -1;
+  if (s.note_on_screen) {
+    const long long note_ms =
+        std::max(1LL, (s.note_until_ns - record_now_ns()) / 1000000 + 1);
+    slice_ms = slice_ms < 0 ? note_ms : std::min(slice_ms, note_ms);
+  }
+  if (slice_ms < 0) {
     __real_plat_wait_input(deadline_tick);
     return;
   }
-  uint32_t end = __real_plat_ticks() + RECORD_WAIT_SLICE_MS;
+  uint32_t end = __real_plat_ticks() + (uint32_t)slice_ms;
   if (deadline_tick && (int32_t)(*deadline_tick - end) < 0)
     end = *deadline_tick;
   __real_plat_wait_input(&end);
   serve_waiting();
+  record_note_expire();
 }
 
 int __wrap_plat_display_set_mode(int32_t width, int32_t height, int32_t bits) {
