@@ -7,7 +7,8 @@
 # must show >= 45 frames a second whenever the host does, stay connected,
 # and show each of the host's frames within 3 frames (60 ms) of the host.
 # Then the joiner presses its arrows 20 times during rallies: its own screen
-# must show its paddle move within 2 frames (median). NET_IDLE_KEEP=DIR keeps the logs.
+# must show its paddle move within 2 frames (median). NET_IDLE_KEEP=DIR
+# keeps the logs.
 #   net_idle_x11.sh QUILLFIRE RUN_DIR FRAME_TIMER
 set -uo pipefail
 
