@@ -35,11 +35,10 @@ void plat_sleep(uint32_t ms);
 // plat_wait_watch has input, or the tick count reaches *deadline_tick
 // (null: no end), whichever comes first; at once when a key or pad input
 // came since the last keyboard read or wait. It may return sooner, so
-// callers read
-// the keyboard and wait again. Called by the game where it waits for a key
-// (the title, the serve prompt) between its keyboard reads: the game says
-// where it waits, and a frame's own reads (plat_keyboard_read, plat_ticks)
-// never wait.
+// callers read the keyboard and wait again. Called by the game where it
+// waits for a key (the title, the serve prompt) between its keyboard reads:
+// the game says where it waits, and a frame's own reads (plat_keyboard_read,
+// plat_ticks) never wait.
 void plat_wait_input(const uint32_t *deadline_tick);
 
 // Input on `fd` (a socket's data or its end) also ends plat_wait_input:
