@@ -17,85 +17,28 @@ run_dir="$2"
 frame_timer="$3"
 idle_seconds="${NET_IDLE_SECONDS:-60}"
 work="$(mktemp -d)"
-pids=()
-
-finish() {
-  [ -n "${NET_IDLE_KEEP:-}" ] && cp "$work"/*.frames "$work"/*.err \
-    "$work"/presses "$NET_IDLE_KEEP"/ 2>/dev/null
-  # The games first, then their X servers.
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null; done
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap finish EXIT
-
-fail() {
-  echo "net_idle_x11: $*" >&2
-  for f in host joiner; do
-    [ -s "$work/$f.err" ] && sed "s/^/  $f: /" "$work/$f.err" >&2
-  done
-  exit 1
-}
-
-start_x() {  # start_x NAME: an X server whose display goes in $work/NAME
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/$1" \
-    >/dev/null 2>&1 &
-  pids+=($!)
-}
-start_x d1
-start_x d2
-for _ in $(seq 50); do [ -s "$work/d1" ] && [ -s "$work/d2" ] && break; sleep 0.1; done
-[ -s "$work/d1" ] && [ -s "$work/d2" ] || fail "Xvfb did not start"
-d1=":$(cat "$work/d1")"
-d2=":$(cat "$work/d2")"
+test_name=net_idle_x11
+source "$(dirname "$0")/net_x11_lib.sh"
+trap 'net_finish "${NET_IDLE_KEEP:-}" "$work"/*.frames "$work"/*.err "$work"/presses' EXIT
+net_start_x
 
 # The 640x480 picture fills 1280x1024 at twice its size, 32 rows down: the
 # top paddle's rows, above where the ball is served from.
 band="76 90"
 
-play() {  # play DISPLAY NAME ARGS...: quillfire with the frame timer
-  local display="$1" name="$2"
-  shift 2
-  (cd "$run_dir" && DISPLAY="$display" SDL_AUDIODRIVER=dummy \
-    QF_FRAME_LOG="$work/$name.frames" QF_FRAME_BAND="$band" \
-    LD_PRELOAD="$frame_timer" exec "$game" "$@") 2>"$work/$name.err" &
-}
-
-wait_window() {
-  DISPLAY="$1" timeout 10 xdotool search --sync --name '^Quillfire$' \
-    >/dev/null 2>&1 || fail "no Quillfire window on $1"
-}
-
-wait_line() {  # wait_line FILE TEXT: up to 10 s
-  for _ in $(seq 100); do grep -q "$2" "$1" 2>/dev/null && return 0; sleep 0.1; done
-  fail "no '$2' in $(basename "$1")"
-}
-
-press() {  # press DISPLAY KEY
-  DISPLAY="$1" xdotool keydown "$2"
-  sleep 0.1
-  DISPLAY="$1" xdotool keyup "$2"
+play_env() {  # play_env NAME: each game with the frame timer
+  echo "QF_FRAME_LOG=$work/$1.frames"
+  echo "QF_FRAME_BAND=$band"
+  echo "LD_PRELOAD=$frame_timer"
 }
 
 now_us() { python3 -c 'import time; print(int(time.monotonic() * 1e6))'; }
 
-for _ in 1 2 3 4 5; do
-  port=$((20000 + RANDOM % 40000))
-  play "$d1" host --host "127.0.0.1:$port"
-  host_pid=$!
-  pids+=($host_pid)
-  sleep 0.5
-  kill -0 "$host_pid" 2>/dev/null && break
-  grep -q "cannot listen" "$work/host.err" || fail "the host did not start"
-done
+net_host
 wait_window "$d1"
 wait_line "$work/host.err" "hosting at 127.0.0.1:$port"
 
-play "$d2" joiner --join "127.0.0.1:$port"
-joiner_pid=$!
-pids+=($joiner_pid)
-wait_window "$d2"
-wait_line "$work/host.err" "player 2 connected"
+net_joiner
 
 # The host plays on alone: 2 starts a match whenever the title shows (a
 # match ends at 10), Space serves whenever the prompt does.

@@ -12,84 +12,18 @@ game="$1"
 run_dir="$2"
 runner="$3"
 work="$(mktemp -d)"
-pids=()
+test_name=net_x11
+source "$(dirname "$0")/net_x11_lib.sh"
+# NET_X11_KEEP=DIR keeps the screenshots for a look.
+trap 'net_finish "${NET_X11_KEEP:-}" "$work"/*.png' EXIT
+net_start_x
 
-finish() {
-  # NET_X11_KEEP=DIR keeps the screenshots for a look.
-  [ -n "${NET_X11_KEEP:-}" ] && cp "$work"/*.png "$NET_X11_KEEP"/ 2>/dev/null
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
-  rm -rf "$work"
-}
-trap finish EXIT
-
-fail() {
-  echo "net_x11: $*" >&2
-  for f in host joiner watcher; do
-    [ -s "$work/$f.err" ] && sed "s/^/  $f: /" "$work/$f.err" >&2
-  done
-  exit 1
-}
-
-start_x() {  # start_x NAME: an X server whose display goes in $work/NAME
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/$1" \
-    >/dev/null 2>&1 &
-  pids+=($!)
-}
-start_x d1
-start_x d2
-for _ in $(seq 50); do [ -s "$work/d1" ] && [ -s "$work/d2" ] && break; sleep 0.1; done
-[ -s "$work/d1" ] && [ -s "$work/d2" ] || fail "Xvfb did not start"
-d1=":$(cat "$work/d1")"
-d2=":$(cat "$work/d2")"
-
-play() {  # play DISPLAY NAME ARGS...: quillfire in the background
-  local display="$1" name="$2"
-  shift 2
-  (cd "$run_dir" && DISPLAY="$display" SDL_AUDIODRIVER=dummy exec "$game" "$@") \
-    2>"$work/$name.err" &
-}
-
-wait_window() {
-  DISPLAY="$1" timeout 10 xdotool search --sync --name '^Quillfire$' \
-    >/dev/null 2>&1 || fail "no Quillfire window on $1"
-}
-
-wait_line() {  # wait_line FILE TEXT: up to 10 s
-  for _ in $(seq 100); do grep -q "$2" "$1" 2>/dev/null && return 0; sleep 0.1; done
-  fail "no '$2' in $(basename "$1")"
-}
-
-press() {  # press DISPLAY KEY
-  DISPLAY="$1" xdotool keydown "$2"
-  sleep 0.1
-  DISPLAY="$1" xdotool keyup "$2"
-}
-
-shot() {  # shot DISPLAY NAME
-  DISPLAY="$1" xwd -root -silent | convert xwd:- "$work/$2.png" ||
-    fail "screenshot failed"
-}
-
-same() { [ "$(compare -metric AE "$work/$1.png" "$work/$2.png" null: 2>&1)" = 0 ]; }
-
-# The host, on a high port; another one if that port is taken.
-for _ in 1 2 3 4 5; do
-  port=$((20000 + RANDOM % 40000))
-  play "$d1" host --host "127.0.0.1:$port" --record "$work/host.qfr"
-  host_pid=$!
-  pids+=($host_pid)
-  sleep 0.5
-  kill -0 "$host_pid" 2>/dev/null && break
-  grep -q "cannot listen" "$work/host.err" || fail "the host did not start"
-done
+# The host, on a high port, making a recording.
+net_host --record "$work/host.qfr"
 wait_window "$d1"
 wait_line "$work/host.err" "hosting at 127.0.0.1:$port"
 
-play "$d2" joiner --join "127.0.0.1:$port"
-joiner_pid=$!
-pids+=($joiner_pid)
-wait_window "$d2"
-wait_line "$work/host.err" "player 2 connected"
+net_joiner
 
 sleep 0.5
 press "$d1" 2

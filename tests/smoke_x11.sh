@@ -20,31 +20,25 @@ game_pid=$!
 
 x11_wait_window || fail "no Quillfire window appeared"
 
-press() {  # held long enough for a once-a-frame read to see it
-  xdotool keydown "$1"
-  sleep "${2:-0.1}"
-  xdotool keyup "$1"
-}
-
 shot() {
   xwd -root -silent | convert xwd:- "$work/$1.ppm" || fail "screenshot failed"
 }
 
 sleep 1.5
 x11_title_shown title || fail "title: the picture is missing or not framed in black"
-press 1
+x11_press 1
 sleep 2          # the fade, then the serve prompt
-press space
+x11_press space
 xdotool keydown Right
 sleep 0.6
 shot court
 xdotool keyup Right
-press Left 0.3
+x11_press Left 0.3
 # A second of rally for the frame period.
 mark=$(wc -l <"$work/frames")
 sleep 1
 period_lines=$(tail -n +"$((mark + 1))" "$work/frames")
-press Escape
+x11_press Escape
 sleep 2          # the fade, then the title
 x11_quit || fail "exit code $? after Q"
 

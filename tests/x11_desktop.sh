@@ -20,58 +20,22 @@ icon_png="$4"
 work="$(mktemp -d)"
 test_name="x11_desktop"
 source "$(dirname "$0")/x11_lib.sh"
-wm_pid=""
 export XDG_CONFIG_HOME="$work/config"
 settings="$XDG_CONFIG_HOME/quillfire/quillfire.conf"
-
-finish() {
-  [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
-  x11_finish
-  rm -rf "$work"
-}
-trap finish EXIT
+trap 'x11_finish; rm -rf "$work"' EXIT
 
 x11_start 2560x1440
-openbox --config-file /dev/null >/dev/null 2>&1 &
-wm_pid=$!
-for _ in $(seq 50); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-  sleep 0.1
-done
-xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' || fail "openbox did not start"
+x11_openbox
 
-window=""
-start() {
-  (cd "$run_dir" && SDL_AUDIODRIVER=dummy exec "$game" "$@" 2>"$work/err") &
-  game_pid=$!
-  window=""
-  for _ in $(seq 100); do
-    window=$(xdotool search --onlyvisible --name '^Quillfire$' 2>/dev/null | head -1)
-    [ -n "$window" ] && break
-    sleep 0.1
-  done
-  [ -n "$window" ] || fail "no Quillfire window appeared ($*)"
-  sleep 1.5
+start() {  # its stderr in $work/err
+  x11_launch "$@" 2>"$work/err"
+  x11_visible_window "$*"
 }
 
 quit() {
-  xdotool keydown q
-  sleep 0.1
-  xdotool keyup q
-  for _ in $(seq 50); do kill -0 "$game_pid" 2>/dev/null || break; sleep 0.1; done
-  kill -0 "$game_pid" 2>/dev/null && fail "still running 5 s after Q ($1)"
-  wait "$game_pid"
-  local code=$?
-  game_pid=""
-  [ "$code" -eq 0 ] || fail "exit code $code after Q ($1)"
+  x11_quit "$1" || fail "exit code $? after Q ($1)"
 }
 
-# The window's inside on the screen: "x y width height".
-geometry() {
-  xwininfo -id "$window" | awk '/Absolute upper-left X/ {x=$NF}
-    /Absolute upper-left Y/ {y=$NF} /Width:/ {w=$NF} /Height:/ {h=$NF}
-    END {print x, y, w, h}'
-}
 fullscreen_state() {
   xprop -id "$window" _NET_WM_STATE 2>/dev/null | grep -q _NET_WM_STATE_FULLSCREEN
 }
@@ -80,7 +44,7 @@ fullscreen_state() {
 wait_window() {
   local g
   for _ in $(seq 30); do
-    g=$(geometry)
+    g=$(x11_geometry)
     [ "$g" = "$2" ] && ! fullscreen_state && return 0
     sleep 0.1
   done
@@ -89,7 +53,7 @@ wait_window() {
 wait_fullscreen() {
   local g
   for _ in $(seq 30); do
-    g=$(geometry)
+    g=$(x11_geometry)
     [ "$g" = "0 0 2560 1440" ] && fullscreen_state && return 0
     sleep 0.1
   done
@@ -99,7 +63,7 @@ wait_fullscreen() {
 # The frame round the inside lies on the screen; prints the frame.
 frame_inside_screen() {
   local x y w h left right top bottom
-  read -r x y w h <<<"$(geometry)"
+  read -r x y w h <<<"$(x11_geometry)"
   read -r left right top bottom <<<"$(xprop -id "$window" _NET_FRAME_EXTENTS |
     awk -F' = ' '{gsub(/,/, ""); print $2}')"
   [ -n "$bottom" ] || fail "$1: no _NET_FRAME_EXTENTS"
@@ -122,18 +86,18 @@ expect_one_warning() {
 
 # --- The first window: fitted with its frame, named, with the icon. ---
 start --window
-wait_window "--window" "$(geometry)"
-read -r _ _ w h <<<"$(geometry)"
+wait_window "--window" "$(x11_geometry)"
+read -r _ _ w h <<<"$(x11_geometry)"
 # 1920 x 1440 would fill the height with no room for the title bar.
 [ "$w $h" = "1280 960" ] || fail "--window made ${w}x${h}, not 1280x960"
 frame=$(frame_inside_screen "--window")
-echo "$test_name: --window: inside $(geometry), frame $frame"
+echo "$test_name: --window: inside $(x11_geometry), frame $frame"
 hints=$(xprop -id "$window" WM_NORMAL_HINTS)
 echo "$hints" | grep -q 'minimum size: 640 by 480' ||
   fail "the minimum size is not 640x480: $hints"
 xdotool windowsize "$window" 300 200
 sleep 0.5
-read -r _ _ w h <<<"$(geometry)"
+read -r _ _ w h <<<"$(x11_geometry)"
 [ "$w" -ge 640 ] && [ "$h" -ge 480 ] || fail "shrunk to ${w}x${h}"
 
 # The class is the desktop entry's StartupWMClass and its file's base name.
@@ -178,7 +142,7 @@ xdotool windowsize "$window" 1000 700
 sleep 0.5
 xdotool windowmove "$window" 300 200
 sleep 0.5
-placed=$(geometry)
+placed=$(x11_geometry)
 read -r _ _ w h <<<"$placed"
 [ "$w $h" = "1000 700" ] || fail "the window did not take 1000x700: $placed"
 xdotool key F11
@@ -250,7 +214,7 @@ grep -q '^fullscreen = yes$' "$settings" || fail "the damaged file was not writt
 rm -rf "$XDG_CONFIG_HOME"
 echo "not a folder" >"$XDG_CONFIG_HOME"
 start --window
-wait_window "unwritable settings" "$(geometry)"
+wait_window "unwritable settings" "$(x11_geometry)"
 quit "unwritable settings"
 expect_one_warning "unwritable settings"
 echo "$test_name: the window fits, comes back, names itself; the settings file: passed"

@@ -19,66 +19,21 @@ test_name="x11_screen ($mode)"
 # Settings of its own, none at the start.
 export XDG_CONFIG_HOME="$work/config"
 source "$(dirname "$0")/x11_lib.sh"
-wm_pid=""
-
-finish() {
-  [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
-  x11_finish
-  rm -rf "$work"
-}
-trap finish EXIT
+trap 'x11_finish; rm -rf "$work"' EXIT
 
 "$title_scaled" "$work" 1920x1080 1280x960 1000x700 1000x700i >/dev/null ||
   fail "the expected pictures could not be made"
 
 x11_start 1920x1080
+[ "$mode" = openbox ] && x11_openbox
 
-if [ "$mode" = openbox ]; then
-  openbox --config-file /dev/null >/dev/null 2>&1 &
-  wm_pid=$!
-  for _ in $(seq 50); do
-    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-    sleep 0.1
-  done
-  xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' ||
-    fail "openbox did not start"
-fi
-
-window=""
 start() {
-  (cd "$run_dir" && SDL_AUDIODRIVER=dummy exec "$game" "$@") &
-  game_pid=$!
-  window=""
-  for _ in $(seq 100); do
-    window=$(xdotool search --onlyvisible --name '^Quillfire$' 2>/dev/null | head -1)
-    [ -n "$window" ] && break
-    sleep 0.1
-  done
-  [ -n "$window" ] || fail "no Quillfire window appeared ($*)"
-  sleep 1.5
-}
-
-press() {  # held long enough for a once-a-frame read to see it
-  xdotool keydown "$1"
-  sleep 0.1
-  xdotool keyup "$1"
+  x11_launch "$@"
+  x11_visible_window "$*"
 }
 
 quit() {
-  press q
-  for _ in $(seq 50); do kill -0 "$game_pid" 2>/dev/null || break; sleep 0.1; done
-  kill -0 "$game_pid" 2>/dev/null && fail "still running 5 s after Q ($1)"
-  wait "$game_pid"
-  local code=$?
-  game_pid=""
-  [ "$code" -eq 0 ] || fail "exit code $code after Q ($1)"
-}
-
-# The window's place and size on the screen: "x y width height".
-geometry() {
-  xwininfo -id "$window" | awk '/Absolute upper-left X/ {x=$NF}
-    /Absolute upper-left Y/ {y=$NF} /Width:/ {w=$NF} /Height:/ {h=$NF}
-    END {print x, y, w, h}'
+  x11_quit "$1" || fail "exit code $? after Q ($1)"
 }
 
 states() { xprop -id "$window" _NET_WM_STATE 2>/dev/null; }
@@ -91,7 +46,7 @@ frame_top() {
 expect_fullscreen() {
   local g
   for _ in $(seq 30); do
-    g=$(geometry)
+    g=$(x11_geometry)
     [ "$g" = "0 0 1920 1080" ] && break
     sleep 0.1
   done
@@ -105,7 +60,7 @@ expect_fullscreen() {
 expect_window() {
   local g size
   for _ in $(seq 30); do
-    g=$(geometry)
+    g=$(x11_geometry)
     size=${g#* * }
     [ "$size" = "$2" ] && break
     sleep 0.1
@@ -145,16 +100,16 @@ xdotool key F11
 expect_fullscreen "F11"
 expect_picture "full screen again" 1920x1080
 # In a rally: out to a window and back; the game plays on.
-press 1
+x11_press 1
 sleep 2
-press space
+x11_press space
 sleep 0.5
 xdotool key alt+Return
 expect_window "Alt+Enter in a rally" "1000 700"
 sleep 0.5
 xdotool key alt+Return
 expect_fullscreen "Alt+Enter in a rally, back"
-press Escape
+x11_press Escape
 sleep 2
 quit "full screen"
 
