@@ -1,6 +1,7 @@
-// The notes network play shows over the game's frames on one machine only
-// (who is waiting, who left, how the game ended): a few centred lines in the
-// game's message colour and font, with the court cleared behind them.
+// The notes shown over the game's frames on one machine only (network play's:
+// who is waiting, who left, how the game ended; the recording's that can't
+// be written): a few centred lines in the game's message colour and font,
+// with the court cleared behind them.
 #ifndef QUILLFIRE_NET_NOTE_H
 #define QUILLFIRE_NET_NOTE_H
 
