@@ -49,9 +49,7 @@ const OptionRow OPTION_TABLE[] = {
     {0, "scale", "MODE", "sharp (the default) or integer (whole multiples)",
      [](LaunchOptions *o, const char *v) {
        o->scale_given = 1;
-       if (strcmp(v, "sharp") == 0) return (o->integer_scale = 0), 1;
-       if (strcmp(v, "integer") == 0) return o->integer_scale = 1;
-       return 0;
+       return scale_mode_parse(v, &o->integer_scale);
      }},
     {0, "no-config", nullptr, "neither read nor write the settings file",
      [](LaunchOptions *o, const char *) { return o->no_config = 1; }},
@@ -125,6 +123,12 @@ int check_addresses(const LaunchOptions *o, std::string *error) {
     *error = why;
     return 0;
   }
+  // The network code takes port 0 (the system chooses, for tests); a
+  // player is told of 1 to 65535.
+  if (!o->host.empty() && endpoint.port == 0) {
+    *error = "port 0 out of range (1 to 65535)";
+    return 0;
+  }
   const std::string &client = o->join.empty() ? o->watch : o->join;
   if (!client.empty() &&
       !net_parse_connect(client.c_str(), &endpoint, why, sizeof why)) {
@@ -166,6 +170,16 @@ int apply_value(const OptionRow &row, int as_short, LaunchOptions *options,
 }
 
 }  // namespace
+
+int scale_mode_parse(const char *name, int *integer_scale) {
+  if (strcmp(name, "sharp") == 0) return (*integer_scale = 0), 1;
+  if (strcmp(name, "integer") == 0) return (*integer_scale = 1), 1;
+  return 0;
+}
+
+const char *scale_mode_name(int integer_scale) {
+  return integer_scale ? "integer" : "sharp";
+}
 
 int command_line_parse(int argc, const char *const *argv,
                        LaunchOptions *options, std::string *error) {

@@ -58,4 +58,10 @@ std::string command_line_usage(void);
 // command_line_parse and where to look, on two lines.
 std::string command_line_refusal(const std::string &error);
 
+// The scale modes by name, as --scale and the settings file write them:
+// "sharp" (0, the default) and "integer" (1, whole multiples only).
+// scale_mode_parse returns 1 and sets *integer_scale, or 0 for another name.
+int scale_mode_parse(const char *name, int *integer_scale);
+const char *scale_mode_name(int integer_scale);
+
 #endif

@@ -70,6 +70,9 @@ int32_t game_reset(void);
 // The pause of a rally. pause_update looks at this frame's keyboard_state
 // and returns game_paused: 1 while the rally stands still.
 extern int32_t game_paused;
+// 1 while a rally runs (the ball moves): only a running rally pauses.
+// Asked by the pause and by network play, for the joiner's pause keys.
+int32_t rally_running(void);
 // Called by game_frame right after keyboard_read.
 int32_t pause_update(void);
 // Called by window_proc when the window loses the focus.

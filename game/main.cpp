@@ -174,16 +174,6 @@ int main(int argc, char **argv) {
     printf("quillfire %s\n", QUILLFIRE_VERSION);
     return EXIT_STATUS_OK;
   }
-  // Addresses are options like the others: a bad one ends here, before any
-  // window.
-  const std::string &address = !options.host.empty()   ? options.host
-                               : !options.join.empty() ? options.join
-                                                       : options.watch;
-  if (!address.empty() &&
-      !net_play_check_address(address.c_str(), !options.host.empty(), &error)) {
-    fprintf(stderr, "quillfire: %s\nTry 'quillfire --help'.\n", error.c_str());
-    return EXIT_STATUS_USAGE;
-  }
   const std::string demo_file = from_here(options.demo_file);
   const RecordSessionMode mode = session_mode(options.demo);
 

@@ -133,8 +133,6 @@ void print_notices(void) {
     fprintf(stderr, "quillfire: %s\n", line);
 }
 
-bool rally_running(void) { return ball.xv != 0 || ball.yv != 0; }
-
 bool match_of_two(void) { return game_state.mode == 2 && !title_showing; }
 
 // Whether a pause key pressed in this snapshot pauses: the rally runs, and
@@ -475,18 +473,6 @@ int net_play_client_stopped(const RecordStop &stop) {
   // the network's fault, not a recording's.
   fprintf(stderr, "quillfire: the host's stream: %s\n", stop.line.c_str());
   return NET_PLAY_LOST_STATUS;
-}
-
-int net_play_check_address(const char *text, int listen, std::string *error) {
-  NetEndpoint endpoint;
-  char line[300];
-  const int ok = listen ? net_parse_listen(text, &endpoint, line, sizeof line)
-                        : net_parse_connect(text, &endpoint, line, sizeof line);
-  if (ok && endpoint.port == 0)
-    snprintf(line, sizeof line, "port 0 out of range (1 to 65535)");
-  if (ok && endpoint.port != 0) return 1;
-  *error = line;
-  return 0;
 }
 
 std::string net_play_address(void) {

@@ -38,16 +38,10 @@ int net_play_host(const char *where, std::string *error);
 int net_play_connect(const char *where, int join, uint32_t timeout_ms,
                      RecordSource *source, std::string *error);
 
-// Called by main as it starts, before any window, for --host (`listen` 1),
-// --join and --watch: whether `text` is an address and port a player may
-// give. Returns 1, or 0 with one line in `error` ("port 99999 out of range
-// (1 to 65535)").
-int net_play_check_address(const char *text, int listen, std::string *error);
-
 // Called by main when a client's replay stopped (RecordStop): prints its one
-// line, if any, and returns the exit status: 0 when the player closed the
-// window, NET_PLAY_LOST_STATUS for every fault of the host, the stream or
-// the connection.
+// line, if any, and returns the exit status: 0 when the player left
+// (Q, Escape, the window closed), NET_PLAY_LOST_STATUS for every fault of the
+// host, the stream or the connection.
 int net_play_client_stopped(const RecordStop &stop);
 
 // Called by the networked match test. Where the host listens, as "ADDR:PORT";

@@ -13,9 +13,9 @@ namespace {
 // begins counts, so a key held down does not pause and unpause every frame.
 bool pause_key_was_down = true;
 
-bool rally_running() { return ball.xv != 0 || ball.yv != 0; }
-
 }  // namespace
+
+int32_t rally_running(void) { return ball.xv != 0 || ball.yv != 0 ? 1 : 0; }
 
 int32_t pause_update(void) {
   const bool down = key_down(DIK_P) || key_down(DIK_PAUSE);

@@ -10,6 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "game/command_line.h"
+
 namespace {
 
 // Far more than the file ever holds; a longer one is not ours.
@@ -44,11 +46,7 @@ int parse_number(const std::string &value, long low, long high, int32_t *out) {
 int apply_value(const std::string &key, const std::string &value, Settings *s) {
   if (key == "fullscreen") return parse_yes_no(value, &s->fullscreen);
   if (key == "mute") return parse_yes_no(value, &s->mute);
-  if (key == "scale") {
-    if (value == "sharp") return (s->integer_scale = 0), 1;
-    if (value == "integer") return s->integer_scale = 1;
-    return 0;
-  }
+  if (key == "scale") return scale_mode_parse(value.c_str(), &s->integer_scale);
   if (key == "window_x") {
     return parse_number(value, -MAX_COORDINATE, MAX_COORDINATE, &s->window_x);
   }
@@ -140,8 +138,7 @@ std::string settings_format(const Settings &s) {
     text += "window_width = " + std::to_string(s.window_width) + "\n";
     text += "window_height = " + std::to_string(s.window_height) + "\n";
   }
-  text +=
-      std::string("scale = ") + (s.integer_scale ? "integer" : "sharp") + "\n";
+  text += std::string("scale = ") + scale_mode_name(s.integer_scale) + "\n";
   text += std::string("mute = ") + (s.mute ? "yes" : "no") + "\n";
   return text;
 }

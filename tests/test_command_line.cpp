@@ -186,6 +186,7 @@ TEST(CommandLine, NetworkValuesThatCantBeUsedAreRefused) {
       {{"--host", "127.0.0.1:70000"}, "port 70000 out of range (1 to 65535)"},
       {{"--host=box:port"}, "port 'port' is not a number"},
       {{"--join", "box:0"}, "port 0 out of range (1 to 65535)"},
+      {{"--host", "0"}, "port 0 out of range (1 to 65535)"},
       {{"--join", ":7373"}, ":7373"},
       {{"--watch", ":::"}, ":::"},
       {{"--watch=[::1"}, "[::1"},
