@@ -20,6 +20,7 @@
 
 #include "platform/platform.h"
 #include "platform/sdl/present_convert.h"
+#include "platform/sdl/sdl_backend.h"
 #include "platform/sdl/sdl_internal.h"
 
 namespace {
@@ -156,6 +157,7 @@ const Path PATHS[] = {{"ours", ours_open, ours_show},
 }  // namespace
 
 int main(int argc, char **argv) {
+  plat_use(sdl_backend());
   const std::string which = argc > 1 ? argv[1] : "ours";
   const int frames = argc > 2 ? atoi(argv[2]) : 1000;
   const Path *path = nullptr;

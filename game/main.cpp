@@ -17,6 +17,7 @@
 #include "game/record_note.h"
 #include "game/start_check.h"
 #include "platform/record/record.h"
+#include "platform/sdl/sdl_backend.h"
 
 namespace {
 
@@ -160,6 +161,7 @@ std::string from_here(const std::string &path) {
 }  // namespace
 
 int main(int argc, char **argv) {
+  plat_use(sdl_backend());
   LaunchOptions options;
   std::string error;
   if (!command_line_parse(argc, argv, &options, &error)) {

@@ -39,6 +39,10 @@ const uint32_t LEAVE_SEND_MS = 500;
 const uint8_t CONNECTING_NOTE_RGB[3] = {255, 204, 51};
 
 struct NetPlayState {
+  // The backend under the recording layer, in use before it: what only this
+  // machine shows and reads (the connecting window, notes, the joiner's own
+  // keys) goes to it, outside the recording.
+  const PlatBackend *screen;
   NetHost host;
   NetClient client;
   int hosting;
@@ -61,6 +65,8 @@ struct NetPlayState {
 };
 
 NetPlayState net_play;
+
+const PlatBackend *screen() { return net_play.screen; }
 
 // The recording layer's hook on every presented frame: the note, on a copy,
 // after the checkpoint, so only this machine sees it.
@@ -93,20 +99,20 @@ void show_note_now(void) {
   if (!primary || !primary->pixels || !primary->palette) {
     // The game has let its screen go (it is ending): the note alone, on
     // the window that still stands.
-    __real_plat_display_set_mode(SCREEN_WIDTH, SCREEN_HEIGHT, 8);
+    screen()->display_set_mode(SCREEN_WIDTH, SCREEN_HEIGHT, 8);
     std::vector<uint8_t> black((size_t)SCREEN_WIDTH * SCREEN_HEIGHT, 0);
     uint8_t palette[1024] = {};
     memcpy(palette + MESSAGE_COLOR * 4, CONNECTING_NOTE_RGB, 3);
     const uint8_t *shown = paint_over(black.data(), SCREEN_WIDTH, SCREEN_WIDTH,
                                       SCREEN_HEIGHT, nullptr);
-    __real_plat_present(shown, SCREEN_WIDTH, SCREEN_WIDTH, SCREEN_HEIGHT,
-                        note_palette(palette).data());
+    screen()->present(shown, SCREEN_WIDTH, SCREEN_WIDTH, SCREEN_HEIGHT,
+                      note_palette(palette).data());
     return;
   }
   const uint8_t *shown = paint_over(primary->pixels, primary->pitch,
                                     primary->width, primary->height, nullptr);
   const uint8_t *palette = (const uint8_t *)primary->palette->entries;
-  __real_plat_present(
+  screen()->present(
       shown, primary->pitch, primary->width, primary->height,
       net_play.note.lines ? note_palette(palette).data() : palette);
 }
@@ -119,11 +125,11 @@ void show_note_every_while(void) {
 // asked for.
 void show_last_word(const char *line, uint32_t ms) {
   note_line(&net_play.note, MESSAGE_Y, line);
-  const uint32_t start = __real_plat_ticks();
-  while ((uint32_t)(__real_plat_ticks() - start) < ms &&
-         !__real_plat_close_requested()) {
+  const uint32_t start = screen()->ticks();
+  while ((uint32_t)(screen()->ticks() - start) < ms &&
+         !screen()->close_requested()) {
     show_note_now();
-    __real_plat_sleep(50);
+    screen()->sleep(50);
   }
 }
 
@@ -285,7 +291,7 @@ void client_note(void) {
 // answered from the stream): a joiner's go to the host; Q or Escape leaves.
 void send_own_keys(void) {
   uint8_t state[256];
-  if (!__real_plat_keyboard_read(state)) return;
+  if (!screen()->keyboard_read(state)) return;
   // Only once the game plays: the stream's header is read before it.
   if ((state[DIK_Q] || state[DIK_ESCAPE]) &&
       record_state.mode == RECORD_REPLAYING) {
@@ -351,17 +357,17 @@ int connecting_window;  // 0 not yet, 1 open, -1 could not be opened
 
 // Opens a window saying where it connects. Returns 1 when it stands.
 int open_connecting_window(const char *where) {
-  if (!__real_plat_init()) return 0;
+  if (!screen()->init()) return 0;
   // Made as the game makes its own, so that it stands where the game's will.
   int32_t desktop_width = SCREEN_WIDTH, desktop_height = SCREEN_HEIGHT;
-  __real_plat_desktop_size(&desktop_width, &desktop_height);
-  if (!__real_plat_window_create("Quillfire", 0, 0, desktop_width,
-                                 desktop_height, connecting_proc) ||
-      !__real_plat_display_set_mode(SCREEN_WIDTH, SCREEN_HEIGHT, 8)) {
-    __real_plat_shutdown();
+  screen()->desktop_size(&desktop_width, &desktop_height);
+  if (!screen()->window_create("Quillfire", 0, 0, desktop_width, desktop_height,
+                               connecting_proc) ||
+      !screen()->display_set_mode(SCREEN_WIDTH, SCREEN_HEIGHT, 8)) {
+    screen()->shutdown();
     return 0;
   }
-  __real_plat_keyboard_open();
+  screen()->keyboard_open();
   connecting_pixels.assign((size_t)SCREEN_WIDTH * SCREEN_HEIGHT, 0);
   memset(connecting_palette, 0, sizeof connecting_palette);
   memcpy(connecting_palette + MESSAGE_COLOR * 4, CONNECTING_NOTE_RGB, 3);
@@ -381,30 +387,31 @@ int open_connecting_window(const char *where) {
 // longer has a window saying so, shown again every so often, and Q or
 // Escape there gives up as closing does.
 int connecting_close_check(void) {
-  if (__real_plat_close_requested()) return 1;
+  if (screen()->close_requested()) return 1;
   if (!connecting_window &&
       net_now_ms() - connecting_since_ms >= CONNECTING_WINDOW_AFTER_MS)
     connecting_window = open_connecting_window(net_play.where) ? 1 : -1;
   if (connecting_window != 1) return 0;
   uint8_t state[256];
-  if (__real_plat_keyboard_read(state) && (state[DIK_Q] || state[DIK_ESCAPE]))
+  if (screen()->keyboard_read(state) && (state[DIK_Q] || state[DIK_ESCAPE]))
     return 1;
   if (net_now_ms() - net_play.note_shown_ms >= NOTE_EVERY_MS) {
     net_play.note_shown_ms = net_now_ms();
     PlatMessage drop;
-    while (__real_plat_peek_message(&drop)) {
+    while (screen()->peek_message(&drop)) {
     }
-    __real_plat_present(connecting_pixels.data(), SCREEN_WIDTH, SCREEN_WIDTH,
-                        SCREEN_HEIGHT, connecting_palette);
+    screen()->present(connecting_pixels.data(), SCREEN_WIDTH, SCREEN_WIDTH,
+                      SCREEN_HEIGHT, connecting_palette);
   }
   return 0;
 }
 
-int real_close_requested(void) { return __real_plat_close_requested(); }
+int real_close_requested(void) { return screen()->close_requested(); }
 
 }  // namespace
 
 int net_play_host(const char *where, std::string *error) {
+  net_play.screen = plat_in_use();
   if (!net_host_open(&net_play.host, where, QUILLFIRE_VERSION)) {
     *error = net_play.host.error;
     return 0;
@@ -433,6 +440,7 @@ int net_play_host(const char *where, std::string *error) {
 
 int net_play_connect(const char *where, int join, uint32_t timeout_ms,
                      RecordSource *source, std::string *error) {
+  net_play.screen = plat_in_use();
   snprintf(net_play.where, sizeof net_play.where, "%s", where);
   connecting_since_ms = net_now_ms();
   connecting_window = 0;
@@ -442,7 +450,7 @@ int net_play_connect(const char *where, int join, uint32_t timeout_ms,
                                      QUILLFIRE_VERSION, timeout_ms);
   net_set_close_check(real_close_requested);
   // The game makes its own window as it starts.
-  if (connecting_window == 1) __real_plat_shutdown();
+  if (connecting_window == 1) screen()->shutdown();
   if (!opened) {
     *error = net_play.client.error;
     net_client_close(&net_play.client);

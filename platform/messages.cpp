@@ -19,24 +19,24 @@ void messages_push(PlatMessage msg) { queue.push_back(msg); }
 
 void messages_clear(void) { queue.clear(); }
 
-intptr_t plat_dispatch_message(const PlatMessage *msg) {
+intptr_t messages_dispatch(const PlatMessage *msg) {
   if (!msg->window || !msg->window->alive || !msg->window->proc) return 0;
   return msg->window->proc(msg->window, msg->message, msg->wparam, msg->lparam);
 }
 
-int plat_post_message(PlatWindow *window, uint32_t message, uintptr_t wparam,
-                      intptr_t lparam) {
+int messages_post(PlatWindow *window, uint32_t message, uintptr_t wparam,
+                  intptr_t lparam) {
   if (!window) return 0;
   messages_push(PlatMessage{window, message, wparam, lparam});
   return 1;
 }
 
-void plat_post_quit_message(int exit_code) {
+void messages_post_quit(int exit_code) {
   messages_push(PlatMessage{nullptr, WM_QUIT, (uintptr_t)exit_code, 0});
 }
 
-intptr_t plat_default_window_proc(PlatWindow *window, uint32_t message,
-                                  uintptr_t wparam, intptr_t lparam) {
+intptr_t messages_default_proc(PlatWindow *window, uint32_t message,
+                               uintptr_t wparam, intptr_t lparam) {
   (void)wparam;
   (void)lparam;
   if (message == WM_CLOSE && window && window->alive) {

@@ -20,4 +20,14 @@ void messages_push(PlatMessage msg);
 // Empties the queue.
 void messages_clear(void);
 
+// What plat_dispatch_message, plat_post_message, plat_post_quit_message and
+// plat_default_window_proc do, the same on every backend: each backend's
+// table names its own functions, which forward to these.
+intptr_t messages_dispatch(const PlatMessage *msg);
+int messages_post(PlatWindow *window, uint32_t message, uintptr_t wparam,
+                  intptr_t lparam);
+void messages_post_quit(int exit_code);
+intptr_t messages_default_proc(PlatWindow *window, uint32_t message,
+                               uintptr_t wparam, intptr_t lparam);
+
 #endif

@@ -169,6 +169,7 @@ void apply_due_keys() {
 // ---------------------------------------------------------------------------
 
 void headless_reset(void) {
+  plat_use(headless_backend());
   window = PlatWindow{nullptr, nullptr, 0};
   window_made = 0;
   messages_clear();
@@ -306,7 +307,7 @@ PlatWindow *headless_window(void) {
 
 int headless_cursor_shown(void) { return cursor_shown; }
 
-void headless_window_options(int *windowed, int *whole_scale_only) {
+void headless_window_options_told(int *windowed, int *whole_scale_only) {
   *windowed = option_windowed;
   *whole_scale_only = option_whole_scale_only;
 }
@@ -316,7 +317,7 @@ int headless_display_open(void) { return display_open; }
 // Start-up and the window
 // ---------------------------------------------------------------------------
 
-int plat_init(void) {
+int headless_init(void) {
   if (fail_init) {
     error_text = "no display available (headless: told to fail)";
     return 0;
@@ -324,22 +325,22 @@ int plat_init(void) {
   return 1;
 }
 
-const char *plat_error(void) { return error_text.c_str(); }
+const char *headless_error(void) { return error_text.c_str(); }
 
-void *plat_instance(void) {
+void *headless_instance(void) {
   static int token;
   return &token;
 }
 
-int plat_desktop_size(int32_t *width, int32_t *height) {
+int headless_desktop_size(int32_t *width, int32_t *height) {
   *width = 1280;
   *height = 1024;
   return 1;
 }
 
-PlatWindow *plat_window_create(const char *title, int32_t x, int32_t y,
-                               int32_t width, int32_t height,
-                               PlatWindowProc proc) {
+PlatWindow *headless_window_create(const char *title, int32_t x, int32_t y,
+                                   int32_t width, int32_t height,
+                                   PlatWindowProc proc) {
   (void)title;
   (void)x;
   (void)y;
@@ -356,28 +357,28 @@ PlatWindow *plat_window_create(const char *title, int32_t x, int32_t y,
   return &window;
 }
 
-void plat_window_options(int windowed, int whole_scale_only) {
+void headless_window_options(int windowed, int whole_scale_only) {
   option_windowed = windowed;
   option_whole_scale_only = whole_scale_only;
 }
 
-void plat_show_cursor(int show) { cursor_shown = show; }
+void headless_show_cursor(int show) { cursor_shown = show; }
 
-void plat_window_place_restore(const PlatWindowPlace *place) {
+void headless_window_place_restore(const PlatWindowPlace *place) {
   restored_place = *place;
 }
 
 // The headless window never moves: it is left as it was told to be.
-int plat_window_place(PlatWindowPlace *place) {
+int headless_window_place(PlatWindowPlace *place) {
   if (!window_ever_made) return 0;
   *place = restored_place;
   place->fullscreen = option_windowed ? 0 : 1;
   return 1;
 }
 
-void plat_window_icon(const uint32_t *, int32_t, int32_t) {}
+void headless_window_icon(const uint32_t *, int32_t, int32_t) {}
 
-void plat_shutdown(void) {
+void headless_shutdown(void) {
   window.alive = 0;
   window_made = 0;
 }
@@ -386,7 +387,7 @@ void plat_shutdown(void) {
 // Messages
 // ---------------------------------------------------------------------------
 
-int plat_peek_message(PlatMessage *msg) {
+int headless_peek_message(PlatMessage *msg) {
   peek_count++;
   apply_due_close();
   if (peek_hook) peek_hook(peek_user);
@@ -394,7 +395,7 @@ int plat_peek_message(PlatMessage *msg) {
 }
 
 // Polled by the waits that handle no messages, so it moves the clock too.
-int plat_close_requested(void) {
+int headless_close_requested(void) {
   advance(1);
   apply_due_close();
   return close_requested;
@@ -404,17 +405,17 @@ int plat_close_requested(void) {
 // Time
 // ---------------------------------------------------------------------------
 
-uint32_t plat_ticks(void) {
+uint32_t headless_ticks(void) {
   uint32_t t = now;
   advance(1);
   return t;
 }
 
 // The virtual clock moves a millisecond a read: spinning costs nothing.
-void plat_ticks_deadline(uint32_t) {}
+void headless_ticks_deadline(uint32_t) {}
 
 // Ends early at a close request that falls within the sleep.
-void plat_sleep(uint32_t ms) {
+void headless_sleep(uint32_t ms) {
   if (close_requested) return;
   const int64_t until = (int32_t)(close_at - now);
   if (close_scheduled && until < (int64_t)ms) {
@@ -444,7 +445,7 @@ int watched_ready(int wait_ms) {
 // time, the wait for them is real too: up to the same end (a real
 // millisecond when there is none), and the clock moves as long as it lasted,
 // so that a peer's pause is not taken for hours of virtual time.
-void plat_wait_input(const uint32_t *deadline_tick) {
+void headless_wait_input(const uint32_t *deadline_tick) {
   advance(1);
   apply_due_close();
   apply_due_keys();
@@ -491,14 +492,14 @@ void plat_wait_input(const uint32_t *deadline_tick) {
   input_arrived = 0;
 }
 
-int plat_wait_watch(int fd) { return wait_fds_add(fd); }
-void plat_wait_unwatch(int fd) { wait_fds_remove(fd); }
+int headless_wait_watch(int fd) { return wait_fds_add(fd); }
+void headless_wait_unwatch(int fd) { wait_fds_remove(fd); }
 
 // ---------------------------------------------------------------------------
 // Display
 // ---------------------------------------------------------------------------
 
-int plat_display_set_mode(int32_t width, int32_t height, int32_t bits) {
+int headless_display_set_mode(int32_t width, int32_t height, int32_t bits) {
   if (fail_display_mode || bits != 8 || width <= 0 || height <= 0) return 0;
   mode_width = width;
   mode_height = height;
@@ -506,8 +507,8 @@ int plat_display_set_mode(int32_t width, int32_t height, int32_t bits) {
   return 1;
 }
 
-void plat_present(const uint8_t *pixels, int32_t pitch, int32_t width,
-                  int32_t height, const uint8_t palette[1024]) {
+void headless_present(const uint8_t *pixels, int32_t pitch, int32_t width,
+                      int32_t height, const uint8_t palette[1024]) {
   if (!display_open || !pixels || width <= 0 || height <= 0) return;
   last_frame.resize((size_t)width * height);
   for (int32_t y = 0; y < height; y++) {
@@ -523,18 +524,18 @@ void plat_present(const uint8_t *pixels, int32_t pitch, int32_t width,
   }
 }
 
-void plat_display_close(void) { display_open = 0; }
+void headless_display_close(void) { display_open = 0; }
 
 // ---------------------------------------------------------------------------
 // Keyboard
 // ---------------------------------------------------------------------------
 
-int plat_keyboard_open(void) {
+int headless_keyboard_open(void) {
   keyboard_open = keyboard_present;
   return keyboard_open;
 }
 
-int plat_keyboard_read(uint8_t state[256]) {
+int headless_keyboard_read(uint8_t state[256]) {
   keyboard_reads++;
   advance(1);
   apply_due_keys();
@@ -550,7 +551,7 @@ int plat_keyboard_read(uint8_t state[256]) {
   return 1;
 }
 
-int plat_escape_down(void) {
+int headless_escape_down(void) {
   advance(1);
   apply_due_keys();
   uint8_t state[256];
@@ -560,4 +561,20 @@ int plat_escape_down(void) {
   return state[DIK_ESCAPE] != 0;
 }
 
-void plat_keyboard_close(void) { keyboard_open = 0; }
+void headless_keyboard_close(void) { keyboard_open = 0; }
+
+// The message queue both backends share (platform/messages.h).
+intptr_t headless_dispatch_message(const PlatMessage *msg) {
+  return messages_dispatch(msg);
+}
+int headless_post_message(PlatWindow *window, uint32_t message,
+                          uintptr_t wparam, intptr_t lparam) {
+  return messages_post(window, message, wparam, lparam);
+}
+void headless_post_quit_message(int exit_code) {
+  messages_post_quit(exit_code);
+}
+intptr_t headless_default_window_proc(PlatWindow *window, uint32_t message,
+                                      uintptr_t wparam, intptr_t lparam) {
+  return messages_default_proc(window, message, wparam, lparam);
+}

@@ -19,14 +19,18 @@
 #include <stdexcept>
 
 #include "platform/pad_keys.h"
-#include "platform/platform.h"
+#include "platform/plat_backend.h"
 
 // Thrown by any platform call once the virtual clock passes the limit.
 struct HeadlessTimeLimit : std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Back to a fresh start: virtual time 0, no window, empty queue, all keys up,
+// Its table, for plat_use (tests and tools pick it at start-up).
+const PlatBackend *headless_backend(void);
+
+// Back to a fresh start, with the headless backend in use (plat_use):
+// virtual time 0, no window, empty queue, all keys up,
 // no frames, no hooks, no failures, keyboard and audio present, time limit of
 // one virtual hour.
 void headless_reset(void);
@@ -101,7 +105,7 @@ int32_t headless_last_rgb(int32_t x, int32_t y);
 PlatWindow *headless_window(void);
 int headless_cursor_shown(void);
 // What plat_window_options was last told (0 and 0 after a reset).
-void headless_window_options(int *windowed, int *whole_scale_only);
+void headless_window_options_told(int *windowed, int *whole_scale_only);
 int headless_display_open(void);
 
 #endif

@@ -62,8 +62,7 @@ int32_t take_sample(Voice *v) {
 void headless_set_audio_present(int present) { audio_present = present; }
 void headless_audio_set_muted(int on) { muted = on; }
 int headless_audio_muted(void) { return muted; }
-int plat_audio_muted(void) { return muted; }
-void plat_audio_mute(int mute) { muted = mute ? 1 : 0; }
+void headless_audio_mute(int mute) { muted = mute ? 1 : 0; }
 
 void headless_audio_reset(void) {
   audio_present = 1;
@@ -100,14 +99,14 @@ int headless_audio_voice_count(void) { return (int)voices.size(); }
 void headless_audio_fail_create(int fail) { fail_create = fail; }
 void headless_audio_fail_lock(int fail) { fail_lock = fail; }
 
-int plat_audio_open(void) {
+int headless_audio_open(void) {
   if (!audio_present) return 0;
   if (!audio_open) open_count++;
   audio_open = 1;
   return 1;
 }
 
-PlatVoice plat_voice_create(uint32_t bytes) {
+PlatVoice headless_voice_create(uint32_t bytes) {
   if (!audio_open || bytes == 0 || fail_create) return 0;
   Voice v;
   v.handle = next_handle++;
@@ -121,7 +120,7 @@ PlatVoice plat_voice_create(uint32_t bytes) {
   return v.handle;
 }
 
-uint8_t *plat_voice_lock(PlatVoice voice, uint32_t *bytes) {
+uint8_t *headless_voice_lock(PlatVoice voice, uint32_t *bytes) {
   Voice *v = find(voice);
   if (!v || fail_lock) return nullptr;
   if (!v->locked) v->locked_samples = v->playing_samples;
@@ -130,7 +129,7 @@ uint8_t *plat_voice_lock(PlatVoice voice, uint32_t *bytes) {
   return v->locked_samples.data();
 }
 
-int plat_voice_unlock(PlatVoice voice) {
+int headless_voice_unlock(PlatVoice voice) {
   Voice *v = find(voice);
   if (!v || !v->locked) return 0;
   v->playing_samples.swap(v->locked_samples);
@@ -140,7 +139,7 @@ int plat_voice_unlock(PlatVoice voice) {
   return 1;
 }
 
-int plat_voice_play(PlatVoice voice, int looping) {
+int headless_voice_play(PlatVoice voice, int looping) {
   Voice *v = find(voice);
   if (!v) return 0;
   v->playing = 1;
@@ -149,7 +148,7 @@ int plat_voice_play(PlatVoice voice, int looping) {
   return 1;
 }
 
-int plat_voice_stop(PlatVoice voice) {
+int headless_voice_stop(PlatVoice voice) {
   Voice *v = find(voice);
   if (!v) return 0;
   v->playing = 0;
@@ -157,7 +156,7 @@ int plat_voice_stop(PlatVoice voice) {
   return 1;
 }
 
-int plat_voice_rewind(PlatVoice voice) {
+int headless_voice_rewind(PlatVoice voice) {
   Voice *v = find(voice);
   if (!v) return 0;
   v->position = 0;
@@ -165,7 +164,7 @@ int plat_voice_rewind(PlatVoice voice) {
   return 1;
 }
 
-int plat_voice_playing(PlatVoice voice) {
+int headless_voice_playing(PlatVoice voice) {
   Voice *v = find(voice);
   return v && v->playing ? 1 : 0;
 }
@@ -182,9 +181,9 @@ static void destroy_voice(PlatVoice voice) {
   }
 }
 
-void plat_voice_destroy(PlatVoice voice) { destroy_voice(voice); }
+void headless_voice_destroy(PlatVoice voice) { destroy_voice(voice); }
 
-void plat_audio_close(void) {
+void headless_audio_close(void) {
   while (!voices.empty()) destroy_voice(voices.front().handle);
   audio_open = 0;
 }

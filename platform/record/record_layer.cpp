@@ -22,10 +22,10 @@ const uint32_t UNWATCHED_WAIT_MS = 1;
 void wait_for_bytes(void *) {
   replay_check_close();
   const uint32_t end =
-      __real_plat_ticks() + (record_state.reader.source.watched_fd >= 0
-                                 ? LIVE_WAIT_MS
-                                 : UNWATCHED_WAIT_MS);
-  __real_plat_wait_input(&end);
+      record_state.below->ticks() + (record_state.reader.source.watched_fd >= 0
+                                         ? LIVE_WAIT_MS
+                                         : UNWATCHED_WAIT_MS);
+  record_state.below->wait_input(&end);
 }
 
 // A new recording or replay: nothing has failed yet.
@@ -70,6 +70,7 @@ int record_start(void) {
   writer_flush(&s.writer);
   record_notice_failures();
   s.mode = RECORD_WRITING;
+  record_layer_use();
   s.frames = 0;
   s.last_tick = 0;
   memset(s.keys, 0, sizeof s.keys);
@@ -111,6 +112,8 @@ int record_replay(RecordSource source, int paced) {
   RecordState &s = record_state;
   std::string error;
   s.reader.wait = wait_for_bytes;
+  // The header's wait for bytes already waits on the backend.
+  if (plat_in_use() != &s.table) s.below = plat_in_use();
   forget_failures();
   source = record_copy_source(source);
   if (!reader_begin(&s.reader, source, &error)) {
@@ -120,6 +123,7 @@ int record_replay(RecordSource source, int paced) {
     return 0;
   }
   s.mode = RECORD_REPLAYING;
+  record_layer_use();
   s.paced = paced;
   s.complete = 0;
   s.pace_started = 0;
@@ -157,6 +161,7 @@ void record_finish(void) {
   s.reader.source = RecordSource{};
   s.voices.clear();
   s.mode = RECORD_OFF;
+  if (plat_in_use() == &s.table) plat_use(s.below);
 }
 
 void replay_stop(int status, const std::string &line) {
@@ -167,7 +172,7 @@ void replay_stop(int status, const std::string &line) {
 }
 
 void replay_check_close(void) {
-  if (__real_plat_close_requested()) {
+  if (record_state.below->close_requested()) {
     replay_stop(0, "replay stopped at " + frame_text());
   }
 }

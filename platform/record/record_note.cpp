@@ -53,7 +53,7 @@ void record_present_noted(const uint8_t *pixels, int32_t pitch, int32_t width,
   if (!s.note_showing || !s.note_drawer || !pixels || !palette || width <= 0 ||
       height <= 0 || pitch < width) {
     forget_clean_frame();
-    __real_plat_present(pixels, pitch, width, height, palette);
+    record_state.below->present(pixels, pitch, width, height, palette);
     return;
   }
   s.clean_pixels.assign(pixels, pixels + (size_t)pitch * height);
@@ -64,13 +64,13 @@ void record_present_noted(const uint8_t *pixels, int32_t pitch, int32_t width,
   s.note_on_screen = 1;
   std::vector<uint8_t> noted = s.clean_pixels;
   s.note_drawer(noted.data(), pitch, width, height, s.note.c_str());
-  __real_plat_present(noted.data(), pitch, width, height, palette);
+  record_state.below->present(noted.data(), pitch, width, height, palette);
 }
 
 void record_note_expire(void) {
   if (!s.note_on_screen || record_now_ns() < s.note_until_ns) return;
   s.note_showing = 0;
-  __real_plat_present(s.clean_pixels.data(), s.clean_pitch, s.clean_width,
-                      s.clean_height, s.clean_palette);
+  record_state.below->present(s.clean_pixels.data(), s.clean_pitch,
+                              s.clean_width, s.clean_height, s.clean_palette);
   forget_clean_frame();
 }

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/plat_backend.h"
 #include "platform/record/record_format.h"
 
 // The version written into recordings; the build defines it.
@@ -25,6 +25,8 @@ struct ReplayVoice {
 
 struct RecordState {
   RecordMode mode = RECORD_OFF;
+  const PlatBackend *below = nullptr;  // the backend the layer forwards to
+  PlatBackend table = {};              // the layer's own, while in use
   RecordWriter writer;
   RecordReader reader;
   RecordBytes current;  // the record being answered from
@@ -104,36 +106,9 @@ void record_note_expire(void);
 // The real platform: 1 once the user asked to end (close button, signals).
 void replay_check_close(void);
 
-// The backend's own calls, which the layer's wrappers forward to.
-extern "C" {
-int __real_plat_init(void);
-int __real_plat_desktop_size(int32_t *width, int32_t *height);
-PlatWindow *__real_plat_window_create(const char *title, int32_t x, int32_t y,
-                                      int32_t width, int32_t height,
-                                      PlatWindowProc proc);
-void __real_plat_shutdown(void);
-int __real_plat_peek_message(PlatMessage *msg);
-int __real_plat_close_requested(void);
-uint32_t __real_plat_ticks(void);
-void __real_plat_ticks_deadline(uint32_t deadline);
-void __real_plat_sleep(uint32_t ms);
-void __real_plat_wait_input(const uint32_t *deadline_tick);
-int __real_plat_display_set_mode(int32_t width, int32_t height, int32_t bits);
-void __real_plat_present(const uint8_t *pixels, int32_t pitch, int32_t width,
-                         int32_t height, const uint8_t palette[1024]);
-int __real_plat_keyboard_open(void);
-int __real_plat_keyboard_read(uint8_t state[256]);
-int __real_plat_escape_down(void);
-int __real_plat_audio_open(void);
-PlatVoice __real_plat_voice_create(uint32_t bytes);
-uint8_t *__real_plat_voice_lock(PlatVoice voice, uint32_t *bytes);
-int __real_plat_voice_unlock(PlatVoice voice);
-int __real_plat_voice_play(PlatVoice voice, int looping);
-int __real_plat_voice_stop(PlatVoice voice);
-int __real_plat_voice_rewind(PlatVoice voice);
-int __real_plat_voice_playing(PlatVoice voice);
-void __real_plat_voice_destroy(PlatVoice voice);
-void __real_plat_audio_close(void);
-}
+// The layer as a backend: the table it forwards to is record_state.below.
+// Called by record_start and record_replay: puts the layer in use over the
+// backend in use now. record_finish puts that backend back.
+void record_layer_use(void);
 
 #endif

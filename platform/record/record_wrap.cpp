@@ -55,15 +55,15 @@ void pace(uint32_t tick) {
   if (!s.pace_started) {
     s.pace_started = 1;
     s.pace_recorded = tick;
-    s.pace_real = __real_plat_ticks();
+    s.pace_real = s.below->ticks();
     return;
   }
   const int32_t due = (int32_t)(tick - s.pace_recorded);
   for (;;) {
     replay_check_close();
-    const int32_t left = due - (int32_t)(__real_plat_ticks() - s.pace_real);
+    const int32_t left = due - (int32_t)(s.below->ticks() - s.pace_real);
     if (left <= 0) return;
-    __real_plat_sleep((uint32_t)left);
+    s.below->sleep((uint32_t)left);
   }
 }
 
@@ -82,10 +82,10 @@ PlatVoice real_voice(PlatVoice recorded) {
 
 }  // namespace
 
-extern "C" {
+namespace {
 
-int __wrap_plat_init(void) {
-  const int real = __real_plat_init();
+int layer_init(void) {
+  const int real = s.below->init();
   if (writing()) put_result(TAG_INIT, real);
   if (!replaying()) return real;
   // Without a real display there is nothing to replay on: the game ends as
@@ -97,9 +97,9 @@ int __wrap_plat_init(void) {
   return take_result(TAG_INIT);
 }
 
-int __wrap_plat_desktop_size(int32_t *width, int32_t *height) {
+int layer_desktop_size(int32_t *width, int32_t *height) {
   if (!replaying()) {
-    const int real = __real_plat_desktop_size(width, height);
+    const int real = s.below->desktop_size(width, height);
     if (writing()) {
       RecordBytes r;
       r.size = 0;
@@ -112,7 +112,7 @@ int __wrap_plat_desktop_size(int32_t *width, int32_t *height) {
     return real;
   }
   // The window is made to fit this desktop, whatever the recorded one was.
-  s.real_size = __real_plat_desktop_size(&s.real_width, &s.real_height);
+  s.real_size = s.below->desktop_size(&s.real_width, &s.real_height);
   const RecordBytes &r = replay_take(TAG_DESKTOP);
   size_t at = 2;
   const uint64_t w = take_number(r, &at), h = take_number(r, &at);
@@ -122,12 +122,11 @@ int __wrap_plat_desktop_size(int32_t *width, int32_t *height) {
   return 1;
 }
 
-PlatWindow *__wrap_plat_window_create(const char *title, int32_t x, int32_t y,
-                                      int32_t width, int32_t height,
-                                      PlatWindowProc proc) {
+PlatWindow *layer_window_create(const char *title, int32_t x, int32_t y,
+                                int32_t width, int32_t height,
+                                PlatWindowProc proc) {
   if (!replaying()) {
-    PlatWindow *real =
-        __real_plat_window_create(title, x, y, width, height, proc);
+    PlatWindow *real = s.below->window_create(title, x, y, width, height, proc);
     if (writing()) put_result(TAG_WINDOW, real != nullptr);
     return real;
   }
@@ -135,8 +134,7 @@ PlatWindow *__wrap_plat_window_create(const char *title, int32_t x, int32_t y,
     width = s.real_width;
     height = s.real_height;
   }
-  PlatWindow *real =
-      __real_plat_window_create(title, x, y, width, height, proc);
+  PlatWindow *real = s.below->window_create(title, x, y, width, height, proc);
   if (!real) {
     s.mode = RECORD_OFF;
     return nullptr;
@@ -145,24 +143,24 @@ PlatWindow *__wrap_plat_window_create(const char *title, int32_t x, int32_t y,
   return take_result(TAG_WINDOW) ? real : nullptr;
 }
 
-void __wrap_plat_shutdown(void) {
+void layer_shutdown(void) {
   if (replaying()) {
     // The end marker is taken while the window is still there, for the
     // last word shown in it.
     replay_take(TAG_END);
     s.complete = 1;
     if (s.replay_end) s.replay_end(s.replay_end_user);
-    __real_plat_shutdown();
+    s.below->shutdown();
     record_finish();
     return;
   }
-  __real_plat_shutdown();
+  s.below->shutdown();
   if (writing()) record_finish();
 }
 
-int __wrap_plat_peek_message(PlatMessage *msg) {
+int layer_peek_message(PlatMessage *msg) {
   if (!replaying()) {
-    const int taken = __real_plat_peek_message(msg);
+    const int taken = s.below->peek_message(msg);
     if (writing()) {
       if (!taken) {
         put(TAG_PEEK_NONE);
@@ -185,7 +183,7 @@ int __wrap_plat_peek_message(PlatMessage *msg) {
   // come back from the recording in their place.
   replay_check_close();
   PlatMessage dropped;
-  while (__real_plat_peek_message(&dropped)) {
+  while (s.below->peek_message(&dropped)) {
     if (s.real_message) s.real_message(&dropped, s.real_message_user);
   }
   const RecordBytes &r = replay_next();
@@ -204,7 +202,7 @@ int __wrap_plat_peek_message(PlatMessage *msg) {
   return 1;
 }
 
-int __wrap_plat_close_requested(void) {
+int layer_close_requested(void) {
   serve_waiting();  // what the fades poll as they wait
   if (replaying()) {
     replay_check_close();
@@ -212,12 +210,12 @@ int __wrap_plat_close_requested(void) {
     if (tag != TAG_CLOSE_NO && tag != TAG_CLOSE_YES) replay_out_of_step();
     return tag == TAG_CLOSE_YES;
   }
-  const int real = __real_plat_close_requested();
+  const int real = s.below->close_requested();
   if (writing()) put(real ? TAG_CLOSE_YES : TAG_CLOSE_NO);
   return real;
 }
 
-uint32_t __wrap_plat_ticks(void) {
+uint32_t layer_ticks(void) {
   serve_waiting();
   if (replaying()) {
     const RecordBytes &r = replay_take(TAG_TICK);
@@ -232,7 +230,7 @@ uint32_t __wrap_plat_ticks(void) {
     if (s.paced) pace(s.last_tick);
     return s.last_tick;
   }
-  const uint32_t real = __real_plat_ticks();
+  const uint32_t real = s.below->ticks();
   if (writing()) {
     const uint32_t delta = real - s.last_tick;
     if (delta < 0x40) {
@@ -251,20 +249,20 @@ uint32_t __wrap_plat_ticks(void) {
 
 // A replay's ticks are the recording's, not the real clock's: a deadline
 // among them means nothing to the real backend, which paces by its own.
-void __wrap_plat_ticks_deadline(uint32_t deadline) {
-  if (!replaying()) __real_plat_ticks_deadline(deadline);
+void layer_ticks_deadline(uint32_t deadline) {
+  if (!replaying()) s.below->ticks_deadline(deadline);
 }
 
 // A paced replay sleeps too, so that what the game shows and plays before
 // a sleep (the winner's message and tune) comes when it came; a timedemo
 // doesn't wait.
-void __wrap_plat_sleep(uint32_t ms) {
+void layer_sleep(uint32_t ms) {
   if (replaying() && !s.paced) {
     serve_waiting();
     return;
   }
   if (!s.serve || s.mode == RECORD_OFF) {
-    __real_plat_sleep(ms);
+    s.below->sleep(ms);
     return;
   }
   // In slices, served between them (a close request ends each slice at
@@ -272,7 +270,7 @@ void __wrap_plat_sleep(uint32_t ms) {
   for (uint32_t left = ms; left > 0;) {
     const uint32_t part =
         left < RECORD_SERVE_EVERY_MS ? left : RECORD_SERVE_EVERY_MS;
-    __real_plat_sleep(part);
+    s.below->sleep(part);
     left -= part;
     serve_waiting();
   }
@@ -285,7 +283,7 @@ void __wrap_plat_sleep(uint32_t ms) {
 // (a host's network), the wait ends often enough to keep it served; while a
 // note stands over a still screen, it ends when the note's time is up, so
 // that the screen is shown clean again.
-void __wrap_plat_wait_input(const uint32_t *deadline_tick) {
+void layer_wait_input(const uint32_t *deadline_tick) {
   if (replaying()) {
     serve_waiting();
     return;
@@ -298,25 +296,25 @@ void __wrap_plat_wait_input(const uint32_t *deadline_tick) {
     slice_ms = slice_ms < 0 ? note_ms : std::min(slice_ms, note_ms);
   }
   if (slice_ms < 0) {
-    __real_plat_wait_input(deadline_tick);
+    s.below->wait_input(deadline_tick);
     return;
   }
-  uint32_t end = __real_plat_ticks() + (uint32_t)slice_ms;
+  uint32_t end = s.below->ticks() + (uint32_t)slice_ms;
   if (deadline_tick && (int32_t)(*deadline_tick - end) < 0)
     end = *deadline_tick;
-  __real_plat_wait_input(&end);
+  s.below->wait_input(&end);
   serve_waiting();
   record_note_expire();
 }
 
-int __wrap_plat_display_set_mode(int32_t width, int32_t height, int32_t bits) {
-  const int real = __real_plat_display_set_mode(width, height, bits);
+int layer_display_set_mode(int32_t width, int32_t height, int32_t bits) {
+  const int real = s.below->display_set_mode(width, height, bits);
   if (writing()) put_result(TAG_DISPLAY_MODE, real);
   return replaying() ? take_result(TAG_DISPLAY_MODE) : real;
 }
 
-void __wrap_plat_present(const uint8_t *pixels, int32_t pitch, int32_t width,
-                         int32_t height, const uint8_t palette[1024]) {
+void layer_present(const uint8_t *pixels, int32_t pitch, int32_t width,
+                   int32_t height, const uint8_t palette[1024]) {
   if (s.mode != RECORD_OFF) {
     const uint32_t hash =
         record_frame_hash(pixels, pitch, width, height, palette);
@@ -343,13 +341,13 @@ void __wrap_plat_present(const uint8_t *pixels, int32_t pitch, int32_t width,
   record_present_noted(pixels, pitch, width, height, palette);
 }
 
-int __wrap_plat_keyboard_open(void) {
-  const int real = __real_plat_keyboard_open();
+int layer_keyboard_open(void) {
+  const int real = s.below->keyboard_open();
   if (writing()) put_result(TAG_KEYBOARD_OPEN, real);
   return replaying() ? take_result(TAG_KEYBOARD_OPEN) : real;
 }
 
-int __wrap_plat_keyboard_read(uint8_t state[256]) {
+int layer_keyboard_read(uint8_t state[256]) {
   record_note_expire();
   if (replaying()) {
     replay_check_close();
@@ -364,7 +362,7 @@ int __wrap_plat_keyboard_read(uint8_t state[256]) {
     memcpy(state, s.keys, 256);
     return 1;
   }
-  const int real = __real_plat_keyboard_read(state);
+  const int real = s.below->keyboard_read(state);
   if (real && s.merge) s.merge(state, s.merge_user);
   if (!writing()) return real;
   if (!real) {
@@ -393,33 +391,33 @@ int __wrap_plat_keyboard_read(uint8_t state[256]) {
   return 1;
 }
 
-int __wrap_plat_escape_down(void) {
+int layer_escape_down(void) {
   if (replaying()) {
     const uint8_t tag = replay_next().bytes[0];
     if (tag != TAG_ESCAPE_UP && tag != TAG_ESCAPE_DOWN) replay_out_of_step();
     return tag == TAG_ESCAPE_DOWN;
   }
-  const int real = __real_plat_escape_down();
+  const int real = s.below->escape_down();
   if (writing()) put(real ? TAG_ESCAPE_DOWN : TAG_ESCAPE_UP);
   return real;
 }
 
-int __wrap_plat_audio_open(void) {
+int layer_audio_open(void) {
   if (!replaying()) {
-    const int real = writing() && s.mute ? 0 : __real_plat_audio_open();
+    const int real = writing() && s.mute ? 0 : s.below->audio_open();
     if (writing()) put_result(TAG_AUDIO_OPEN, real);
     return real;
   }
   // The game is told what it was told when recorded; the real device, when
   // there is one, still plays its sounds.
   const int recorded = take_result(TAG_AUDIO_OPEN);
-  if (recorded && !s.mute) __real_plat_audio_open();
+  if (recorded && !s.mute) s.below->audio_open();
   return recorded;
 }
 
-PlatVoice __wrap_plat_voice_create(uint32_t bytes) {
+PlatVoice layer_voice_create(uint32_t bytes) {
   if (!replaying()) {
-    const PlatVoice real = __real_plat_voice_create(bytes);
+    const PlatVoice real = s.below->voice_create(bytes);
     if (writing()) {
       RecordBytes r;
       r.size = 0;
@@ -434,14 +432,14 @@ PlatVoice __wrap_plat_voice_create(uint32_t bytes) {
   const PlatVoice recorded = (PlatVoice)(uint32_t)take_number(r, &at);
   if (recorded != 0 && !find_voice(recorded)) {
     s.voices.push_back(
-        ReplayVoice{recorded, __real_plat_voice_create(bytes), bytes, {}, 0});
+        ReplayVoice{recorded, s.below->voice_create(bytes), bytes, {}, 0});
   }
   return recorded;
 }
 
-uint8_t *__wrap_plat_voice_lock(PlatVoice voice, uint32_t *bytes) {
+uint8_t *layer_voice_lock(PlatVoice voice, uint32_t *bytes) {
   if (!replaying()) {
-    uint8_t *real = __real_plat_voice_lock(voice, bytes);
+    uint8_t *real = s.below->voice_lock(voice, bytes);
     if (writing()) put_result(TAG_VOICE_LOCK, real != nullptr);
     return real;
   }
@@ -449,27 +447,27 @@ uint8_t *__wrap_plat_voice_lock(PlatVoice voice, uint32_t *bytes) {
   ReplayVoice *v = find_voice(voice);
   if (!v) replay_out_of_step();  // locked what was never made
   if (v->real) {
-    uint8_t *real = __real_plat_voice_lock(v->real, bytes);
+    uint8_t *real = s.below->voice_lock(v->real, bytes);
     if (real && *bytes == v->size) {
       v->real_locked = 1;
       return real;
     }
-    if (real) __real_plat_voice_unlock(v->real);
+    if (real) s.below->voice_unlock(v->real);
   }
   v->scratch.assign(v->size, 0);
   *bytes = v->size;
   return v->scratch.data();
 }
 
-int __wrap_plat_voice_unlock(PlatVoice voice) {
+int layer_voice_unlock(PlatVoice voice) {
   if (!replaying()) {
-    const int real = __real_plat_voice_unlock(voice);
+    const int real = s.below->voice_unlock(voice);
     if (writing()) put_result(TAG_VOICE_UNLOCK, real);
     return real;
   }
   ReplayVoice *v = find_voice(voice);
   if (v && v->real_locked) {
-    __real_plat_voice_unlock(v->real);
+    s.below->voice_unlock(v->real);
     v->real_locked = 0;
   }
   if (v) {
@@ -479,63 +477,99 @@ int __wrap_plat_voice_unlock(PlatVoice voice) {
   return take_result(TAG_VOICE_UNLOCK);
 }
 
-int __wrap_plat_voice_play(PlatVoice voice, int looping) {
+int layer_voice_play(PlatVoice voice, int looping) {
   if (!replaying()) {
-    const int real = __real_plat_voice_play(voice, looping);
+    const int real = s.below->voice_play(voice, looping);
     if (writing()) put_result(TAG_VOICE_PLAY, real);
     return real;
   }
   if (const PlatVoice real = real_voice(voice))
-    __real_plat_voice_play(real, looping);
+    s.below->voice_play(real, looping);
   return take_result(TAG_VOICE_PLAY);
 }
 
-int __wrap_plat_voice_stop(PlatVoice voice) {
+int layer_voice_stop(PlatVoice voice) {
   if (!replaying()) {
-    const int real = __real_plat_voice_stop(voice);
+    const int real = s.below->voice_stop(voice);
     if (writing()) put_result(TAG_VOICE_STOP, real);
     return real;
   }
-  if (const PlatVoice real = real_voice(voice)) __real_plat_voice_stop(real);
+  if (const PlatVoice real = real_voice(voice)) s.below->voice_stop(real);
   return take_result(TAG_VOICE_STOP);
 }
 
-int __wrap_plat_voice_rewind(PlatVoice voice) {
+int layer_voice_rewind(PlatVoice voice) {
   if (!replaying()) {
-    const int real = __real_plat_voice_rewind(voice);
+    const int real = s.below->voice_rewind(voice);
     if (writing()) put_result(TAG_VOICE_REWIND, real);
     return real;
   }
-  if (const PlatVoice real = real_voice(voice)) __real_plat_voice_rewind(real);
+  if (const PlatVoice real = real_voice(voice)) s.below->voice_rewind(real);
   return take_result(TAG_VOICE_REWIND);
 }
 
-int __wrap_plat_voice_playing(PlatVoice voice) {
+int layer_voice_playing(PlatVoice voice) {
   if (!replaying()) {
-    const int real = __real_plat_voice_playing(voice);
+    const int real = s.below->voice_playing(voice);
     if (writing()) put_result(TAG_VOICE_PLAYING, real);
     return real;
   }
   return take_result(TAG_VOICE_PLAYING);
 }
 
-void __wrap_plat_voice_destroy(PlatVoice voice) {
+void layer_voice_destroy(PlatVoice voice) {
   if (replaying()) {
     for (size_t i = 0; i < s.voices.size(); i++) {
       if (s.voices[i].recorded == voice) {
-        if (s.voices[i].real) __real_plat_voice_destroy(s.voices[i].real);
+        if (s.voices[i].real) s.below->voice_destroy(s.voices[i].real);
         s.voices.erase(s.voices.begin() + (long)i);
         break;
       }
     }
     return;
   }
-  __real_plat_voice_destroy(voice);
+  s.below->voice_destroy(voice);
 }
 
-void __wrap_plat_audio_close(void) {
+void layer_audio_close(void) {
   s.voices.clear();
-  __real_plat_audio_close();
+  s.below->audio_close();
 }
 
-}  // extern "C"
+}  // namespace
+
+void record_layer_use(void) {
+  RecordState &st = record_state;
+  if (plat_in_use() == &st.table) return;
+  st.below = plat_in_use();
+  // What the layer doesn't see goes straight to the backend below.
+  PlatBackend t = *st.below;
+  t.name = "record";
+  t.init = layer_init;
+  t.desktop_size = layer_desktop_size;
+  t.window_create = layer_window_create;
+  t.shutdown = layer_shutdown;
+  t.peek_message = layer_peek_message;
+  t.close_requested = layer_close_requested;
+  t.ticks = layer_ticks;
+  t.ticks_deadline = layer_ticks_deadline;
+  t.sleep = layer_sleep;
+  t.wait_input = layer_wait_input;
+  t.display_set_mode = layer_display_set_mode;
+  t.present = layer_present;
+  t.keyboard_open = layer_keyboard_open;
+  t.keyboard_read = layer_keyboard_read;
+  t.escape_down = layer_escape_down;
+  t.audio_open = layer_audio_open;
+  t.voice_create = layer_voice_create;
+  t.voice_lock = layer_voice_lock;
+  t.voice_unlock = layer_voice_unlock;
+  t.voice_play = layer_voice_play;
+  t.voice_stop = layer_voice_stop;
+  t.voice_rewind = layer_voice_rewind;
+  t.voice_playing = layer_voice_playing;
+  t.voice_destroy = layer_voice_destroy;
+  t.audio_close = layer_audio_close;
+  st.table = t;
+  plat_use(&st.table);
+}

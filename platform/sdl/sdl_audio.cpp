@@ -158,9 +158,7 @@ void sdl_audio_toggle_mute(void) {
 
 int sdl_audio_muted(void) { return SDL_AtomicGet(&muted); }
 
-int plat_audio_muted(void) { return SDL_AtomicGet(&muted); }
-
-void plat_audio_mute(int mute) { SDL_AtomicSet(&muted, mute ? 1 : 0); }
+void sdl_audio_mute(int mute) { SDL_AtomicSet(&muted, mute ? 1 : 0); }
 
 int sdl_audio_device_spec(SDL_AudioSpec *spec) {
   if (!device) return 0;
@@ -168,7 +166,7 @@ int sdl_audio_device_spec(SDL_AudioSpec *spec) {
   return 1;
 }
 
-int plat_audio_open(void) {
+int sdl_audio_open(void) {
   if (device) return 1;
   // ALSA lists every missing card while SDL looks for a device; a game
   // without sound runs on silently.
@@ -180,7 +178,7 @@ int plat_audio_open(void) {
   return 1;
 }
 
-PlatVoice plat_voice_create(uint32_t bytes) {
+PlatVoice sdl_voice_create(uint32_t bytes) {
   if (!device || bytes == 0) return 0;
   Voice *v = new Voice{};
   v->samples = (uint8_t *)SDL_malloc(bytes);
@@ -200,7 +198,7 @@ PlatVoice plat_voice_create(uint32_t bytes) {
   return v->handle;
 }
 
-uint8_t *plat_voice_lock(PlatVoice voice, uint32_t *bytes) {
+uint8_t *sdl_voice_lock(PlatVoice voice, uint32_t *bytes) {
   Voice *v = find(voice);
   if (!v) return nullptr;
   v->locked = 1;
@@ -208,7 +206,7 @@ uint8_t *plat_voice_lock(PlatVoice voice, uint32_t *bytes) {
   return v->samples;
 }
 
-int plat_voice_unlock(PlatVoice voice) {
+int sdl_voice_unlock(PlatVoice voice) {
   Voice *v = find(voice);
   if (!v || !v->locked) return 0;
   v->locked = 0;
@@ -225,7 +223,7 @@ int plat_voice_unlock(PlatVoice voice) {
   return 1;
 }
 
-int plat_voice_play(PlatVoice voice, int looping) {
+int sdl_voice_play(PlatVoice voice, int looping) {
   Voice *v = find(voice);
   if (!v) return 0;
   SDL_LockAudioDevice(device);
@@ -235,7 +233,7 @@ int plat_voice_play(PlatVoice voice, int looping) {
   return 1;
 }
 
-int plat_voice_stop(PlatVoice voice) {
+int sdl_voice_stop(PlatVoice voice) {
   Voice *v = find(voice);
   if (!v) return 0;
   SDL_LockAudioDevice(device);
@@ -244,7 +242,7 @@ int plat_voice_stop(PlatVoice voice) {
   return 1;
 }
 
-int plat_voice_rewind(PlatVoice voice) {
+int sdl_voice_rewind(PlatVoice voice) {
   Voice *v = find(voice);
   if (!v) return 0;
   SDL_LockAudioDevice(device);
@@ -253,7 +251,7 @@ int plat_voice_rewind(PlatVoice voice) {
   return 1;
 }
 
-int plat_voice_playing(PlatVoice voice) {
+int sdl_voice_playing(PlatVoice voice) {
   Voice *v = find(voice);
   if (!v) return 0;
   SDL_LockAudioDevice(device);
@@ -262,7 +260,7 @@ int plat_voice_playing(PlatVoice voice) {
   return playing;
 }
 
-void plat_voice_destroy(PlatVoice voice) {
+void sdl_voice_destroy(PlatVoice voice) {
   Voice *v = find(voice);
   if (!v) return;
   SDL_LockAudioDevice(device);
@@ -276,7 +274,7 @@ void plat_voice_destroy(PlatVoice voice) {
   free_voice(v);
 }
 
-void plat_audio_close(void) {
+void sdl_audio_close(void) {
   if (!device) return;
   // Once closed the callback no longer runs, so the voices left can go
   // without the lock.

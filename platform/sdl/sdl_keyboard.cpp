@@ -206,7 +206,7 @@ uint8_t sdl_scancode_dik(SDL_Scancode scancode) {
   return 0;
 }
 
-int plat_keyboard_open(void) {
+int sdl_keyboard_open(void) {
   for (int sc = 0; sc < SDL_NUM_SCANCODES; sc++) {
     dik_by_scancode[sc] = sdl_scancode_dik((SDL_Scancode)sc);
   }
@@ -220,7 +220,7 @@ int plat_keyboard_open(void) {
   return 1;
 }
 
-int plat_keyboard_read(uint8_t state[256]) {
+int sdl_keyboard_read(uint8_t state[256]) {
   if (!keyboard_open) return 0;
   sdl_pump_events();
   keys_now(state);
@@ -240,7 +240,7 @@ int sdl_take_input_arrived(void) {
   return arrived ? 1 : 0;
 }
 
-int plat_escape_down(void) {
+int sdl_escape_down(void) {
   if (!sdl_window()) return 0;
   sdl_pump_events();
   sdl_after_pump();
@@ -250,7 +250,7 @@ int plat_escape_down(void) {
   return state[DIK_ESCAPE] ? 1 : 0;
 }
 
-void plat_keyboard_close(void) {
+void sdl_keyboard_close(void) {
   if (!keyboard_open) return;
   SDL_DelEventWatch(input_watch, nullptr);
   sdl_gamepad_close();

@@ -95,7 +95,7 @@ void forget_layout() {
 
 }  // namespace
 
-int plat_display_set_mode(int32_t width, int32_t height, int32_t bits) {
+int sdl_display_set_mode(int32_t width, int32_t height, int32_t bits) {
   if (bits != 8 || width <= 0 || height <= 0 || width > MAX_MODE_SIDE ||
       height > MAX_MODE_SIDE || !sdl_window()) {
     return 0;
@@ -182,8 +182,8 @@ int keep_frame(const uint8_t *pixels, int32_t pitch, int32_t width,
 
 }  // namespace
 
-void plat_present(const uint8_t *pixels, int32_t pitch, int32_t width,
-                  int32_t height, const uint8_t palette[1024]) {
+void sdl_present(const uint8_t *pixels, int32_t pitch, int32_t width,
+                 int32_t height, const uint8_t palette[1024]) {
   if (!mode_set || !sdl_window() || !pixels || !palette || width <= 0 ||
       height <= 0) {
     return;
@@ -213,4 +213,4 @@ void sdl_present_close(void) {
   last_width = last_height = 0;
 }
 
-void plat_display_close(void) { sdl_present_close(); }
+void sdl_display_close(void) { sdl_present_close(); }

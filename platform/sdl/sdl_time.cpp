@@ -72,12 +72,12 @@ long long sdl_monotonic_ns(void) {
   return (long long)ts.tv_sec * 1000000000LL + ts.tv_nsec;
 }
 
-void plat_ticks_deadline(uint32_t deadline) {
+void sdl_ticks_deadline(uint32_t deadline) {
   deadline_tick = deadline;
   deadline_set = true;
 }
 
-uint32_t plat_ticks(void) {
+uint32_t sdl_ticks(void) {
   const long long ms = since_epoch() / NS_PER_MS;
   if (deadline_set) {
     const uint32_t left = deadline_tick - (uint32_t)ms;
@@ -139,7 +139,7 @@ void sdl_pump_events(void) {
 // wakes it to look. The request is asked of the backend itself: a replay
 // answers the game's own questions from the stream, and one asked here
 // would take a record that isn't ours.
-void plat_sleep(uint32_t ms) {
+void sdl_sleep(uint32_t ms) {
   const long long end = since_epoch() + (long long)ms * NS_PER_MS;
   while (!sdl_close_requested()) {
     const long long left = end - since_epoch();
@@ -172,7 +172,7 @@ bool deadline_reached(uint32_t deadline) {
 // SIGINT: the close request) cuts the sleep short, or the deadline. Input
 // on the display connection that is not the player's (the pointer, an
 // exposure) is pumped and the wait goes on.
-void plat_wait_input(const uint32_t *deadline_tick) {
+void sdl_wait_input(const uint32_t *deadline_tick) {
   struct pollfd fds[WAIT_FDS_MAX + 1];
   for (;;) {
     sdl_pump_events();
@@ -206,5 +206,5 @@ void plat_wait_input(const uint32_t *deadline_tick) {
   }
 }
 
-int plat_wait_watch(int fd) { return wait_fds_add(fd); }
-void plat_wait_unwatch(int fd) { wait_fds_remove(fd); }
+int sdl_wait_watch(int fd) { return wait_fds_add(fd); }
+void sdl_wait_unwatch(int fd) { wait_fds_remove(fd); }

@@ -356,7 +356,7 @@ SDL_Window *sdl_window(void) {
   return window.alive ? (SDL_Window *)window.native : nullptr;
 }
 
-int plat_init(void) {
+int sdl_init(void) {
   // One name for the program everywhere: the X window's class and the
   // Wayland app id are the desktop entry's name, so that a desktop links the
   // running window to its launcher and icon. A name given in the
@@ -384,14 +384,14 @@ int plat_init(void) {
   return 1;
 }
 
-const char *plat_error(void) { return error_text.c_str(); }
+const char *sdl_error(void) { return error_text.c_str(); }
 
-void *plat_instance(void) {
+void *sdl_instance(void) {
   static int token;
   return &token;
 }
 
-int plat_desktop_size(int32_t *width, int32_t *height) {
+int sdl_desktop_size(int32_t *width, int32_t *height) {
   SDL_DisplayMode mode;
   if (!video_up || SDL_GetDesktopDisplayMode(0, &mode) != 0) return 0;
   *width = mode.w;
@@ -399,9 +399,9 @@ int plat_desktop_size(int32_t *width, int32_t *height) {
   return 1;
 }
 
-PlatWindow *plat_window_create(const char *title, int32_t x, int32_t y,
-                               int32_t width, int32_t height,
-                               PlatWindowProc proc) {
+PlatWindow *sdl_window_create(const char *title, int32_t x, int32_t y,
+                              int32_t width, int32_t height,
+                              PlatWindowProc proc) {
   // On X11 the window surface is shared memory that the present path fills
   // itself; framebuffer acceleration would put a renderer (software OpenGL
   // without a GPU) behind it for nothing. Other drivers (Wayland, KMSDRM)
@@ -438,17 +438,17 @@ PlatWindow *plat_window_create(const char *title, int32_t x, int32_t y,
   return &window;
 }
 
-void plat_window_options(int windowed, int whole_only) {
+void sdl_window_options(int windowed, int whole_only) {
   start_windowed = windowed ? 1 : 0;
   whole_scale_only = whole_only ? 1 : 0;
 }
 
-void plat_window_place_restore(const PlatWindowPlace *place) {
+void sdl_window_place_restore(const PlatWindowPlace *place) {
   have_window_rect = place->width > 0 && place->height > 0;
   window_rect = SDL_Rect{place->x, place->y, place->width, place->height};
 }
 
-int plat_window_place(PlatWindowPlace *place) {
+int sdl_window_place(PlatWindowPlace *place) {
   if (!window_ever_made) return 0;
   SDL_Window *sdl = sdl_window();
   if (sdl) follow_window(sdl);
@@ -462,18 +462,18 @@ int plat_window_place(PlatWindowPlace *place) {
   return 1;
 }
 
-void plat_window_icon(const uint32_t *argb, int32_t width, int32_t height) {
+void sdl_window_icon(const uint32_t *argb, int32_t width, int32_t height) {
   if (width <= 0 || height <= 0) return;
   icon_pixels.assign(argb, argb + (size_t)width * (size_t)height);
   icon_width = width;
   icon_height = height;
 }
 
-void plat_show_cursor(int show) {
+void sdl_show_cursor(int show) {
   SDL_ShowCursor(show ? SDL_ENABLE : SDL_DISABLE);
 }
 
-void plat_shutdown(void) {
+void sdl_shutdown(void) {
   sdl_present_close();
   // How the window was left, for plat_window_place once it is gone.
   if (window.alive) follow_window((SDL_Window *)window.native);
@@ -484,7 +484,7 @@ void plat_shutdown(void) {
   SDL_Quit();
 }
 
-int plat_peek_message(PlatMessage *msg) {
+int sdl_peek_message(PlatMessage *msg) {
   if (messages_take(msg)) return 1;
   if (!video_up) return 0;
   const bool taken = next_sdl_message(msg);
@@ -506,4 +506,16 @@ int sdl_close_requested(void) {
   return close_requested;
 }
 
-int plat_close_requested(void) { return sdl_close_requested(); }
+// The message queue both backends share (platform/messages.h).
+intptr_t sdl_dispatch_message(const PlatMessage *msg) {
+  return messages_dispatch(msg);
+}
+int sdl_post_message(PlatWindow *window, uint32_t message, uintptr_t wparam,
+                     intptr_t lparam) {
+  return messages_post(window, message, wparam, lparam);
+}
+void sdl_post_quit_message(int exit_code) { messages_post_quit(exit_code); }
+intptr_t sdl_default_window_proc(PlatWindow *window, uint32_t message,
+                                 uintptr_t wparam, intptr_t lparam) {
+  return messages_default_proc(window, message, wparam, lparam);
+}
