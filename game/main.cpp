@@ -51,13 +51,6 @@ void keep_sound_off(void) { sound_first_call = 0; }
 
 int run_game(void) { return WinMain(plat_instance(), nullptr, nullptr, 0); }
 
-// After a replay stopped in the middle of the game: what WinMain does as it
-// ends.
-void end_game(void) {
-  game_shutdown();
-  plat_shutdown();
-}
-
 // How long a joiner waits for the host to answer.
 const uint32_t JOIN_TIMEOUT_MS = 10000;
 
@@ -83,27 +76,30 @@ int run_client(const std::string &where, int join,
     fprintf(stderr, "quillfire: %s\n", error.c_str());
     return NET_PLAY_LOST_STATUS;
   }
-  // The replay stops (RecordStop) from inside any platform call, the first
-  // read of the stream's header included: all of it is caught here.
-  bool game_started = false;
-  int status;
-  try {
-    if (!record_replay(source, 0)) {
+  if (!record_replay(source, 0)) {
+    // The player may have left while the header was awaited.
+    int status;
+    std::string line;
+    if (record_replay_stopped(&status, &line)) {
+      status = net_play_client_stopped(status, line);
+    } else {
       fprintf(stderr, "quillfire: %s: %s\n", where.c_str(), record_error());
-      net_play_end();
-      return NET_PLAY_LOST_STATUS;
+      status = NET_PLAY_LOST_STATUS;
     }
-    game_started = true;
-    run_game();
-    record_finish();
+    net_play_end();
+    return status;
+  }
+  run_game();
+  record_finish();
+  int status;
+  std::string line;
+  if (record_replay_stopped(&status, &line)) {
+    status = net_play_client_stopped(status, line);
+  } else {
     // The host's game ended (its player quit): ours ended with it, as it
     // should, once the screen had said so.
     fprintf(stderr, "quillfire: the host ended the game\n");
     status = EXIT_STATUS_OK;
-  } catch (const RecordStop &stop) {
-    record_finish();
-    if (game_started) end_game();
-    status = net_play_client_stopped(stop);
   }
   net_play_end();
   if (status == 0 && record_incomplete()) status = RECORD_INCOMPLETE_STATUS;
@@ -225,8 +221,7 @@ int main(int argc, char **argv) {
     const bool join = !options.join.empty();
     status = run_client(join ? options.join : options.watch, join, demo_file);
   } else {
-    status = record_session(mode, demo_file.c_str(), run_game, end_game,
-                            "quillfire");
+    status = record_session(mode, demo_file.c_str(), run_game, "quillfire");
   }
   // Still open only when the game stopped before its own shutdown.
   plat_audio_close();

@@ -15,7 +15,8 @@
 #include "platform/net/net_client.h"
 #include "platform/net/net_host.h"
 #include "platform/net/net_socket.h"
-#include "platform/record/record_state.h"
+#include "platform/plat_backend.h"
+#include "platform/record/record.h"
 
 namespace {
 
@@ -293,11 +294,11 @@ void send_own_keys(void) {
   uint8_t state[256];
   if (!screen()->keyboard_read(state)) return;
   // Only once the game plays: the stream's header is read before it.
-  if ((state[DIK_Q] || state[DIK_ESCAPE]) &&
-      record_state.mode == RECORD_REPLAYING) {
+  if ((state[DIK_Q] || state[DIK_ESCAPE]) && record_replaying()) {
     net_client_leave(&net_play.client, LEAVE_SEND_MS);
     net_play.left = 1;
-    replay_stop(EXIT_STATUS_OK, "");
+    record_replay_stop(EXIT_STATUS_OK, "");
+    return;
   }
   if (net_play.client.role != NET_ROLE_JOIN) return;
   const uint8_t keys = (state[DIK_LEFT] ? NET_KEY_LEFT : 0) |
@@ -310,6 +311,7 @@ void send_own_keys(void) {
 
 long source_read(void *, uint8_t *buffer, size_t count) {
   send_own_keys();
+  if (net_play.left) return RECORD_SOURCE_END;  // the replay stops there
   const int had_note = net_play.note.lines;
   client_note();
   if (title_showing)
@@ -325,7 +327,8 @@ long source_read(void *, uint8_t *buffer, size_t count) {
   show_last_word("Connection lost", NET_PLAY_LOST_MS);
   plat_wait_unwatch(net_play.client.fd);
   net_client_close(&net_play.client);
-  replay_stop(NET_PLAY_LOST_STATUS, line);
+  record_replay_stop(NET_PLAY_LOST_STATUS, line.c_str());
+  return RECORD_SOURCE_END;
 }
 
 void source_close(void *) {
@@ -469,17 +472,17 @@ int net_play_connect(const char *where, int join, uint32_t timeout_ms,
   return 1;
 }
 
-int net_play_client_stopped(const RecordStop &stop) {
-  if (stop.status == NET_PLAY_LOST_STATUS) {  // the connection's own end
-    fprintf(stderr, "%s\n", stop.line.c_str());
+int net_play_client_stopped(int status, const std::string &line) {
+  if (status == NET_PLAY_LOST_STATUS) {  // the connection's own end
+    fprintf(stderr, "%s\n", line.c_str());
     return NET_PLAY_LOST_STATUS;
   }
   // The player left (Q, Escape, the window closed, a signal): nothing went
   // wrong.
-  if (stop.status == 0 && (net_play.left || real_close_requested())) return 0;
+  if (status == 0 && (net_play.left || real_close_requested())) return 0;
   // The stream itself went wrong (out of step, malformed): the host's or
   // the network's fault, not a recording's.
-  fprintf(stderr, "quillfire: the host's stream: %s\n", stop.line.c_str());
+  fprintf(stderr, "quillfire: the host's stream: %s\n", line.c_str());
   return NET_PLAY_LOST_STATUS;
 }
 

@@ -38,11 +38,12 @@ int net_play_host(const char *where, std::string *error);
 int net_play_connect(const char *where, int join, uint32_t timeout_ms,
                      RecordSource *source, std::string *error);
 
-// Called by main when a client's replay stopped (RecordStop): prints its one
-// line, if any, and returns the exit status: 0 when the player left
-// (Q, Escape, the window closed), NET_PLAY_LOST_STATUS for every fault of the
-// host, the stream or the connection.
-int net_play_client_stopped(const RecordStop &stop);
+// Called by main when a client's replay stopped early (its status and line
+// from record_replay_stopped): prints the line, if any, and returns the exit
+// status: 0 when the player left (Q, Escape, the window closed),
+// NET_PLAY_LOST_STATUS for every fault of the host, the stream or the
+// connection.
+int net_play_client_stopped(int status, const std::string &line);
 
 // Called by the networked match test. Where the host listens, as "ADDR:PORT";
 // empty when not hosting.

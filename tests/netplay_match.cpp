@@ -89,14 +89,12 @@ long replay(const std::vector<uint8_t> &stream) {
   reset_everything();
   Memory memory{stream};
   EXPECT_EQ(record_replay(memory_source(&memory), 0), 1) << record_error();
-  try {
-    WinMain(plat_instance(), nullptr, nullptr, 0);
-    record_finish();
-  } catch (const RecordStop &stop) {
-    record_finish();  // as the game would have ended
-    game_shutdown();
-    plat_shutdown();
-    ADD_FAILURE() << "status " << stop.status << ": " << stop.line;
+  WinMain(plat_instance(), nullptr, nullptr, 0);
+  record_finish();
+  int status = 0;
+  std::string line;
+  if (record_replay_stopped(&status, &line)) {
+    ADD_FAILURE() << "status " << status << ": " << line;
   }
   EXPECT_EQ(record_replay_complete(), 1);
   return (long)record_frames();

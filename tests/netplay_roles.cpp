@@ -233,12 +233,12 @@ TEST_F(NetRolesHost, TheJoinersSpaceServesTheTopOnlyAndItsPAndFocusPause) {
   reset_everything();
   Memory memory{joiner_stream};
   ASSERT_EQ(record_replay(memory_source(&memory), 0), 1) << record_error();
-  try {
-    WinMain(plat_instance(), nullptr, nullptr, 0);
-    record_finish();
-  } catch (const RecordStop &stop) {
-    record_finish();
-    ADD_FAILURE() << "status " << stop.status << ": " << stop.line;
+  WinMain(plat_instance(), nullptr, nullptr, 0);
+  record_finish();
+  int status = 0;
+  std::string line;
+  if (record_replay_stopped(&status, &line)) {
+    ADD_FAILURE() << "status " << status << ": " << line;
   }
   EXPECT_EQ(record_replay_complete(), 1);
   EXPECT_EQ((long)record_frames(), frames);
@@ -470,7 +470,7 @@ void watch_frames(const uint8_t *pixels, int32_t width, int32_t height,
 }
 
 struct ClientEnd {
-  int stopped = 0;  // 1 when the replay stopped (RecordStop)
+  int stopped = 0;  // 1 when the replay stopped early
   int status = 0;
   std::string line;
 };
@@ -489,17 +489,9 @@ ClientEnd run_client(const std::string &at, int role, Shown *shown) {
     return end;
   }
   EXPECT_EQ(record_replay(source, 0), 1) << record_error();
-  try {
-    WinMain(plat_instance(), nullptr, nullptr, 0);
-    record_finish();
-  } catch (const RecordStop &stop) {
-    record_finish();
-    game_shutdown();
-    plat_shutdown();
-    end.stopped = 1;
-    end.status = stop.status;
-    end.line = stop.line;
-  }
+  WinMain(plat_instance(), nullptr, nullptr, 0);
+  record_finish();
+  end.stopped = record_replay_stopped(&end.status, &end.line);
   return end;
 }
 

@@ -38,7 +38,10 @@ struct Read {
 Read read_all(Memory m) {
   Read out;
   RecordReader r;
-  r.wait = [](void *user) { ++*(int *)user; };
+  r.wait = [](void *user) {
+    ++*(int *)user;
+    return 1;
+  };
   r.wait_user = &out.waited;
   if (!reader_begin(&r, memory_source(&m), &out.error)) return out;
   RecordBytes b;
@@ -47,7 +50,8 @@ Read read_all(Memory m) {
   return out;
 }
 
-const uint8_t T0 = TAG_TICK, T1 = TAG_TICK + 1;
+// Two one-byte records.
+const uint8_t T0 = TAG_KEYS_SAME, T1 = TAG_CLOSE_NO;
 
 TEST(RecordStream, RecordsComeBackInOrderAndRepeatsFoldIntoFewBytes) {
   struct Case {
@@ -56,8 +60,8 @@ TEST(RecordStream, RecordsComeBackInOrderAndRepeatsFoldIntoFewBytes) {
     size_t max_bytes;  // the stream after its header, at most
   };
   std::vector<RecordBytes> spin, keys, title;
-  // A frame wait: each millisecond read four times.
-  for (int ms = 0; ms < 500; ms++) {
+  // A fade: each step's close check, then reads.
+  for (int step = 0; step < 500; step++) {
     for (int i = 0; i < 4; i++) spin.push_back(rec({i ? T0 : T1}));
   }
   // Keys going down and up in turn, then held.
@@ -74,11 +78,11 @@ TEST(RecordStream, RecordsComeBackInOrderAndRepeatsFoldIntoFewBytes) {
   title.push_back(rec({TAG_CHECKPOINT, 1, 2, 3, 4}));
   const Case cases[] = {
       {"one of each",
-       {rec({TAG_INIT, 1}), rec({TAG_DESKTOP, 1, 0x80, 0x0A, 0x80, 0x08}),
-        rec({TAG_PEEK, 0x02, 0, 0, 1}), rec({TAG_TICK_BIG, 0xE8, 0x07}),
+       {rec({TAG_MESSAGE, 0x08, 0, 0}), rec({TAG_WAITED, 0xE8, 0x07}),
+        rec({TAG_KEYS_FAIL}), rec({TAG_ESCAPE_DOWN}), rec({TAG_CLOSE_YES}),
         rec({TAG_END})},
        64},
-      {"frame wait", spin, 24},
+      {"fade", spin, 24},
       {"keys", keys, 24},
       {"title wait", title, 64},
   };
@@ -117,11 +121,12 @@ TEST(RecordStream, RefusesWhatIsNoRecordingAndStopsWhereOneIsCutShort) {
   const Case cases[] = {
       {"empty", {}, READER_BAD, 0},
       {"unknown record", with({T0, 0xFF}), READER_BAD, 1},
-      {"result of 2", with({TAG_INIT, 2}), READER_BAD, 0},
+      {"a tag of the older format", with({0x40}), READER_BAD, 0},
+      {"message cut short", with({T0, TAG_MESSAGE, 0x08, 0x80}), READER_END, 1},
       {"repeat of nothing", with({TAG_REPEAT + 2, 5}), READER_BAD, 0},
       {"repeat of no times", with({T0, TAG_REPEAT, 0}), READER_BAD, 1},
       {"number of eleven bytes",
-       with({TAG_TICK_BIG, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
+       with({TAG_WAITED, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
              0xFF, 0x01}),
        READER_BAD, 0},
       {"header only", header(), READER_END, 0},
@@ -155,7 +160,8 @@ TEST(RecordStream, ALiveSourceIsWaitedForAndEverySinkGetsTheWholeStream) {
   writer_begin(&w, "test");
   writer_add_sink(&w, memory_sink(&first));
   writer_add_sink(&w, memory_sink(&second));
-  for (int i = 0; i < 30; i++) writer_put(&w, rec({(uint8_t)(T0 + i % 3)}));
+  const uint8_t tags[3] = {TAG_KEYS_SAME, TAG_CLOSE_NO, TAG_ESCAPE_UP};
+  for (int i = 0; i < 30; i++) writer_put(&w, rec({tags[i % 3]}));
   writer_flush(&w);
   writer_add_sink(&w, memory_sink(&late));  // a joiner, after the start
   writer_put(&w, rec({TAG_END}));
@@ -179,21 +185,20 @@ void keep_hash(const uint8_t *pixels, int32_t width, int32_t height,
 
 // Replays with no keys pressed, the window closed at `close_at` when given;
 // the stop, when there is one.
-RecordStop replay(const Bytes &stream, uint32_t close_at = 0) {
+struct Stop {
+  int status;
+  std::string line;
+};
+Stop replay(const Bytes &stream, uint32_t close_at = 0) {
   reset_everything();
   if (close_at) headless_request_close_at(close_at);
   Memory m{stream};
   EXPECT_EQ(record_replay(memory_source(&m), 0), 1) << record_error();
-  try {
-    EXPECT_EQ(WinMain(plat_instance(), nullptr, nullptr, 0), 0);
-    record_finish();
-  } catch (const RecordStop &stop) {
-    record_finish();
-    game_shutdown();
-    plat_shutdown();
-    return stop;
-  }
-  return RecordStop{-1, ""};
+  WinMain(plat_instance(), nullptr, nullptr, 0);
+  record_finish();
+  Stop stop = {-1, ""};
+  record_replay_stopped(&stop.status, &stop.line);
+  return stop;
 }
 
 using Replay = Fresh;
@@ -283,7 +288,7 @@ TEST_F(Replay, AReplayStopsWhereTheFramesDifferOrTheWindowCloses) {
   }
   ASSERT_NE(at, 0u);
   changed[at] ^= 1;
-  RecordStop stop = replay(changed);
+  Stop stop = replay(changed);
   EXPECT_EQ(stop.status, 3);
   EXPECT_EQ(stop.line, "out of step at frame 50");
 

@@ -49,10 +49,6 @@ std::vector<std::string> stderr_of(const std::function<void()> &run) {
 }
 
 int run_game() { return WinMain(plat_instance(), nullptr, nullptr, 0); }
-void end_game() {
-  game_shutdown();
-  plat_shutdown();
-}
 
 // A match of one player: the title at once, a serve every second (after a
 // goal the court waits for one), then the window closed.
@@ -227,8 +223,8 @@ TEST_F(RecordFiles, ARecordingOntoAFullDiskEndsWithItsStatusAndOneLine) {
     play_match_until(30000);
     int status = -1;
     const auto lines = stderr_of([&] {
-      status = record_session(SESSION_RECORD, c.path.c_str(), run_game,
-                              end_game, "quillfire");
+      status =
+          record_session(SESSION_RECORD, c.path.c_str(), run_game, "quillfire");
     });
     EXPECT_EQ(status, RECORD_INCOMPLETE_STATUS);
     EXPECT_GE(headless_elapsed(), 30000u);  // played on to the close
@@ -241,7 +237,7 @@ TEST_F(RecordFiles, ARecordingOntoAFullDiskEndsWithItsStatusAndOneLine) {
       reset_everything();
       const auto replayed = stderr_of([&] {
         status = record_session(SESSION_TIMEDEMO, c.path.c_str(), run_game,
-                                end_game, "quillfire");
+                                "quillfire");
       });
       EXPECT_EQ(status, 0);
       ASSERT_EQ(replayed.size(), 1u);
@@ -251,9 +247,10 @@ TEST_F(RecordFiles, ARecordingOntoAFullDiskEndsWithItsStatusAndOneLine) {
   }
 }
 
-// The game recorded for 8 s, its stream cut inside a frame's wait on the
-// clock (two tick reads in a row after the 100th frame) and ended with a
-// tick repeated 2^63 - 1 times: a clock that never moves again.
+// The game recorded for 8 s, its stream cut inside a serve prompt's wait
+// past the 100th frame (a keyboard read, a close check, a wait) and ended
+// with those three repeated 2^63 - 1 times: a prompt that would wait for
+// ever.
 Bytes frozen_clock_recording() {
   reset_everything();
   play_match_until(8000);
@@ -266,8 +263,9 @@ Bytes frozen_clock_recording() {
   size_t cut = 0, checkpoints = 0;
   for (size_t i = 1; i < records.size() && !cut; i++) {
     checkpoints += records[i].bytes[0] == TAG_CHECKPOINT;
-    if (checkpoints >= 100 && record_is_tick(records[i].bytes[0]) &&
-        record_is_tick(records[i - 1].bytes[0])) {
+    if (checkpoints >= 100 && i >= 2 && records[i].bytes[0] == TAG_WAITED &&
+        records[i - 1].bytes[0] == TAG_CLOSE_NO &&
+        records[i - 2].bytes[0] == TAG_KEYS_SAME) {
       cut = i + 1;
     }
   }
@@ -280,8 +278,8 @@ Bytes frozen_clock_recording() {
   const size_t own_header = record_header("").size();
   Bytes attack(stream.begin(), stream.begin() + 11 + stream[10]);
   attack.insert(attack.end(), body.begin() + own_header, body.end());
-  const Bytes frozen = {TAG_TICK, TAG_REPEAT, 0xFF, 0xFF, 0xFF, 0xFF,
-                        0xFF,     0xFF,       0xFF, 0xFF, 0x7F};
+  const Bytes frozen = {TAG_REPEAT + 2, 0xFF, 0xFF, 0xFF, 0xFF,
+                        0xFF,           0xFF, 0xFF, 0xFF, 0x7F};
   attack.insert(attack.end(), frozen.begin(), frozen.end());
   return attack;
 }
@@ -322,7 +320,7 @@ TEST_F(RecordFiles, FilesThatAreNoFairRecordingAreRefusedInOneLine) {
     std::string line;  // the start of the one line
     const char *holds;
   } cases[] = {
-      {"a run of 2^63 - 1 ticks", frozen, 2,
+      {"a run of 2^63 - 1 waits at a prompt", frozen, 2,
        "quillfire: " + frozen + ": bad recording at frame ",
        "claims 9223372036854775807 times (at most 255)"},
       {"a FIFO with no writer", fifo, 2, "quillfire: " + fifo + ": ",
@@ -335,8 +333,8 @@ TEST_F(RecordFiles, FilesThatAreNoFairRecordingAreRefusedInOneLine) {
     reset_everything();
     int status = -1;
     const auto lines = stderr_of([&] {
-      status = record_session(SESSION_REPLAY, c.path.c_str(), run_game,
-                              end_game, "quillfire");
+      status =
+          record_session(SESSION_REPLAY, c.path.c_str(), run_game, "quillfire");
     });
     EXPECT_EQ(status, c.status);
     ASSERT_EQ(lines.size(), 1u);
@@ -363,14 +361,13 @@ TEST_F(RecordFiles, AClientsCopyOfTheStreamReplaysAlone) {
   auto replay_to_end = [](Memory *source) {
     reset_everything();
     if (!record_replay(memory_source(source), 0)) return -1;
-    try {
-      run_game();
-      record_finish();
-    } catch (const RecordStop &stop) {
-      record_finish();
-      end_game();
-      ADD_FAILURE() << stop.line;
-      return stop.status;
+    run_game();
+    record_finish();
+    int status = 0;
+    std::string line;
+    if (record_replay_stopped(&status, &line)) {
+      ADD_FAILURE() << line;
+      return status;
     }
     return record_replay_complete() ? 0 : -2;
   };

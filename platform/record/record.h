@@ -1,39 +1,45 @@
-// The recording layer: records every answer the game gets from the platform,
-// or feeds those answers back to it, frame for frame.
+// The recording layer: records what the players did, or plays it back to
+// the game, frame for frame.
 //
-// How it sits over a backend. The game and the library call plat_* as ever,
-// and exactly one backend (sdl or headless) defines them. An executable that
-// links qf_platform_record is also linked with GNU ld's --wrap=plat_xxx for
-// each call the layer must see: every call the game makes to plat_xxx then
-// lands in __wrap_plat_xxx (platform/record/record_wrap.cpp), which records
-// or answers and calls __real_plat_xxx, the backend's own. Executables that
-// don't link the layer (the unit tests) call the backend directly. When no
-// recording or replay was started the wrappers only forward.
-//
-// A backend must never call its own plat_* functions from another of its
-// files: such a call would go through the layer too. Backends share code
-// through internal helpers instead.
+// How it sits over a backend. The game calls plat_* as ever; each call goes
+// to the table in use (platform/plat_backend.h). record_start and
+// record_replay put the layer's own table in use over the backend in use
+// then; it records or answers what it must and forwards the rest to that
+// backend's table. record_finish (also at the game's plat_shutdown) puts
+// the backend back. A program that never records or replays never meets
+// the layer.
 //
 // The stream. A header (magic word, format version, game version), then
-// whole records, each a tag byte and its answer: tick counts as differences,
-// keyboard snapshots as the keys that changed, runs of repeated records as
-// one "repeat the last L records n times", and one checkpoint per presented
-// frame (a hash of its pixels and palette). The writer flushes whole records
-// to its sinks at every frame, so a killed game leaves a stream that is whole
-// up to its last record. record_format.h holds the coding itself.
+// whole records, each a tag byte and what it says: the game's inputs only,
+// each keyboard read (the keys that changed; pads read as keys), each
+// Escape query and close check, each message of the window system the game
+// took from its queue (a lost focus pauses a rally), how long each wait for
+// the player lasted, and one checkpoint per presented frame (a hash of its
+// pixels and palette); runs of repeated records as one "repeat the last L
+// records n times". Whatever the game's outcome depends on is in it, nothing
+// else: a replay stays in step after any change that leaves the outcome
+// alone for the same inputs (one more sound, one more look at the clock).
+// The writer flushes whole records to its sinks at every frame, so a killed
+// game leaves a stream that is whole up to its last record.
+// record_format.h holds the coding itself; a stream of another format
+// version is refused.
 //
-// Answers that depend on the machine. A replay gives the game the recorded
-// answers to every question (was there a keyboard, a sound device, a voice
-// handle, is a voice still playing), so the game runs as it did. The real
-// backend is still called where that shows or sounds something: the window
-// is made on the real desktop, each frame is presented, and sounds play on
-// the real device when there is one (recorded voice handles are mapped to
-// the real ones; without a device the game's samples go to a scratch buffer
-// and are dropped). Keys pressed during a replay are never read: the real
-// message queue is emptied and forgotten at each message the game asks
-// for, which keeps the window system pumping, and the real close request
-// (close button, SIGINT, SIGTERM) is looked at on the way and stops the
-// replay.
+// What a replay answers itself. The game's inputs come from the stream, and
+// keys pressed meanwhile are never read: the real message queue is emptied
+// and forgotten at each message the game asks for, which keeps the window
+// system pumping. The clock is the layer's own, virtual: the frame clock's
+// deadline is reached at once, a sleep or a recorded wait moves it by its
+// length; a paced replay also sleeps on the real clock until each moment is
+// due. Everything else is the backend's: the window is made on the real
+// desktop, each frame is presented, sounds play on the real device when
+// there is one.
+//
+// How a replay ends early. The user's close request (close button, SIGINT,
+// SIGTERM), a frame out of step, a bad record, the stream's end or
+// record_replay_stop: the layer then answers the game as a window being
+// closed (the close check says yes, WM_CLOSE comes once, waits end at
+// once), so that the game ends its own way, and record_replay_stopped says
+// how. Nothing is thrown.
 #ifndef QUILLFIRE_RECORD_H
 #define QUILLFIRE_RECORD_H
 
@@ -154,21 +160,33 @@ const uint32_t RECORD_SERVE_EVERY_MS = 5;
 void record_on_wait(void (*serve)(void *user), void *user);
 
 // Replay: reads and checks the header. `paced` 1 waits on the real clock
-// until each recorded tick is due; 0 runs as fast as the machine allows (a
-// timedemo). Returns 0 with record_error() set for a stream that isn't a
-// recording of ours (the caller says so in one line and exits with 2).
+// until each moment of the game's clock is due; 0 runs as fast as the machine
+// allows (a timedemo). Returns 0 with record_error() set for a stream that
+// isn't a recording of ours (the caller says so in one line and exits with 2).
 int record_replay(RecordSource source, int paced);
 
-// Thrown from inside a platform call to end a replay; record_session
-// catches it, ends the game and returns `status`:
+// How a replay that stopped early ended: 1, with `status` and the one line
+// to print (empty for none), once it was asked to stop; 0 when it wasn't
+// (it still plays, or it played to its end marker). Statuses:
 //   3  the game went out of step ("out of step at frame N"),
 //   2  the stream turned bad after its header,
-//   0  the recording ended cut short, or the user closed the window.
-// `line` is the one line to print (empty for none).
-struct RecordStop {
-  int status;
-  std::string line;
-};
+//   0  the recording ended cut short, or the user closed the window,
+//   or what record_replay_stop was given.
+int record_replay_stopped(int *status, std::string *line);
+
+// Asks a running replay to stop (network play: the player left, the
+// connection was lost), as above; the first ask counts. Called from the
+// replay's own calls (a source's read, a wait hook), never from elsewhere.
+void record_replay_stop(int status, const char *line);
+
+// 1 while a replay runs and hasn't been asked to stop.
+int record_replaying(void);
+
+// Frames run for their state alone, to be run again (rollback): while on,
+// the layer presents nothing (checkpoints are still compared), starts,
+// stops and rewinds no sound and doesn't pace; the game's state after such
+// a frame is the same as after one shown. Called between frames of a replay.
+void record_unseen(int unseen);
 
 // A replay that played to the recording's end marker and the game ended
 // with it. 0 while still playing or when no replay is running.
@@ -179,13 +197,13 @@ int record_replay_complete(void);
 uint64_t record_frames(void);
 double record_seconds(void);
 
-// Keeps the real sound device closed. Recording, the game is told there is
-// no sound device, and that is what is recorded; replaying, the game gets
-// the recorded answers and nothing is heard. Set before record_start or
+// Keeps the real sound device closed: the game is told there is no sound
+// device (its outcome doesn't depend on it). Set before record_start or
 // record_replay.
 void record_mute(int mute);
 
-// The last tick count the game was given (recorded, replayed or passed on).
+// The last tick count the game was given (the real one recording, the
+// virtual one replaying).
 uint32_t record_last_tick(void);
 
 // Flushes and closes every sink (called by the layer at plat_shutdown; safe
@@ -195,11 +213,9 @@ void record_finish(void);
 // How a program runs the game: as usual, recording to `path`, replaying it
 // in step with the real clock, or replaying it as fast as it goes (a
 // timedemo, which prints "N frames in S s: F frames/s" as it ends). `game`
-// runs the game and returns its exit status; `end_game`, after a
-// RecordStop, releases what the game holds and shuts the platform down (the
-// layer is inactive by then, so its calls reach the backend). Returns the
-// program's exit status: the game's, or 1 when the recording can't be
-// opened, or those of RecordStop, or 2 when the file to replay can't be
+// runs the game and returns its exit status. Returns the program's exit
+// status: the game's, or 1 when the recording can't be opened, or that of
+// record_replay_stopped, or 2 when the file to replay can't be
 // read or isn't a recording, or RECORD_INCOMPLETE_STATUS when the game
 // ended well but its recording could not all be written. Lines go to
 // standard error, each beginning with `program` and, when it concerns the
@@ -212,7 +228,7 @@ enum RecordSessionMode {
   SESSION_TIMEDEMO
 };
 int record_session(RecordSessionMode mode, const char *path, int (*game)(void),
-                   void (*end_game)(void), const char *program);
+                   const char *program);
 
 // The last failure, as one line. Never null.
 const char *record_error(void);

@@ -79,7 +79,7 @@ int next_byte(RecordReader *r, uint8_t *out, std::string *error, int *bad) {
       r->at = 0;
       r->filled = (size_t)got;
     } else if (got == RECORD_SOURCE_WAIT && r->wait) {
-      r->wait(r->wait_user);
+      if (!r->wait(r->wait_user)) r->source_ended = 1;  // given up
     } else if (got == RECORD_SOURCE_END) {
       r->source_ended = 1;
     } else {
@@ -290,33 +290,18 @@ ReaderResult reader_next(RecordReader *r, RecordBytes *out,
     if (!next_byte(r, &tag, error, &bad)) return bad ? READER_BAD : READER_END;
     record_put_byte(out, tag);
     int whole = 1;
-    if (record_is_tick(tag) || tag == TAG_END || tag == TAG_PEEK_NONE ||
-        tag == TAG_CLOSE_NO || tag == TAG_CLOSE_YES || tag == TAG_ESCAPE_UP ||
-        tag == TAG_ESCAPE_DOWN || tag == TAG_KEYS_SAME ||
-        tag == TAG_KEYS_FAIL) {
+    if (tag == TAG_END || tag == TAG_CLOSE_NO || tag == TAG_CLOSE_YES ||
+        tag == TAG_ESCAPE_UP || tag == TAG_ESCAPE_DOWN ||
+        tag == TAG_KEYS_SAME || tag == TAG_KEYS_FAIL) {
       // the tag is the whole record
-    } else if (tag == TAG_INIT || tag == TAG_WINDOW ||
-               tag == TAG_DISPLAY_MODE || tag == TAG_KEYBOARD_OPEN ||
-               tag == TAG_AUDIO_OPEN ||
-               (tag >= TAG_VOICE_LOCK && tag <= TAG_VOICE_PLAYING)) {
-      whole = copy_bytes(r, out, 1, error, &bad);
-      if (whole && out->bytes[1] > 1) {
-        *error = "a result in the recording is neither 0 nor 1";
-        return READER_BAD;
-      }
-    } else if (tag == TAG_DESKTOP) {
-      whole = copy_bytes(r, out, 1, error, &bad) &&
-              copy_number(r, out, error, &bad) &&
-              copy_number(r, out, error, &bad);
-    } else if (tag == TAG_PEEK) {
+    } else if (tag == TAG_MESSAGE) {
       whole = copy_number(r, out, error, &bad) &&
               copy_number(r, out, error, &bad) &&
-              copy_number(r, out, error, &bad) &&
-              copy_bytes(r, out, 1, error, &bad);
+              copy_number(r, out, error, &bad);
     } else if (tag == TAG_KEYS) {
       whole = copy_bytes(r, out, 1, error, &bad) &&
               copy_bytes(r, out, 2 * ((size_t)out->bytes[1] + 1), error, &bad);
-    } else if (tag == TAG_VOICE_CREATE || tag == TAG_TICK_BIG) {
+    } else if (tag == TAG_WAITED) {
       whole = copy_number(r, out, error, &bad);
     } else if (tag == TAG_CHECKPOINT) {
       whole = copy_bytes(r, out, 4, error, &bad);

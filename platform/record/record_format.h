@@ -15,43 +15,27 @@
 // The header: the magic word, the format version (16 bits, little-endian),
 // then the game's version as one length byte and that many characters.
 const uint8_t RECORD_MAGIC[8] = {'Q', 'F', 'R', 'E', 'C', 0x1A, '\n', 0};
-const uint16_t RECORD_FORMAT_VERSION = 1;
+// Version 1 held every answer of the platform; version 2 holds the
+// players' inputs only. A stream of another version is refused.
+const uint16_t RECORD_FORMAT_VERSION = 2;
 const size_t RECORD_MAX_VERSION_TEXT = 64;
 
 // Record tags. Each record is its tag byte, then what the tag says; numbers
-// are unsigned LEB128 (lparam zig-zag first), results one byte 0 or 1.
+// are unsigned LEB128 (lparam zig-zag first).
 enum : uint8_t {
-  TAG_END = 0x01,            // the game shut the platform down
-  TAG_INIT = 0x02,           // result
-  TAG_DESKTOP = 0x03,        // result, width, height
-  TAG_WINDOW = 0x04,         // 1 when the window was made
-  TAG_PEEK_NONE = 0x05,      // no message
-  TAG_PEEK = 0x06,           // message, wparam, lparam, 1 when for the window
-  TAG_CLOSE_NO = 0x07,       // plat_close_requested 0
-  TAG_CLOSE_YES = 0x08,      // ... 1
-  TAG_ESCAPE_UP = 0x09,      // plat_escape_down 0
-  TAG_ESCAPE_DOWN = 0x0A,    // ... 1
-  TAG_DISPLAY_MODE = 0x0B,   // result
-  TAG_KEYBOARD_OPEN = 0x0C,  // result
-  TAG_KEYS_SAME = 0x0D,      // read: the snapshot as last time
-  TAG_KEYS = 0x0E,           // read: count - 1, then (code, value) pairs
-  TAG_KEYS_FAIL = 0x0F,      // read returned 0
-  TAG_AUDIO_OPEN = 0x10,     // result
-  TAG_VOICE_CREATE = 0x11,   // handle
-  TAG_VOICE_LOCK = 0x12,     // 1 when an address was given
-  TAG_VOICE_UNLOCK = 0x13,   // result
-  TAG_VOICE_PLAY = 0x14,     // result
-  TAG_VOICE_STOP = 0x15,     // result
-  TAG_VOICE_REWIND = 0x16,   // result
-  TAG_VOICE_PLAYING = 0x17,  // result
-  TAG_CHECKPOINT = 0x18,     // 32-bit frame hash, little-endian
-  TAG_TICK_BIG = 0x19,       // difference from the last tick
-  TAG_REPEAT = 0x20,         // + L - 1 (L 1..8): the last L records, n times
-  TAG_TICK = 0x40            // + difference 0..63 from the last tick
+  TAG_END = 0x01,          // the game shut the platform down
+  TAG_MESSAGE = 0x06,      // the window system's: message, wparam, lparam
+  TAG_CLOSE_NO = 0x07,     // plat_close_requested 0
+  TAG_CLOSE_YES = 0x08,    // ... 1
+  TAG_ESCAPE_UP = 0x09,    // plat_escape_down 0
+  TAG_ESCAPE_DOWN = 0x0A,  // ... 1
+  TAG_KEYS_SAME = 0x0D,    // read: the snapshot as last time
+  TAG_KEYS = 0x0E,         // read: count - 1, then (code, value) pairs
+  TAG_KEYS_FAIL = 0x0F,    // read returned 0
+  TAG_CHECKPOINT = 0x18,   // 32-bit frame hash, little-endian
+  TAG_WAITED = 0x19,       // ms the game waited for the player
+  TAG_REPEAT = 0x20        // + L - 1 (L 1..8): the last L records, n times
 };
-inline bool record_is_tick(uint8_t tag) {
-  return tag >= TAG_TICK && tag < TAG_TICK + 0x40;
-}
 const int RECORD_MAX_PERIOD = 8;
 // Repeats written as one run at most; the reader refuses a longer run, so
 // that every record of a stream stands for a bounded stretch of play.
@@ -101,8 +85,9 @@ void writer_end(RecordWriter *w);
 // The reader: the header, then one record at a time with runs unfolded.
 struct RecordReader {
   RecordSource source = {};
-  // Called while a live source has nothing yet; may throw to give up.
-  void (*wait)(void *user) = nullptr;
+  // Called while a live source has nothing yet: 1 to ask it again, 0 to
+  // give up (the stream then ends there).
+  int (*wait)(void *user) = nullptr;
   void *wait_user = nullptr;
   uint8_t buffer[4096];
   size_t at = 0, filled = 0;

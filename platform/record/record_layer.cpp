@@ -16,16 +16,25 @@ std::string error_text;
 const uint32_t LIVE_WAIT_MS = 50;
 const uint32_t UNWATCHED_WAIT_MS = 1;
 
+std::string frame_text() {
+  return "frame " + std::to_string(record_state.frames + 1);
+}
+
 // While a live stream has nothing yet: sleeps until its socket or the
 // window system has something, so the next bytes are taken as they come
 // and the window stays alive.
-void wait_for_bytes(void *) {
-  replay_check_close();
+int wait_for_bytes(void *) {
+  RecordState &s = record_state;
+  if (s.below->close_requested()) {
+    replay_stop(0, "replay stopped at " + frame_text());
+  }
+  if (s.stopped) return 0;
   const uint32_t end =
       record_state.below->ticks() + (record_state.reader.source.watched_fd >= 0
                                          ? LIVE_WAIT_MS
                                          : UNWATCHED_WAIT_MS);
   record_state.below->wait_input(&end);
+  return !s.stopped;
 }
 
 // A new recording or replay: nothing has failed yet.
@@ -40,9 +49,6 @@ void forget_failures() {
   s.clean_pixels.clear();
 }
 
-std::string frame_text() {
-  return "frame " + std::to_string(record_state.frames + 1);
-}
 
 }  // namespace
 
@@ -70,6 +76,7 @@ int record_start(void) {
   writer_flush(&s.writer);
   record_notice_failures();
   s.mode = RECORD_WRITING;
+  s.posted.clear();
   record_layer_use();
   s.frames = 0;
   s.last_tick = 0;
@@ -114,6 +121,9 @@ int record_replay(RecordSource source, int paced) {
   s.reader.wait = wait_for_bytes;
   // The header's wait for bytes already waits on the backend.
   if (plat_in_use() != &s.table) s.below = plat_in_use();
+  s.stopped = 0;
+  s.stop_status = 0;
+  s.stop_line.clear();
   forget_failures();
   source = record_copy_source(source);
   if (!reader_begin(&s.reader, source, &error)) {
@@ -126,13 +136,16 @@ int record_replay(RecordSource source, int paced) {
   record_layer_use();
   s.paced = paced;
   s.complete = 0;
+  s.unseen = 0;
+  s.clock = s.last_tick = 0;
+  s.deadline_set = 0;
   s.pace_started = 0;
   s.frames = 0;
-  s.last_tick = 0;
   memset(s.keys, 0, sizeof s.keys);
   s.window = nullptr;
-  s.real_size = 0;
-  s.voices.clear();
+  s.replay_posts.clear();
+  s.has_lookahead = 0;
+  s.close_sent = 0;
   s.start_ns = record_now_ns();
   return 1;
 }
@@ -159,20 +172,25 @@ void record_finish(void) {
   record_notice_failures();
   if (s.reader.source.close) s.reader.source.close(s.reader.source.user);
   s.reader.source = RecordSource{};
-  s.voices.clear();
+  s.replay_posts.clear();
+  s.posted.clear();
+  s.unseen = 0;
   s.mode = RECORD_OFF;
   if (plat_in_use() == &s.table) plat_use(s.below);
 }
 
 void replay_stop(int status, const std::string &line) {
-  // Whatever runs after this (the stop's unwinding, shutting down) talks to
-  // the real platform only.
-  record_state.mode = RECORD_OFF;
-  throw RecordStop{status, line};
+  RecordState &s = record_state;
+  if (s.stopped) return;
+  s.stopped = 1;
+  s.stop_status = status;
+  s.stop_line = line;
+  if (s.mode == RECORD_REPLAYING) s.mode = RECORD_STOPPING;
 }
 
 void replay_check_close(void) {
-  if (record_state.below->close_requested()) {
+  if (record_state.mode == RECORD_REPLAYING &&
+      record_state.below->close_requested()) {
     replay_stop(0, "replay stopped at " + frame_text());
   }
 }
@@ -181,25 +199,51 @@ void replay_out_of_step(void) {
   replay_stop(3, "out of step at " + frame_text());
 }
 
-const RecordBytes &replay_take(uint8_t tag) {
-  const RecordBytes &r = replay_next();
-  const uint8_t found = r.bytes[0];
-  const bool tick =
-      tag == TAG_TICK && (record_is_tick(found) || found == TAG_TICK_BIG);
-  if (found != tag && !tick) replay_out_of_step();
-  return r;
+void replay_bad(const std::string &what) {
+  replay_stop(2, "bad recording at " + frame_text() + ": " + what);
 }
 
-const RecordBytes &replay_next(void) {
+const RecordBytes *replay_peek(void) {
   RecordState &s = record_state;
+  if (s.has_lookahead) return &s.lookahead;
+  if (s.mode != RECORD_REPLAYING) return nullptr;
   std::string error;
-  const ReaderResult got = reader_next(&s.reader, &s.current, &error);
+  const ReaderResult got = reader_next(&s.reader, &s.lookahead, &error);
   if (got == READER_BAD) {
-    replay_stop(2, "bad recording at " + frame_text() + ": " + error);
+    replay_bad(error);
+    return nullptr;
   }
   if (got == READER_END) {
     replay_stop(0, "the recording stops at " + frame_text() +
                        " (cut short): replayed up to its last whole record");
+    return nullptr;
   }
-  return s.current;
+  s.has_lookahead = 1;
+  return &s.lookahead;
 }
+
+const RecordBytes *replay_next(void) {
+  RecordState &s = record_state;
+  const RecordBytes *r = replay_peek();
+  if (!r) return nullptr;
+  s.has_lookahead = 0;
+  s.current.size = r->size;
+  memcpy(s.current.bytes, r->bytes, r->size);
+  return &s.current;
+}
+
+void record_replay_stop(int status, const char *line) {
+  replay_stop(status, line ? line : "");
+}
+
+int record_replaying(void) { return record_state.mode == RECORD_REPLAYING; }
+
+int record_replay_stopped(int *status, std::string *line) {
+  const RecordState &s = record_state;
+  if (!s.stopped) return 0;
+  *status = s.stop_status;
+  *line = s.stop_line;
+  return 1;
+}
+
+void record_unseen(int unseen) { record_state.unseen = unseen; }

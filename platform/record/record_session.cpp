@@ -19,7 +19,7 @@ void print_timedemo() {
 }  // namespace
 
 int record_session(RecordSessionMode mode, const char *path, int (*game)(void),
-                   void (*end_game)(void), const char *program) {
+                   const char *program) {
   if (mode == SESSION_PLAY) return game();
   record_set_program(program);
   if (mode == SESSION_RECORD) {
@@ -46,17 +46,11 @@ int record_session(RecordSessionMode mode, const char *path, int (*game)(void),
           QUILLFIRE_VERSION);
     }
   }
-  int status;
-  try {
-    status = game();
-    record_finish();
-  } catch (const RecordStop &stop) {
-    record_finish();
-    end_game();
-    if (!stop.line.empty()) {
-      fprintf(stderr, "%s: %s: %s\n", program, path, stop.line.c_str());
-    }
-    status = stop.status;
+  int status = game();
+  record_finish();
+  std::string line;
+  if (record_replay_stopped(&status, &line) && !line.empty()) {
+    fprintf(stderr, "%s: %s: %s\n", program, path, line.c_str());
   }
   if (mode == SESSION_TIMEDEMO) print_timedemo();
   if (status == 0 && record_incomplete()) status = RECORD_INCOMPLETE_STATUS;

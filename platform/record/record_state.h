@@ -2,6 +2,7 @@
 #ifndef QUILLFIRE_RECORD_STATE_H
 #define QUILLFIRE_RECORD_STATE_H
 
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -13,14 +14,14 @@
 #define QUILLFIRE_VERSION "unknown"
 #endif
 
-enum RecordMode { RECORD_OFF, RECORD_WRITING, RECORD_REPLAYING };
-
-struct ReplayVoice {
-  PlatVoice recorded;
-  PlatVoice real;                // 0 when the real device gave none
-  uint32_t size;                 // what the game asked for
-  std::vector<uint8_t> scratch;  // the samples when there is no real voice
-  int real_locked;
+// STOPPING: a replay asked to stop (its end cut short, out of step, the
+// window closed), answering the game as a window being closed until the
+// game has ended its own way.
+enum RecordMode {
+  RECORD_OFF,
+  RECORD_WRITING,
+  RECORD_REPLAYING,
+  RECORD_STOPPING
 };
 
 struct RecordState {
@@ -67,15 +68,27 @@ struct RecordState {
   RecordSink copy = {};
   RecordSource copied = {};
   uint64_t copy_failures = 0;
+  // Recording: the game's own posts not yet taken from the queue, told
+  // apart from the window system's messages, which are recorded.
+  std::deque<PlatMessage> posted;
   // Replay only.
   int paced = 0;
   int complete = 0;
+  int unseen = 0;      // frames run for their state alone (record_unseen)
+  uint32_t clock = 0;  // the virtual clock the game is given
+  uint32_t deadline = 0;
+  int deadline_set = 0;
   int pace_started = 0;
-  uint32_t pace_recorded = 0, pace_real = 0;
+  uint32_t pace_virtual = 0, pace_real = 0;
   PlatWindow *window = nullptr;
-  int real_size = 0;
-  int32_t real_width = 0, real_height = 0;
-  std::vector<ReplayVoice> voices;
+  std::deque<PlatMessage> replay_posts;  // the game's own posts
+  RecordBytes lookahead;                 // read by replay_peek, not yet taken
+  int has_lookahead = 0;
+  // Stopping: how the replay ends, and the window's close said once.
+  int stopped = 0;  // since the last record_replay
+  int stop_status = 0;
+  std::string stop_line;
+  int close_sent = 0;
 };
 
 extern RecordState record_state;
@@ -83,12 +96,17 @@ extern RecordState record_state;
 void record_set_error(const std::string &text);
 long long record_now_ns(void);
 
-// Replay: the next record, which must answer the question `tag` (for ticks,
-// any tick record); stops the replay otherwise.
-const RecordBytes &replay_take(uint8_t tag);
-// The next record, whatever it answers.
-const RecordBytes &replay_next(void);
-[[noreturn]] void replay_out_of_step(void);
+// Replay: the next record, or null once the replay stops (at the stream's
+// end or a bad record).
+const RecordBytes *replay_next(void);
+// The record replay_next gives next, without taking it; null as above.
+const RecordBytes *replay_peek(void);
+// Asks the replay to stop with `status` and `line` (the first ask counts):
+// from then on the layer answers as a window being closed, and the game
+// ends its own way.
+void replay_stop(int status, const std::string &line);
+void replay_out_of_step(void);
+void replay_bad(const std::string &what);
 // Replay: `source` read through the copy set by record_copy_replay, or
 // `source` itself when there is none.
 RecordSource record_copy_source(RecordSource source);
@@ -101,9 +119,8 @@ void record_present_noted(const uint8_t *pixels, int32_t pitch, int32_t width,
 // Called at each keyboard read, where the game waits: once the note's time
 // is over in real time, a still screen that shows it is shown clean again.
 void record_note_expire(void);
-// Ends the replay with `status` and `line` (throws RecordStop).
-[[noreturn]] void replay_stop(int status, const std::string &line);
-// The real platform: 1 once the user asked to end (close button, signals).
+// The real platform: the user asked to end (close button, signals): the
+// replay stops.
 void replay_check_close(void);
 
 // The layer as a backend: the table it forwards to is record_state.below.

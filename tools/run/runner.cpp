@@ -167,12 +167,11 @@ int runner_run(const RunRequest &request) {
 
   int status = 1;
   try {
-    status =
-        request.replay.empty()
-            ? run_game()
-            : record_session(
-                  request.timedemo ? SESSION_TIMEDEMO : SESSION_REPLAY,
-                  request.replay.c_str(), run_game, end_game, "quillfire-run");
+    status = request.replay.empty()
+                 ? run_game()
+                 : record_session(
+                       request.timedemo ? SESSION_TIMEDEMO : SESSION_REPLAY,
+                       request.replay.c_str(), run_game, "quillfire-run");
   } catch (const HeadlessTimeLimit &limit) {
     record_finish();
     headless_set_time_limit(UINT64_MAX);
