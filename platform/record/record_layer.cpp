@@ -49,7 +49,6 @@ void forget_failures() {
   s.clean_pixels.clear();
 }
 
-
 }  // namespace
 
 void record_set_error(const std::string &text) { error_text = text; }
