@@ -38,7 +38,7 @@ const int MAX_RECORDS = 100000;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   Input in{data, size, 0};
   RecordReader reader;
-  reader.wait = [](void *) {};
+  reader.wait = [](void *) { return 1; };
   std::string error;
   if (!reader_begin(&reader, RecordSource{read_input, nullptr, &in}, &error)) {
     return 0;

@@ -71,6 +71,14 @@ head -c 5 "$short" >"$work/header_cut"
 check header_cut 2 "header is cut short"
 { head -c 8 "$short"; printf '\x09\x00\x00'; } >"$work/version"
 check version 2 "format version 9"
+# A recording of the first format (every platform answer), made in the real
+# window before recordings held only the players' inputs, and one that
+# claims a format newer than this game's: refused, naming both versions,
+# never replayed wrongly.
+cp "$data/format1/match.qfrec" "$work/format1"
+check format1 2 "recording format version 1 (this game reads version 2)"
+{ head -c 8 "$short"; printf '\x03\x00'; tail -c +11 "$short"; } >"$work/newer"
+check newer 2 "recording format version 3 (this game reads version 2)"
 head -c 2000 /dev/urandom >"$work/garbage"
 check garbage 2 "not a Quillfire recording"
 { head -c 10 "$short"; printf '\xff'; } >"$work/long_length"

@@ -4,6 +4,7 @@
 #   - every C++ source is as clang-format (root .clang-format) would write it;
 #   - only platform/sdl/ includes SDL;
 #   - constants are UPPER_CASE, not kCamelCase;
+#   - no CMake file links with --wrap;
 #   - code, comments and file names speak of the game, never of a document
 #     it was built from.
 set -uo pipefail
@@ -29,6 +30,12 @@ fi
 while IFS= read -r line; do
   breach "$line: SDL is included outside platform/sdl/"
 done < <(grep -nE '#\s*include\s*[<"]SDL' "${sources[@]}" | grep -v '^platform/sdl/')
+
+# The platform's calls reach a backend through its table, on any toolchain:
+# no linker option sends them elsewhere.
+while IFS= read -r line; do
+  breach "$line: a linker --wrap (backends are tables of calls)"
+done < <(grep -nE -- '--wrap' CMakeLists.txt */CMakeLists.txt 2>/dev/null)
 
 while IFS= read -r line; do
   breach "$line: constants are named in UPPER_CASE"

@@ -3,6 +3,7 @@
 #include <string.h>
 #include <time.h>
 
+#include "platform/record/record_mark.h"
 #include "platform/record/record_state.h"
 
 RecordState record_state;
@@ -246,3 +247,29 @@ int record_replay_stopped(int *status, std::string *line) {
 }
 
 void record_unseen(int unseen) { record_state.unseen = unseen; }
+
+void record_replay_mark(RecordReplayMark *mark) {
+  const RecordState &s = record_state;
+  mark->reader = s.reader;
+  mark->lookahead = s.lookahead;
+  mark->has_lookahead = s.has_lookahead;
+  memcpy(mark->keys, s.keys, sizeof mark->keys);
+  mark->frames = s.frames;
+  mark->clock = s.clock;
+  mark->deadline = s.deadline;
+  mark->deadline_set = s.deadline_set;
+  mark->posts = s.replay_posts;
+}
+
+void record_replay_rewind(const RecordReplayMark *mark) {
+  RecordState &s = record_state;
+  s.reader = mark->reader;
+  s.lookahead = mark->lookahead;
+  s.has_lookahead = mark->has_lookahead;
+  memcpy(s.keys, mark->keys, sizeof s.keys);
+  s.frames = mark->frames;
+  s.clock = s.last_tick = mark->clock;
+  s.deadline = mark->deadline;
+  s.deadline_set = mark->deadline_set;
+  s.replay_posts = mark->posts;
+}
