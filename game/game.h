@@ -57,7 +57,7 @@ int32_t shell_start(void *instance);
 // shell_pass: called after shell_start until it returns 0. Takes one message
 // and dispatches it, then runs one game_frame unless the end is posted.
 // Returns 0, running nothing, once the message taken is WM_QUIT. Between two
-// passes the game's state may be saved and restored.
+// passes the game's state may be saved and restored (game/snapshot.h).
 int32_t shell_pass(void);
 // shell_end: called once shell_pass has returned 0: game_shutdown and
 // plat_shutdown. Returns the exit status WM_QUIT carried.
@@ -96,6 +96,9 @@ int32_t pause_update(void);
 void pause_focus_lost(void);
 // Called by game_reset.
 void pause_reset(void);
+// 1 while P or Pause was down at the last rally frame's read: only a press
+// that begins toggles the pause. Saved and restored with the game's state.
+extern int32_t pause_key_was_down;
 
 // The match flow. title_showing is 1 while the title waits for a choice, for
 // what is shown over it (network play's note).
@@ -129,6 +132,15 @@ extern void (*sounds_ready_hook)(int32_t device_open);
 // Called at the end of every frame, and by point_scored before its prompt:
 // court, sprites and scores to the back surface, then flipped to the screen.
 int32_t draw_frame(void);
+// Called by game_load: the screen holds a picture that may not be the loaded
+// state's; `paused_note` is whether the state's last frame had the pause's
+// note. draw_frame composes afresh and ends it.
+void scene_mark_stale(int32_t paused_note);
+// Called by the rally before a fade of the picture on the screen (Escape at
+// the start of a frame): after a load, the loaded state's scene is composed
+// and put on the primary surface without being presented, so that the fade
+// darkens it. Nothing at all otherwise.
+void scene_compose_stale(void);
 
 // Each part of the game back to the state the program starts with, releasing
 // what it holds (pause_reset above does the same for the pause); for tests
