@@ -55,8 +55,9 @@ int brightness(const Bytes &palette) {
 // Where two runs of a pass first differ: "" when they showed the same frames.
 std::string difference(const Hashes &shown, const Hashes &expected) {
   for (size_t i = 0; i < std::min(shown.size(), expected.size()); i++) {
-    if (shown[i] != expected[i])
+    if (shown[i] != expected[i]) {
       return "frame " + std::to_string(i) + " differs";
+    }
   }
   if (shown.size() == expected.size()) return "";
   return std::to_string(shown.size()) + " frames shown instead of " +
@@ -83,7 +84,7 @@ uint64_t frame_hash(const uint8_t *pixels, size_t count,
 }
 
 // The players as they react to what the screen shows: a key for the title
-// (2 for the first two titles, Q once Escape has left the first match) and
+// (2 until Escape has left the first match, then Q after the second) and
 // Space at each serve prompt, a short while after it appears. The while
 // depends only on the pass, so a pass run again is answered the same way.
 struct Players {
@@ -100,8 +101,9 @@ Players players;
 void watch_frame(const uint8_t *pixels, int32_t width, int32_t height,
                  const uint8_t palette[1024], void *) {
   const size_t count = (size_t)width * height;
-  if (players.hashes)
+  if (players.hashes) {
     players.hashes->push_back(frame_hash(pixels, count, palette));
+  }
   if (players.frames) {
     players.frames->push_back(
         Shown{Bytes(pixels, pixels + count), Bytes(palette, palette + 1024)});
@@ -153,9 +155,9 @@ int32_t run_pass(int pass, uint32_t keys, Hashes *hashes) {
 }
 
 // The bottom player mostly follows the ball, the top one now follows it, now
-// sweeps to and fro;
-// now and then a rally is paused (P, or the focus lost) and paused ones go
-// on again; once, past pass 300, Escape leaves a running rally.
+// sweeps to and fro; now and then a rally is paused (P, or the focus lost)
+// and paused ones go on again; once, past pass 300, Escape leaves a running
+// rally.
 uint32_t choose_keys(std::mt19937 &rng, int pass, int *top_direction,
                      int *pause_held) {
   uint32_t keys = 0;
