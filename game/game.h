@@ -2,18 +2,19 @@
 // of the shell, the rally, the match flow and the scene.
 //
 // How a frame flows. WinMain opens the window and calls game_init, which
-// loads everything and runs title_menu once before the main loop starts. The
-// main loop dispatches the window's messages and, until quit_posted, calls
-// game_frame: clock_start, keyboard_read, pause_update (paused: draw_frame,
-// clock_wait, done); else Escape (fade_out, title_menu -> point_scored), the
-// paddles move, a goal calls point_scored (which waits for Space or Escape;
-// Escape or a win goes back through fade_out and title_menu), the walls bounce
-// the ball, it moves, then draw_frame and clock_wait hold the frame to 20 ms.
-// So the title and the serve prompt run inside a frame, with their own
-// keyboard loops; the main loop sees none of it. A close request
-// (game_quitting) ends every such wait at once; Q at the title calls
-// game_quit, which posts the end, and the main loop then only drains the
-// queue to WM_QUIT and WinMain calls game_shutdown.
+// loads everything and runs title_menu once before the main loop starts
+// (shell_start). Each pass of the main loop (shell_pass) dispatches one of the
+// window's messages and, until quit_posted, calls game_frame: first Escape
+// (fade_out, title_menu -> point_scored), then clock_start, keyboard_read,
+// pause_update (paused: draw_frame, clock_wait, done); else the paddles move,
+// a goal calls point_scored (which waits for Space or Escape; Escape or a win
+// goes back through fade_out and title_menu), the walls bounce the ball, it
+// moves, then draw_frame and clock_wait hold the frame to 20 ms. So the title
+// and the serve prompt run inside a frame, with their own keyboard loops; the
+// main loop sees none of it. A close request (game_quitting) ends every such
+// wait at once; Q at the title calls game_quit, which posts the end, and the
+// main loop then only drains the queue to WM_QUIT and shell_end calls
+// game_shutdown.
 #ifndef QUILLFIRE_GAME_H
 #define QUILLFIRE_GAME_H
 
@@ -44,15 +45,31 @@ extern PALETTEENTRY saved_palette[256];
 
 // The shell.
 // Called by main (run_game) once the data folder is found; returns the exit
-// status.
+// status. It is shell_start, shell_pass until it returns 0, then shell_end.
 int WinMain(void *instance, void *previous, char *command_line, int show);
+// The three parts of WinMain, for whatever drives the game pass by pass
+// (tests, tools, a replay, network play that runs frames again).
+// shell_start: called once, first: opens the platform and the window, then
+// game_init (the first title and serve prompt run inside it). Returns 1, or 0
+// when the platform or the window could not be opened: that is said on
+// standard error, nothing is left open, and the program ends with 1.
+int32_t shell_start(void *instance);
+// shell_pass: called after shell_start until it returns 0. Takes one message
+// and dispatches it, then runs one game_frame unless the end is posted.
+// Returns 0, running nothing, once the message taken is WM_QUIT. Between two
+// passes the game's state may be saved and restored (game/snapshot.h).
+int32_t shell_pass(void);
+// shell_end: called once shell_pass has returned 0: game_shutdown and
+// plat_shutdown. Returns the exit status WM_QUIT carried.
+int shell_end(void);
 // Called by the platform for every dispatched message: WM_DESTROY posts the
 // end, WM_KILLFOCUS pauses a running rally.
 intptr_t window_proc(PlatWindow *window, uint32_t message, uintptr_t wparam,
                      intptr_t lparam);
-// Called by WinMain before the main loop; returns after the first title_menu.
+// Called by shell_start before the main loop; returns after the first
+// title_menu.
 int32_t game_init(void);
-// Called by WinMain after the main loop has taken WM_QUIT.
+// Called by shell_end after the main loop has taken WM_QUIT.
 int32_t game_shutdown(void);
 
 // Set once the end of the program has been posted; from then on no frame
@@ -79,6 +96,9 @@ int32_t pause_update(void);
 void pause_focus_lost(void);
 // Called by game_reset.
 void pause_reset(void);
+// 1 while P or Pause was down at the last rally frame's read: only a press
+// that begins toggles the pause. Saved and restored with the game's state.
+extern int32_t pause_key_was_down;
 
 // The match flow. title_showing is 1 while the title waits for a choice, for
 // what is shown over it (network play's note).
@@ -112,6 +132,15 @@ extern void (*sounds_ready_hook)(int32_t device_open);
 // Called at the end of every frame, and by point_scored before its prompt:
 // court, sprites and scores to the back surface, then flipped to the screen.
 int32_t draw_frame(void);
+// Called by game_load: the screen holds a picture that may not be the loaded
+// state's; `paused_note` is whether the state's last frame had the pause's
+// note. draw_frame composes afresh and ends it.
+void scene_mark_stale(int32_t paused_note);
+// Called by the rally before a fade of the picture on the screen (Escape at
+// the start of a frame): after a load, the loaded state's scene is composed
+// and put on the primary surface without being presented, so that the fade
+// darkens it. Nothing at all otherwise.
+void scene_compose_stale(void);
 
 // Each part of the game back to the state the program starts with, releasing
 // what it holds (pause_reset above does the same for the pause); for tests

@@ -68,9 +68,12 @@ void deflect_off(const BOB *paddle, bool in_band, bool moving_towards,
   game_state.goal_armed = 0;
 }
 
-// The fade and the title, unless the program is ending: then neither.
+// The fade and the title, unless the program is ending: then neither. The
+// fade darkens the picture on the screen, which after a load may be a later
+// frame's: the loaded scene is put there first, unshown.
 void back_to_title() {
   if (game_quitting()) return;
+  scene_compose_stale();
   fade_out();
   if (game_quitting()) return;
   title_menu();

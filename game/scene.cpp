@@ -91,7 +91,19 @@ int32_t load_sounds(void) {
   return 1;
 }
 
-int32_t draw_frame(void) {
+namespace {
+
+// After game_load the screen still holds the picture of the frame shown last,
+// which may be a later one than the state now describes; the scene of the
+// loaded state goes there only when something shows the screen's picture as
+// it is (scene_compose_stale). screen_paused_note is whether that scene has
+// the pause's note: the note as the last frame before the save drew it, not
+// as the pause may stand by then (a focus loss dispatched in the same pass).
+bool screen_stale = false;
+int32_t screen_paused_note = 0;
+
+// Court, sprites, scores and the pause's note into the back surface.
+void compose(int32_t paused_note) {
   lock_back();
   if (back_lock_ptr) {
     image_draw(&background_image, back_lock_ptr, back_lock_pitch, 0);
@@ -112,13 +124,32 @@ int32_t draw_frame(void) {
   text_draw_rgb(score_text, PLAYER2_SCORE_END_X - CHAR_WIDTH * length, SCORE_Y,
                 white, back_surface);
 
-  if (game_paused) {
+  if (paused_note) {
     const int32_t width = CHAR_WIDTH * (int32_t)(sizeof PAUSED_TEXT - 1);
     text_draw_index(PAUSED_TEXT, (display_width - width) / 2, PAUSED_Y,
                     MESSAGE_COLOR, back_surface);
   }
+}
+
+}  // namespace
+
+int32_t draw_frame(void) {
+  compose(game_paused);
+  screen_stale = false;
   display_flip();
   return 1;
+}
+
+void scene_mark_stale(int32_t paused_note) {
+  screen_stale = true;
+  screen_paused_note = paused_note;
+}
+
+void scene_compose_stale(void) {
+  if (!screen_stale) return;
+  compose(screen_paused_note);
+  display_flip_unshown();
+  screen_stale = false;
 }
 
 void scene_reset(void) {
@@ -129,4 +160,6 @@ void scene_reset(void) {
   scratch_bitmap = BitmapFile{};
   bounce_sound = goal_sound = win_sound = title_sound = NO_SOUND;
   memset(score_text, 0, sizeof score_text);
+  screen_stale = false;
+  screen_paused_note = 0;
 }

@@ -1,5 +1,7 @@
 // The program's entry and its only loop: one window, then one message and one
-// frame per pass until the quit message arrives.
+// frame per pass until the quit message arrives. The start, a pass and the end
+// are operations of their own, so that tests and tools can drive the game
+// pass by pass (and save its state between passes).
 #include <stdio.h>
 
 #include "engine/display/display.h"
@@ -15,6 +17,8 @@ namespace {
 // error and ends with 1, never as success.
 const int START_FAILURE_STATUS = 1;
 int exit_status = 0;
+// What WM_QUIT carried: the status the program ends with once started.
+int quit_status = 0;
 
 }  // namespace
 
@@ -74,15 +78,13 @@ int32_t game_shutdown(void) {
   return 1;
 }
 
-int WinMain(void *instance, void *previous, char *command_line, int show) {
-  (void)previous;
-  (void)command_line;
-  (void)show;
+int32_t shell_start(void *instance) {
   exit_status = 0;
+  quit_status = 0;
   quit_posted = 0;
   if (!plat_init()) {
     fprintf(stderr, "quillfire: %s\n", plat_error());
-    return START_FAILURE_STATUS;
+    return 0;
   }
   int32_t desktop_width = 640, desktop_height = 480;
   plat_desktop_size(&desktop_width, &desktop_height);
@@ -91,28 +93,46 @@ int WinMain(void *instance, void *previous, char *command_line, int show) {
   if (!window) {
     fprintf(stderr, "quillfire: %s\n", plat_error());
     plat_shutdown();
-    return START_FAILURE_STATUS;
+    return 0;
   }
   main_window = window;
   app_instance = instance;
 
   game_init();
+  return 1;
+}
 
+int32_t shell_pass(void) {
   PlatMessage msg = {};
-  for (;;) {
-    const int taken = plat_peek_message(&msg);
-    if (taken && msg.message == WM_QUIT) break;
-    if (taken) plat_dispatch_message(&msg);
-    // Once the end is posted the loop only drains the queue to WM_QUIT.
-    if (!quit_posted) game_frame();
+  const int taken = plat_peek_message(&msg);
+  if (taken && msg.message == WM_QUIT) {
+    quit_status = (int)msg.wparam;
+    return 0;
   }
+  if (taken) plat_dispatch_message(&msg);
+  // Once the end is posted the loop only drains the queue to WM_QUIT.
+  if (!quit_posted) game_frame();
+  return 1;
+}
 
+int shell_end(void) {
   game_shutdown();
   plat_shutdown();
-  return (int)msg.wparam;
+  return quit_status;
+}
+
+int WinMain(void *instance, void *previous, char *command_line, int show) {
+  (void)previous;
+  (void)command_line;
+  (void)show;
+  if (!shell_start(instance)) return START_FAILURE_STATUS;
+  while (shell_pass()) {
+  }
+  return shell_end();
 }
 
 void shell_reset(void) {
   quit_posted = 0;
   exit_status = 0;
+  quit_status = 0;
 }

@@ -281,12 +281,17 @@ int32_t dd_blt(DDSurface *dest, const RECT *dest_rect, DDSurface *source,
 }
 
 int32_t dd_flip(DDSurface *primary) {
+  const int32_t result = dd_flip_unshown(primary);
+  if (result == DD_OK) dd_present(primary);
+  return result;
+}
+
+int32_t dd_flip_unshown(DDSurface *primary) {
   if (!primary || !primary->back) return DDERR_INVALIDPARAMS;
   if (primary->locked || primary->back->locked) return DDERR_SURFACEBUSY;
   uint8_t *shown = primary->pixels;
   primary->pixels = primary->back->pixels;
   primary->back->pixels = shown;
-  dd_present(primary);
   return DD_OK;
 }
 

@@ -166,6 +166,10 @@ int32_t dd_blt(DDSurface *dest, const RECT *dest_rect, DDSurface *source,
 // The primary shows its back buffer's picture; the back buffer then holds the
 // former one. Refused while either is locked.
 int32_t dd_flip(DDSurface *primary);
+// The same exchange, not shown: the screen keeps its picture until the next
+// present. For a picture that must be in place before a palette change
+// shows it.
+int32_t dd_flip_unshown(DDSurface *primary);
 
 // Pixel access: the first byte of the surface and the bytes from one row to
 // the next. A locked surface can't be locked again.

@@ -148,6 +148,11 @@ int32_t display_flip(void) {
   return 0;
 }
 
+int32_t display_flip_unshown(void) {
+  if (primary_lock_ptr || back_lock_ptr) return 0;
+  return dd_flip_unshown(primary_surface) == DD_OK ? 1 : 0;
+}
+
 int32_t surface_fill(DDSurface *surface, uint32_t color) {
   dd_blt_fill(surface, color);
   return 1;

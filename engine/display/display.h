@@ -39,6 +39,10 @@ void display_reset(void);
 int32_t display_init(int32_t width, int32_t height, int32_t bpp);
 int32_t display_shutdown(void);
 int32_t display_flip(void);
+// The flip without showing it: the back buffer's picture becomes the
+// primary's, and the screen shows it at the next present (a palette change,
+// a fade's first step). 0 while a surface is locked or without a display.
+int32_t display_flip_unshown(void);
 int32_t surface_fill(DDSurface *surface, uint32_t color);
 uint8_t *lock_primary(void);
 int32_t unlock_primary(void);

@@ -161,6 +161,15 @@ int32_t palette_set(const PALETTEENTRY *source) {
   return 1;
 }
 
+int32_t palette_restore(const PALETTEENTRY *source) {
+  if (!source) return 1;
+  memcpy(display_palette, source, sizeof display_palette);
+  if (palette_object) {
+    memcpy(palette_object->entries, display_palette, sizeof display_palette);
+  }
+  return 1;
+}
+
 void screen_transition(int32_t type, uint8_t *start, int32_t pitch) {
   static const PaletteFade DARKEN = {80, 1, FADE_3, FADE_3, FADE_3};
   static const PaletteFade LIGHTEN = {64, 0, UP_4, UP_4, UP_4};

@@ -20,6 +20,10 @@ enum {
 
 int32_t palette_save(PALETTEENTRY *destination);
 int32_t palette_set(const PALETTEENTRY *source);
+// Installs `source` as palette_set does, without showing it: the screen takes
+// the colours at its next present. For a restored game state, whose picture
+// comes with its next frame.
+int32_t palette_restore(const PALETTEENTRY *source);
 // Runs a transition step by step; once plat_close_requested() is 1 it stops
 // before its next step, leaving what it has done so far.
 void screen_transition(int32_t type, uint8_t *start, int32_t pitch);
