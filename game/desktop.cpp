@@ -3,7 +3,6 @@
 #include "game/desktop.h"
 
 #include <stdio.h>
-#include <stdlib.h>
 
 #include <string>
 #include <vector>
@@ -11,6 +10,7 @@
 #include "assets/icon.h"
 #include "assets/palette.h"
 #include "game/settings.h"
+#include "platform/os.h"
 #include "platform/platform.h"
 
 namespace {
@@ -53,7 +53,8 @@ void desktop_start(const LaunchOptions &options) {
   warned = false;
   settings_file.clear();
   if (!options.no_config) {
-    settings_file = settings_path(getenv("XDG_CONFIG_HOME"), getenv("HOME"));
+    settings_file = settings_path(os_environment("XDG_CONFIG_HOME"),
+                                  os_environment("HOME"));
   }
   std::string warning;
   if (!settings_file.empty() &&
