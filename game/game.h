@@ -44,13 +44,17 @@ extern PALETTEENTRY saved_palette[256];
 
 // The shell.
 // Called by main (run_game) once the data folder is found; returns the exit
-// status.
+// status. The game's entry: a game that can't start (no platform, window or
+// keyboard) is said here in one line on standard error, once, and ends with
+// 1; nothing below it prints an error.
 int WinMain(void *instance, void *previous, char *command_line, int show);
 // Called by the platform for every dispatched message: WM_DESTROY posts the
 // end, WM_KILLFOCUS pauses a running rally.
 intptr_t window_proc(PlatWindow *window, uint32_t message, uintptr_t wparam,
                      intptr_t lparam);
 // Called by WinMain before the main loop; returns after the first title_menu.
+// Without a keyboard it posts the end at once and leaves the reason for
+// WinMain to say.
 int32_t game_init(void);
 // Called by WinMain after the main loop has taken WM_QUIT.
 int32_t game_shutdown(void);

@@ -213,7 +213,10 @@ int main(int argc, char **argv) {
     find_sound_problems(folder);
     sounds_ready_hook = tell_of_sounds;
   }
-  desktop_start(options);
+  std::string warning;
+  if (!desktop_start(options, &warning)) {
+    fprintf(stderr, "quillfire: warning: %s\n", warning.c_str());
+  }
   record_on_note(record_note_draw);
   int status;
   if (!options.host.empty()) {
@@ -227,6 +230,8 @@ int main(int argc, char **argv) {
   }
   // Still open only when the game stopped before its own shutdown.
   plat_audio_close();
-  desktop_end();
+  if (!desktop_end(&warning)) {
+    fprintf(stderr, "quillfire: warning: %s\n", warning.c_str());
+  }
   return status;
 }

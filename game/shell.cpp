@@ -15,6 +15,14 @@ namespace {
 // error and ends with 1, never as success.
 const int START_FAILURE_STATUS = 1;
 int exit_status = 0;
+// Why game_init could not start the game, for WinMain to say; or null.
+const char *start_failure;
+
+// The one line a failed start is said in, by WinMain only.
+int report_start_failure(const char *reason) {
+  fprintf(stderr, "quillfire: %s\n", reason);
+  return START_FAILURE_STATUS;
+}
 
 }  // namespace
 
@@ -50,7 +58,7 @@ int32_t game_init(void) {
   input_init();
   if (!keyboard_init()) {
     // Without a keyboard the title could never be left: end at once.
-    fprintf(stderr, "quillfire: no keyboard could be opened\n");
+    start_failure = "no keyboard could be opened";
     exit_status = START_FAILURE_STATUS;
     game_reset();
     plat_post_message(main_window, WM_DESTROY, 0, 0);
@@ -80,18 +88,16 @@ int WinMain(void *instance, void *previous, char *command_line, int show) {
   (void)show;
   exit_status = 0;
   quit_posted = 0;
-  if (!plat_init()) {
-    fprintf(stderr, "quillfire: %s\n", plat_error());
-    return START_FAILURE_STATUS;
-  }
+  start_failure = nullptr;
+  if (!plat_init()) return report_start_failure(plat_error());
   int32_t desktop_width = 640, desktop_height = 480;
   plat_desktop_size(&desktop_width, &desktop_height);
   PlatWindow *window = plat_window_create("Quillfire", 0, 0, desktop_width,
                                           desktop_height, window_proc);
   if (!window) {
-    fprintf(stderr, "quillfire: %s\n", plat_error());
+    const int status = report_start_failure(plat_error());
     plat_shutdown();
-    return START_FAILURE_STATUS;
+    return status;
   }
   main_window = window;
   app_instance = instance;
@@ -109,10 +115,12 @@ int WinMain(void *instance, void *previous, char *command_line, int show) {
 
   game_shutdown();
   plat_shutdown();
+  if (start_failure) report_start_failure(start_failure);
   return (int)msg.wparam;
 }
 
 void shell_reset(void) {
   quit_posted = 0;
   exit_status = 0;
+  start_failure = nullptr;
 }
