@@ -42,9 +42,11 @@ os_calls+='|unlink|getcwd|chdir|readlink|realpath|mkstemp|fsync|fchmod|opendir'
 os_calls+='|usleep|poll|system'
 while IFS= read -r line; do
   breach "$line: game/ and engine/ reach the operating system through platform/"
-done < <(grep -nE '#\s*include\s*<(unistd\.h|fcntl\.h|dirent\.h|poll\.h|sys/)' \
+done < <(grep -nE '#\s*include\s*<(unistd\.h|fcntl\.h|dirent\.h|poll\.h|sys/|filesystem|fstream)' \
   "${above_platform[@]}"
-grep -nP "(?<![\\w.>])(?<!std::)(${os_calls})\s*\(" "${above_platform[@]}" |
+# std::remove is the algorithm; the C library's calls may be named std::.
+grep -nP "(?<![\\w.>])(?<!std::)(${os_calls})\s*\(|std::(getenv|fopen|freopen|rename|system)\s*\(" \
+  "${above_platform[@]}" |
   grep -vE '^[^:]+:[0-9]+:\s*//')
 
 while IFS= read -r line; do
