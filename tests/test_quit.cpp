@@ -119,4 +119,17 @@ TEST_F(Quit, AWaitWithNothingToEndItStopsAtTheTimeLimit) {
   reset_everything();
 }
 
+// A run that goes on regardless of the close the limit asked for would
+// spin for ever: it is stopped, saying so.
+TEST(QuitDeathTest, ARunThatIgnoresTheLimitsCloseIsStopped) {
+  reset_everything();
+  headless_set_time_limit(100);
+  EXPECT_DEATH(
+      {
+        for (;;) plat_ticks();
+      },
+      "after its time limit asked it to close");
+  reset_everything();
+}
+
 }  // namespace
