@@ -1,12 +1,9 @@
 // The search for the folder of pictures and sounds.
 #include "game/data_folder.h"
 
-#include <errno.h>
-#include <limits.h>
-#include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
-#include <unistd.h>
+
+#include "platform/os.h"
 
 // The installed data folder from the installed program's folder; the build
 // works it out from the install layout.
@@ -17,36 +14,42 @@
 namespace {
 
 int is_folder(const std::string &path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+  OsPathInfo info;
+  return os_path_info(path.c_str(), &info, nullptr) && info.folder;
+}
+
+int exists(const std::string &path) {
+  OsPathInfo info;
+  return os_path_info(path.c_str(), &info, nullptr);
 }
 
 int holds_game_files(const std::string &folder) {
   if (!is_folder(folder)) return 0;
   for (const char *name : DATA_PICTURES) {
-    if (access((folder + "/" + name).c_str(), F_OK) == 0) return 1;
+    if (exists(folder + "/" + name)) return 1;
   }
   for (const char *name : DATA_SOUNDS) {
-    if (access((folder + "/" + name).c_str(), F_OK) == 0) return 1;
+    if (exists(folder + "/" + name)) return 1;
   }
   return 0;
 }
 
 // The folder as messages should show it: without "bin/../", when it exists.
 std::string tidy(const std::string &path) {
-  char resolved[PATH_MAX];
-  if (realpath(path.c_str(), resolved)) return resolved;
+  char resolved[OS_PATH_SIZE];
+  if (os_real_path(path.c_str(), resolved, sizeof resolved)) return resolved;
   return path;
 }
 
 // A folder the player named: used as given, so it must be there.
 int take_named(const std::string &path, const char *origin, DataFolder *found,
                std::string *error) {
-  struct stat info;
+  OsPathInfo info;
+  OsError system_error;
   const char *reason = nullptr;
-  if (stat(path.c_str(), &info) != 0) {
-    reason = strerror(errno);
-  } else if (!S_ISDIR(info.st_mode)) {
+  if (!os_path_info(path.c_str(), &info, &system_error)) {
+    reason = system_error.text;
+  } else if (!info.folder) {
     reason = "not a folder";
   }
   if (reason) {
@@ -60,18 +63,16 @@ int take_named(const std::string &path, const char *origin, DataFolder *found,
 }  // namespace
 
 void data_folder_search_here(DataSearch *search) {
-  const char *env = getenv("QUILLFIRE_DATA");
+  const char *env = os_environment("QUILLFIRE_DATA");
   search->env_dir = env ? env : "";
   search->exe_dir.clear();
-  char exe[PATH_MAX];
-  const ssize_t length = readlink("/proc/self/exe", exe, sizeof exe - 1);
-  if (length > 0) {
-    exe[length] = '\0';
+  char exe[OS_PATH_SIZE];
+  if (os_program_path(exe, sizeof exe)) {
     char *slash = strrchr(exe, '/');
     if (slash) search->exe_dir.assign(exe, slash == exe ? 1 : slash - exe);
   }
-  char work[PATH_MAX];
-  search->work_dir = getcwd(work, sizeof work) ? work : ".";
+  char work[OS_PATH_SIZE];
+  search->work_dir = os_working_folder(work, sizeof work) ? work : ".";
 }
 
 int data_folder_find(const DataSearch &search, DataFolder *found,

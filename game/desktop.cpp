@@ -2,15 +2,13 @@
 // settings file and the platform.
 #include "game/desktop.h"
 
-#include <stdio.h>
-#include <stdlib.h>
-
 #include <string>
 #include <vector>
 
 #include "assets/icon.h"
 #include "assets/palette.h"
 #include "game/settings.h"
+#include "platform/os.h"
 #include "platform/platform.h"
 
 namespace {
@@ -20,14 +18,7 @@ const int32_t WINDOW_ICON_SIZE = 64;
 
 std::string settings_file;  // empty with --no-config or nowhere to keep it
 Settings settings;
-bool warned;
-
-// One line at most in a run: a settings file is never worth more.
-void warn(const std::string &line) {
-  if (warned) return;
-  warned = true;
-  fprintf(stderr, "quillfire: warning: %s\n", line.c_str());
-}
+bool warned;  // desktop_start gave its warning
 
 // The menu icon, drawn by the asset generator in the pictures' palette;
 // black lies only outside its rounded corners and is left transparent.
@@ -48,17 +39,18 @@ void give_icon(void) {
 
 }  // namespace
 
-void desktop_start(const LaunchOptions &options) {
+int desktop_start(const LaunchOptions &options, std::string *warning) {
   settings = settings_defaults();
   warned = false;
   settings_file.clear();
   if (!options.no_config) {
-    settings_file = settings_path(getenv("XDG_CONFIG_HOME"), getenv("HOME"));
+    settings_file = settings_path(os_environment("XDG_CONFIG_HOME"),
+                                  os_environment("HOME"));
   }
-  std::string warning;
   if (!settings_file.empty() &&
-      !settings_load(settings_file, &settings, &warning)) {
-    warn(warning + "; using the defaults");
+      !settings_load(settings_file, &settings, warning)) {
+    *warning += "; using the defaults";
+    warned = true;
   }
   if (options.window) settings.fullscreen = 0;
   if (options.fullscreen) settings.fullscreen = 1;
@@ -70,11 +62,12 @@ void desktop_start(const LaunchOptions &options) {
   plat_window_place_restore(&place);
   plat_audio_mute(settings.mute);
   give_icon();
+  return warned ? 0 : 1;
 }
 
-void desktop_end(void) {
+int desktop_end(std::string *warning) {
   PlatWindowPlace place;
-  if (settings_file.empty() || !plat_window_place(&place)) return;
+  if (settings_file.empty() || !plat_window_place(&place)) return 1;
   settings.fullscreen = place.fullscreen;
   if (place.width > 0 && place.height > 0) {
     settings.window_x = place.x;
@@ -83,6 +76,5 @@ void desktop_end(void) {
     settings.window_height = place.height;
   }
   settings.mute = plat_audio_muted();
-  std::string warning;
-  if (!settings_save(settings_file, settings, &warning)) warn(warning);
+  return settings_save(settings_file, settings, warning) || warned ? 1 : 0;
 }

@@ -46,6 +46,9 @@ extern PALETTEENTRY saved_palette[256];
 // The shell.
 // Called by main (run_game) once the data folder is found; returns the exit
 // status. It is shell_start, shell_pass until it returns 0, then shell_end.
+// The game's entry: a game that can't start (no platform, window or
+// keyboard) is said in one line on standard error, once, and ends with 1;
+// nothing below it prints an error.
 int WinMain(void *instance, void *previous, char *command_line, int show);
 // The three parts of WinMain, for whatever drives the game pass by pass
 // (tests, tools, a replay, network play that runs frames again).
@@ -67,7 +70,8 @@ int shell_end(void);
 intptr_t window_proc(PlatWindow *window, uint32_t message, uintptr_t wparam,
                      intptr_t lparam);
 // Called by shell_start before the main loop; returns after the first
-// title_menu.
+// title_menu. Without a keyboard it posts the end at once and leaves the
+// reason for shell_end to say.
 int32_t game_init(void);
 // Called by shell_end after the main loop has taken WM_QUIT.
 int32_t game_shutdown(void);

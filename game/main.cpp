@@ -1,10 +1,7 @@
 // The real program: reads the command line, finds and checks the game's
 // files, then runs the game from their folder, recorded or replayed when
 // asked, or over the network.
-#include <errno.h>
 #include <stdio.h>
-#include <string.h>
-#include <unistd.h>
 
 #include <string>
 
@@ -16,6 +13,7 @@
 #include "game/net_play.h"
 #include "game/record_note.h"
 #include "game/start_check.h"
+#include "platform/os.h"
 #include "platform/record/record.h"
 #include "platform/sdl/sdl_backend.h"
 
@@ -147,8 +145,8 @@ RecordSessionMode session_mode(int demo) {
 // The recording is named from where the player stands, not from the data
 // folder the game goes to.
 std::string from_here(const std::string &path) {
-  char here[4096];
-  if (path.empty() || path[0] == '/' || !getcwd(here, sizeof here)) {
+  char here[OS_PATH_SIZE];
+  if (path.empty() || path[0] == '/' || !os_working_folder(here, sizeof here)) {
     return path;
   }
   return std::string(here) + "/" + path;
@@ -190,9 +188,10 @@ int main(int argc, char **argv) {
     return EXIT_STATUS_FAILURE;
   }
   // The game reads its files by plain name.
-  if (chdir(folder.path.c_str()) != 0) {
+  OsError entering;
+  if (!os_enter_folder(folder.path.c_str(), &entering)) {
     fprintf(stderr, "quillfire: can't enter %s: %s\n", folder.path.c_str(),
-            strerror(errno));
+            entering.text);
     return EXIT_STATUS_FAILURE;
   }
 
@@ -212,7 +211,10 @@ int main(int argc, char **argv) {
     find_sound_problems(folder);
     sounds_ready_hook = tell_of_sounds;
   }
-  desktop_start(options);
+  std::string warning;
+  if (!desktop_start(options, &warning)) {
+    fprintf(stderr, "quillfire: warning: %s\n", warning.c_str());
+  }
   record_on_note(record_note_draw);
   int status;
   if (!options.host.empty()) {
@@ -225,6 +227,8 @@ int main(int argc, char **argv) {
   }
   // Still open only when the game stopped before its own shutdown.
   plat_audio_close();
-  desktop_end();
+  if (!desktop_end(&warning)) {
+    fprintf(stderr, "quillfire: warning: %s\n", warning.c_str());
+  }
   return status;
 }

@@ -3,14 +3,12 @@
 #include "game/settings.h"
 
 #include <errno.h>
-#include <fcntl.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "game/command_line.h"
+#include "platform/os.h"
 
 namespace {
 
@@ -62,27 +60,23 @@ int apply_value(const std::string &key, const std::string &value, Settings *s) {
   return 1;
 }
 
-// Makes `folder` and the folders above it; 1 when it is there afterwards.
-int make_folders(const std::string &folder) {
-  struct stat info;
-  if (stat(folder.c_str(), &info) == 0) return S_ISDIR(info.st_mode) ? 1 : 0;
-  const size_t slash = folder.find_last_of('/');
-  if (slash != std::string::npos && slash > 0 &&
-      !make_folders(folder.substr(0, slash))) {
-    return 0;
+// The text of the regular file `file`, read to its end; "" in `problem`
+// when it is whole and no longer than a settings file can be.
+std::string read_text(FILE *file, std::string *problem) {
+  std::string text;
+  char buffer[4096];
+  for (;;) {
+    const size_t got = fread(buffer, 1, sizeof buffer, file);
+    text.append(buffer, got);
+    if (text.size() > MAX_FILE_BYTES) {
+      *problem = "too long to be a settings file";
+      break;
+    }
+    if (got == sizeof buffer) continue;
+    if (ferror(file)) *problem = strerror(errno);
+    break;
   }
-  return mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
-}
-
-int write_all(int fd, const std::string &text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t wrote = write(fd, text.data() + done, text.size() - done);
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) return 0;
-    done += (size_t)wrote;
-  }
-  return 1;
+  return text;
 }
 
 }  // namespace
@@ -146,40 +140,17 @@ std::string settings_format(const Settings &s) {
 int settings_load(const std::string &path, Settings *settings,
                   std::string *warning) {
   *settings = settings_defaults();
-  // Not blocking: a FIFO put in the file's place must not hold up the game.
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    if (errno == ENOENT) return 1;
-    *warning = path + ": " + strerror(errno);
+  // Not waiting: a FIFO put in the file's place must not hold up the game.
+  OsError error;
+  FILE *file = os_open_regular(path.c_str(), &error);
+  if (!file) {
+    if (error.missing) return 1;
+    *warning = path + ": " + error.text;
     return 0;
   }
-  struct stat info;
-  std::string text;
   std::string problem;
-  if (fstat(fd, &info) != 0) {
-    problem = strerror(errno);
-  } else if (!S_ISREG(info.st_mode)) {
-    problem = "not a regular file";
-  } else if ((size_t)info.st_size > MAX_FILE_BYTES) {
-    problem = "too long to be a settings file";
-  } else {
-    char buffer[4096];
-    for (;;) {
-      const ssize_t got = read(fd, buffer, sizeof buffer);
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) {
-        problem = strerror(errno);
-        break;
-      }
-      if (got == 0) break;
-      text.append(buffer, (size_t)got);
-      if (text.size() > MAX_FILE_BYTES) {
-        problem = "too long to be a settings file";
-        break;
-      }
-    }
-  }
-  close(fd);
+  const std::string text = read_text(file, &problem);
+  fclose(file);
   if (problem.empty() && !settings_parse(text, settings, &problem)) {
     problem = "damaged (" + problem + ")";
   }
@@ -193,24 +164,15 @@ int settings_save(const std::string &path, const Settings &settings,
   const size_t slash = path.find_last_of('/');
   const std::string folder =
       slash == std::string::npos ? "." : path.substr(0, slash);
-  if (slash != std::string::npos && slash > 0 && !make_folders(folder)) {
-    *warning = "can't make the folder " + folder + ": " + strerror(errno);
+  OsError error;
+  if (slash != std::string::npos && slash > 0 &&
+      !os_make_folders(folder.c_str(), &error)) {
+    *warning = "can't make the folder " + folder + ": " + error.text;
     return 0;
   }
-  std::string temporary = path + ".XXXXXX";
-  const int fd = mkstemp(&temporary[0]);
-  if (fd < 0) {
-    *warning = "can't write " + path + ": " + strerror(errno);
-    return 0;
-  }
-  const int written = write_all(fd, settings_format(settings)) &&
-                      fchmod(fd, 0600) == 0 && fsync(fd) == 0;
-  const int saved_errno = errno;
-  const int closed = close(fd) == 0;
-  if (!written || !closed || rename(temporary.c_str(), path.c_str()) != 0) {
-    *warning =
-        "can't write " + path + ": " + strerror(written ? errno : saved_errno);
-    unlink(temporary.c_str());
+  const std::string text = settings_format(settings);
+  if (!os_write_whole(path.c_str(), text.data(), text.size(), &error)) {
+    *warning = "can't write " + path + ": " + error.text;
     return 0;
   }
   return 1;

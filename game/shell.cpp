@@ -19,6 +19,14 @@ const int START_FAILURE_STATUS = 1;
 int exit_status = 0;
 // What WM_QUIT carried: the status the program ends with once started.
 int quit_status = 0;
+// Why game_init could not start the game, for WinMain to say; or null.
+const char *start_failure;
+
+// The one line a failed start is said in, by WinMain only.
+int report_start_failure(const char *reason) {
+  fprintf(stderr, "quillfire: %s\n", reason);
+  return START_FAILURE_STATUS;
+}
 
 }  // namespace
 
@@ -54,7 +62,7 @@ int32_t game_init(void) {
   input_init();
   if (!keyboard_init()) {
     // Without a keyboard the title could never be left: end at once.
-    fprintf(stderr, "quillfire: no keyboard could be opened\n");
+    start_failure = "no keyboard could be opened";
     exit_status = START_FAILURE_STATUS;
     game_reset();
     plat_post_message(main_window, WM_DESTROY, 0, 0);
@@ -82,8 +90,9 @@ int32_t shell_start(void *instance) {
   exit_status = 0;
   quit_status = 0;
   quit_posted = 0;
+  start_failure = nullptr;
   if (!plat_init()) {
-    fprintf(stderr, "quillfire: %s\n", plat_error());
+    report_start_failure(plat_error());
     return 0;
   }
   int32_t desktop_width = 640, desktop_height = 480;
@@ -91,7 +100,7 @@ int32_t shell_start(void *instance) {
   PlatWindow *window = plat_window_create("Quillfire", 0, 0, desktop_width,
                                           desktop_height, window_proc);
   if (!window) {
-    fprintf(stderr, "quillfire: %s\n", plat_error());
+    report_start_failure(plat_error());
     plat_shutdown();
     return 0;
   }
@@ -118,6 +127,7 @@ int32_t shell_pass(void) {
 int shell_end(void) {
   game_shutdown();
   plat_shutdown();
+  if (start_failure) report_start_failure(start_failure);
   return quit_status;
 }
 
@@ -135,4 +145,5 @@ void shell_reset(void) {
   quit_posted = 0;
   exit_status = 0;
   quit_status = 0;
+  start_failure = nullptr;
 }

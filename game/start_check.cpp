@@ -2,15 +2,13 @@
 // the files, in data_files.h.
 #include "game/start_check.h"
 
-#include <errno.h>
 #include <stdint.h>
 #include <string.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "engine/display/bmp.h"
 #include "engine/sound/wav.h"
 #include "game/data_files.h"
+#include "platform/os.h"
 
 namespace {
 
@@ -20,16 +18,17 @@ const uint32_t PALETTE_COLOURS = 256;
 
 // What stops a file from being read at all, or "".
 std::string file_problem(const std::string &path) {
-  struct stat info;
-  if (stat(path.c_str(), &info) != 0) {
-    return errno == ENOENT ? "missing" : strerror(errno);
+  OsPathInfo info;
+  OsError error;
+  if (!os_path_info(path.c_str(), &info, &error)) {
+    return error.missing ? "missing" : error.text;
   }
-  if (S_ISDIR(info.st_mode)) return "a folder, not a file";
-  if (!S_ISREG(info.st_mode)) return "not a regular file";
-  if (access(path.c_str(), R_OK) != 0) {
-    return std::string("can't be read: ") + strerror(errno);
+  if (info.folder) return "a folder, not a file";
+  if (!info.regular) return "not a regular file";
+  if (!os_path_readable(path.c_str(), &error)) {
+    return std::string("can't be read: ") + error.text;
   }
-  if (info.st_size == 0) return "empty";
+  if (info.size == 0) return "empty";
   return "";
 }
 

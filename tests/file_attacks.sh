@@ -4,7 +4,7 @@
 # in process, in test_start_check and test_record_files): a FIFO in place
 # of a sound, a ball picture of 16 colours, a recording onto /dev/full. Each
 # must end as a player is told: one line on stderr, its exit status, and no
-# wait for ever. Then a watcher's --record: the host's own recording, byte
+# wait for ever. The settings file, damaged or not writable: one warning. Then a watcher's --record: the host's own recording, byte
 # for byte, which replays alone. Runs on SDL's dummy video and audio: no X
 # server.
 #   file_attacks.sh QUILLFIRE RUN_DIR
@@ -73,6 +73,21 @@ run "recording onto /dev/full" 4 3 \
   "^quillfire: cannot write /dev/full: No space left on device; playing on, the recording is incomplete$" \
   --data "$work/plain" --record /dev/full
 
+# The settings file: a damaged one is said as the game starts, one that
+# can't be written as it ends, and a file neither read nor written is said
+# once, not twice.
+mkdir -p "$work/damaged/quillfire" "$work/taken/quillfire/quillfire.conf"
+printf 'fullscreen = no\n\377 garbage\n' >"$work/damaged/quillfire/quillfire.conf"
+XDG_CONFIG_HOME="$work/damaged" run "damaged settings" 0 2 \
+  "^quillfire: warning: $work/damaged/quillfire/quillfire.conf: damaged (line 2 is not understood); using the defaults$" \
+  --data "$work/plain" --window
+XDG_CONFIG_HOME=/proc/self run "settings that can't be written" 0 2 \
+  "^quillfire: warning: can't make the folder /proc/self/quillfire: " \
+  --data "$work/plain" --window
+XDG_CONFIG_HOME="$work/taken" run "a folder in the settings file's place" 0 2 \
+  "^quillfire: warning: $work/taken/quillfire/quillfire.conf: not a regular file; using the defaults$" \
+  --data "$work/plain" --window
+
 # A watcher keeps what it is shown: the host's stream, as the host's own
 # --record writes it, ended when the host is closed.
 port=$((20000 + RANDOM % 20000))
@@ -94,5 +109,5 @@ timeout 10 "$game" --data "$work/plain" --timedemo "$work/watcher.qfrec" \
   >"$work/out" 2>"$work/err" ||
   fail "watcher: its recording doesn't replay: $(cat "$work/err")"
 
-[ "$failed" -eq 0 ] && echo "file_attacks: FIFO sound, 16-colour ball, /dev/full, a watcher's recording: passed"
+[ "$failed" -eq 0 ] && echo "file_attacks: FIFO sound, 16-colour ball, /dev/full, settings, a watcher's recording: passed"
 exit "$failed"

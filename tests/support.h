@@ -20,6 +20,8 @@ void open_window_display_keyboard();
 class Fresh : public ::testing::Test {
  protected:
   void SetUp() override { reset_everything(); }
+  // A game closed by the headless time limit, not by the test, never ended.
+  void TearDown() override { EXPECT_EQ(headless_time_limit_reached(), 0); }
 };
 
 // A fresh start with the window, the display and the keyboard open.

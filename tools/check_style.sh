@@ -3,6 +3,7 @@
 # anywhere in the tree. Prints each breach and exits 1 if there is any.
 #   - every C++ source is as clang-format (root .clang-format) would write it;
 #   - only platform/sdl/ includes SDL;
+#   - game/ and engine/ reach the operating system only through platform/;
 #   - constants are UPPER_CASE, not kCamelCase;
 #   - no CMake file links with --wrap;
 #   - code, comments and file names speak of the game, never of a document
@@ -36,6 +37,23 @@ done < <(grep -nE '#\s*include\s*[<"]SDL' "${sources[@]}" | grep -v '^platform/s
 while IFS= read -r line; do
   breach "$line: a linker --wrap (backends are tables of calls)"
 done < <(grep -nE -- '--wrap' CMakeLists.txt */CMakeLists.txt 2>/dev/null)
+# The game and its library reach the operating system only through
+# platform/ (platform/os.h for files, folders and the environment): no POSIX
+# headers, and none of the C or POSIX calls on files, folders, the
+# environment or the process (comment lines are passed over).
+mapfile -t above_platform < <(printf '%s\n' "${sources[@]}" | grep -E '^(game|engine)/')
+os_calls='getenv|secure_getenv|setenv|unsetenv|fopen|freopen|fdopen|open|openat'
+os_calls+='|close|read|write|stat|lstat|fstat|access|mkdir|rmdir|rename|remove'
+os_calls+='|unlink|getcwd|chdir|readlink|realpath|mkstemp|fsync|fchmod|opendir'
+os_calls+='|usleep|poll|system'
+while IFS= read -r line; do
+  breach "$line: game/ and engine/ reach the operating system through platform/"
+done < <(grep -nE '#\s*include\s*<(unistd\.h|fcntl\.h|dirent\.h|poll\.h|sys/|filesystem|fstream)' \
+  "${above_platform[@]}"
+# std::remove is the algorithm; the C library's calls may be named std::.
+grep -nP "(?<![\\w.>])(?<!std::)(${os_calls})\s*\(|std::(getenv|fopen|freopen|rename|system)\s*\(" \
+  "${above_platform[@]}" |
+  grep -vE '^[^:]+:[0-9]+:\s*//')
 
 while IFS= read -r line; do
   breach "$line: constants are named in UPPER_CASE"

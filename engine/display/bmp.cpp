@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "engine/regular_file.h"
+#include "platform/os.h"
 
 namespace {
 
@@ -147,7 +147,7 @@ uint8_t *read_pixels(FILE *file, const BITMAPINFOHEADER &info,
 }  // namespace
 
 int32_t bmp_load(BitmapFile *bitmap, const char *filename) {
-  FILE *file = regular_file_open(filename);
+  FILE *file = os_open_regular(filename, nullptr);
   if (!file) return 0;
   BITMAPFILEHEADER file_header;
   BITMAPINFOHEADER info;

@@ -5,7 +5,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "engine/regular_file.h"
+#include "platform/os.h"
 
 namespace {
 
@@ -122,7 +122,7 @@ bool find_samples(FILE *file, int32_t *rate, uint64_t *data_at,
 int32_t wav_read(const char *filename, WavData *wav) {
   *wav = WavData{0, 0, nullptr};
   if (!filename) return 0;
-  FILE *file = regular_file_open(filename);
+  FILE *file = os_open_regular(filename, nullptr);
   if (!file) return 0;
 
   int32_t rate = 0;

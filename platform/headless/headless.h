@@ -9,22 +9,16 @@
 //   result;
 // - keys are pressed and released by the test, at once or at a virtual time;
 // - every presented frame is captured (indices and palette);
-// - a run that passes the virtual time limit throws HeadlessTimeLimit instead
-//   of spinning for ever.
+// - a run that passes the virtual time limit is asked to close, as a user
+//   would ask it (headless_time_limit_reached tells), instead of spinning for
+//   ever.
 #ifndef QUILLFIRE_HEADLESS_H
 #define QUILLFIRE_HEADLESS_H
 
 #include <stdint.h>
 
-#include <stdexcept>
-
 #include "platform/pad_keys.h"
 #include "platform/plat_backend.h"
-
-// Thrown by any platform call once the virtual clock passes the limit.
-struct HeadlessTimeLimit : std::runtime_error {
-  using std::runtime_error::runtime_error;
-};
 
 // Its table, for plat_use (tests and tools pick it at start-up).
 const PlatBackend *headless_backend(void);
@@ -40,6 +34,12 @@ uint32_t headless_now(void);                // without moving the clock
 void headless_set_now(uint32_t ms);         // jump there (it may wrap)
 void headless_set_time_limit(uint64_t ms);  // since the last reset
 uint64_t headless_elapsed(void);            // virtual ms since the reset
+// Once the clock passes the limit, the close flag is raised and WM_CLOSE
+// queued (as headless_request_close does), so that the game ends its own
+// way; a run still going ten virtual minutes later is stopped with abort().
+// 1 from then until the next reset: tests and tools count such a run as one
+// that never ended.
+int headless_time_limit_reached(void);
 
 // Keys, by DirectInput key code. A key scheduled for a time is applied by the
 // first keyboard read (or Escape query) at or after that time.

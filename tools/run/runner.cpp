@@ -118,12 +118,6 @@ void on_peek(void *) {
 
 int run_game(void) { return WinMain(plat_instance(), nullptr, nullptr, 0); }
 
-// What WinMain does as it ends, for a game stopped in the middle.
-void end_game(void) {
-  game_shutdown();
-  plat_shutdown();
-}
-
 }  // namespace
 
 void runner_player_keys(int32_t paddle_x, int32_t paddle_width, int32_t ball_x,
@@ -160,23 +154,23 @@ int runner_run(const RunRequest &request) {
     if (s.action == SCRIPT_UP) headless_key_at(s.at, s.key, 0);
     if (s.action == SCRIPT_END) headless_request_close_at(s.at);
   }
-  headless_set_time_limit(request.replay.empty() ? last_step + SCRIPT_GRACE_MS
-                                                 : REPLAY_LIMIT_MS);
+  const uint64_t time_limit =
+      request.replay.empty() ? last_step + SCRIPT_GRACE_MS : REPLAY_LIMIT_MS;
+  headless_set_time_limit(time_limit);
   headless_on_present(on_present, nullptr);
   headless_on_peek(on_peek, nullptr);
 
-  int status = 1;
-  try {
-    status = request.replay.empty()
-                 ? run_game()
-                 : record_session(
-                       request.timedemo ? SESSION_TIMEDEMO : SESSION_REPLAY,
-                       request.replay.c_str(), run_game, "quillfire-run");
-  } catch (const HeadlessTimeLimit &limit) {
-    record_finish();
-    headless_set_time_limit(UINT64_MAX);
-    end_game();
-    fprintf(stderr, "quillfire-run: %s: the game did not end\n", limit.what());
+  int status =
+      request.replay.empty()
+          ? run_game()
+          : record_session(request.timedemo ? SESSION_TIMEDEMO : SESSION_REPLAY,
+                           request.replay.c_str(), run_game, "quillfire-run");
+  // The limit closed the game as a player would have: the script never did.
+  if (headless_time_limit_reached()) {
+    fprintf(stderr,
+            "quillfire-run: headless: virtual time limit of %llu ms passed: "
+            "the game did not end\n",
+            (unsigned long long)time_limit);
     status = 1;
   }
   mix_until(now_ms());
