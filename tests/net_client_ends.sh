@@ -55,7 +55,7 @@ elif mode == "silent":
     time.sleep(30)
 elif mode in ("header", "bad-stream"):
     # A recording's header, then nothing yet, or a record no game made.
-    head = b"QFREC\x1a\n\x00\x01\x00" + bytes([len(version)]) + version
+    head = b"QFREC\x1a\n\x00\x02\x00" + bytes([len(version)]) + version
     if mode == "bad-stream":
         head += b"\xff" * 16
     c.sendall(b"S" + (8 + len(head)).to_bytes(4, "little") + bytes(8) + head)

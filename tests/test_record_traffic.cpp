@@ -14,6 +14,7 @@
 #include "game/game.h"
 #include "platform/dik.h"
 #include "platform/plat_backend.h"
+#include "platform/record/record_format.h"
 #include "record_memory.h"
 #include "support.h"
 
