@@ -9,6 +9,9 @@
 
 #include "platform/net/net_socket.h"
 
+// At most this many reads of what came unread before a close.
+static const int CLOSE_DRAIN_READS = 64;
+
 static int end_with(NetClient *client, const char *format, ...) {
   if (!client->ended) {
     va_list args;
@@ -239,7 +242,18 @@ void net_client_leave(NetClient *client, uint32_t wait_ms) {
 }
 
 void net_client_close(NetClient *client) {
-  if (client->fd >= 0) close(client->fd);
+  if (client->fd >= 0) {
+    // Closed with bytes unread, a socket sends a reset, which the host takes
+    // for a lost connection: the end is said first, and what already came
+    // is read away (a bounded amount: the host may still be sending).
+    shutdown(client->fd, SHUT_WR);
+    uint8_t unread[4096];
+    for (int i = 0; i < CLOSE_DRAIN_READS &&
+                    recv(client->fd, unread, sizeof unread, MSG_DONTWAIT) > 0;
+         i++) {
+    }
+    close(client->fd);
+  }
   client->fd = -1;
   client->ended = 1;
 }
