@@ -169,8 +169,8 @@ int headless_voice_playing(PlatVoice voice) {
   return v && v->playing ? 1 : 0;
 }
 
-// Shared by plat_voice_destroy and plat_audio_close: a call from one plat_*
-// to another would be seen by a layer wrapped over the backend.
+// Shared by headless_voice_destroy and headless_audio_close: a backend never
+// calls plat_*, which would go through a layer over it (the recording's).
 static void destroy_voice(PlatVoice voice) {
   for (size_t i = 0; audio_open && i < voices.size(); i++) {
     if (voices[i].handle == voice) {

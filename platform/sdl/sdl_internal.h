@@ -48,14 +48,13 @@ void sdl_x11_wm_ask_fullscreen(SDL_Window *sdl, int on);
 // have ended.
 int sdl_x11_window_rect(SDL_Window *sdl, SDL_Rect *rect);
 
-// Forgets the display mode (plat_display_close's work), for plat_shutdown:
-// one backend file never calls another's plat_* function, since a layer
-// wrapped over the backend would see that call as the game's.
+// Forgets the display mode (sdl_display_close's work), for sdl_shutdown.
 void sdl_present_close(void);
 
-// plat_close_requested's work, for the backend's own waits (plat_sleep): one
-// backend file never calls another's plat_* function, since a layer wrapped
-// over the backend would take that call for the game's and record it.
+// The backend's plat_close_requested, also asked by its own waits
+// (sdl_sleep, sdl_wait_input). A backend never calls plat_*: that would go
+// through the table in use, which may be a layer over it (the recording's)
+// that would take the call for the game's.
 int sdl_close_requested(void);
 
 // Nanoseconds on the monotonic clock.
