@@ -9,6 +9,7 @@
 
 #include <vector>
 
+#include "bench_scene.h"
 #include "engine/window.h"
 #include "game/game.h"
 #include "platform/headless/headless.h"
@@ -19,34 +20,8 @@ namespace {
 // the present: the bytes a frame moves, besides the sprites and the text.
 const size_t FRAME_BYTES = (size_t)640 * 480 * 2;
 
-intptr_t bench_window_proc(PlatWindow *window, uint32_t message,
-                           uintptr_t wparam, intptr_t lparam) {
-  return plat_default_window_proc(window, message, wparam, lparam);
-}
-
-// The game's scene, loaded from the generated files as the game loads it,
-// mid-rally: every sprite on the court and two-digit scores.
-bool open_scene() {
-  static bool open = false;
-  if (open) return true;
-  if (chdir(QF_RUN_DIR) != 0) return false;
-  headless_reset();
-  headless_set_time_limit(UINT64_MAX);
-  plat_init();
-  main_window =
-      plat_window_create("Quillfire", 0, 0, 640, 480, bench_window_proc);
-  load_assets();
-  bob_set_position(&paddle1, 200, 450);
-  bob_set_position(&paddle2, 300, 22);
-  bob_set_position(&ball, 330, 240);
-  game_state.player1_score = 10;
-  game_state.player2_score = 10;
-  open = headless_display_open() && background_image.buffer;
-  return open;
-}
-
 void draw_whole_frame(benchmark::State &state) {
-  if (!open_scene()) {
+  if (!bench_open_scene()) {
     state.SkipWithError("the scene could not be loaded");
     return;
   }

@@ -8,6 +8,7 @@
 
 #include <vector>
 
+#include "bench_scene.h"
 #include "engine/window.h"
 #include "game/game.h"
 #include "game/snapshot.h"
@@ -15,32 +16,8 @@
 
 namespace {
 
-intptr_t bench_window_proc(PlatWindow *window, uint32_t message,
-                           uintptr_t wparam, intptr_t lparam) {
-  return plat_default_window_proc(window, message, wparam, lparam);
-}
-
-bool open_scene() {
-  static bool open = false;
-  if (open) return true;
-  if (chdir(QF_RUN_DIR) != 0) return false;
-  headless_reset();
-  headless_set_time_limit(UINT64_MAX);
-  plat_init();
-  main_window =
-      plat_window_create("Quillfire", 0, 0, 640, 480, bench_window_proc);
-  load_assets();
-  bob_set_position(&ball, 330, 240);
-  bob_set_velocity(&ball, 5, -5);
-  game_state.player1_score = 7;
-  game_state.player2_score = 9;
-  draw_frame();
-  open = headless_display_open() && background_image.buffer;
-  return open;
-}
-
 void game_save_state(benchmark::State &state) {
-  if (!open_scene()) {
+  if (!bench_open_scene()) {
     state.SkipWithError("the scene could not be loaded");
     return;
   }
@@ -55,7 +32,7 @@ void game_save_state(benchmark::State &state) {
 BENCHMARK(game_save_state);
 
 void game_load_state(benchmark::State &state) {
-  if (!open_scene()) {
+  if (!bench_open_scene()) {
     state.SkipWithError("the scene could not be loaded");
     return;
   }
