@@ -22,26 +22,29 @@ qf_install_missing "${QF_BUILD_PACKAGES[@]}" "${QF_TEST_PACKAGES[@]}" xvfb xdoto
 qf_install_missing dpkg-dev file lintian appstream desktop-file-utils man-db
 
 status=0
+# Each phase says when it starts, so that a slow one shows in CI's log.
+phase() { echo "== $1 (at $((SECONDS / 60))m$((SECONDS % 60))s)"; }
 
-echo "== style"
+phase "style"
 "$QF_ROOT/tools/check_style.sh" || status=1
 
-echo "== build (warnings are errors)"
+phase "build (warnings are errors)"
 qf_build "$QF_BUILD" -DQF_WERROR=ON -DQF_TESTS=ON
-echo "== tests"
+phase "tests"
 (cd "$QF_BUILD" && ctest --output-on-failure -j "$(nproc)") || status=1
 
-echo "== sanitizer build (ASan + UBSan)"
+phase "sanitizer build (ASan + UBSan)"
 qf_build "$QF_ROOT/build-asan" -DQF_SANITIZE=ON -DQF_WITH_SDL=OFF -DQF_WITH_BENCH=OFF
-echo "== sanitizer tests"
+phase "sanitizer tests"
 (cd "$QF_ROOT/build-asan" && ctest --output-on-failure -j "$(nproc)") || status=1
-echo "== soak under the sanitizers, ${soak_minutes} game minutes"
+phase "soak under the sanitizers, ${soak_minutes} game minutes"
 "$QF_ROOT/build-asan/tests/qf_soak" "$soak_minutes" || status=1
 
-echo "== fuzz build (clang, libFuzzer, ASan + UBSan)"
+phase "fuzz build (clang, libFuzzer, ASan + UBSan)"
 qf_build "$QF_ROOT/build-fuzz" -DCMAKE_CXX_COMPILER=clang++ -DQF_FUZZ=ON \
   -DQF_WITH_SDL=OFF -DQF_WITH_BENCH=OFF
-echo "== fuzzing, ${fuzz_seconds} s a target"
+phase "fuzzing, ${fuzz_seconds} s a target"
 "$QF_ROOT/tools/run_fuzz.sh" "$fuzz_seconds" "$QF_ROOT/build-fuzz" || status=1
 
+phase "done, status $status"
 exit $status
