@@ -1,0 +1,229 @@
+#!/usr/bin/python3
+"""The game's web page in headless Chromium, as a player meets it: it loads
+from a static server on 127.0.0.1, shows the same pictures as the headless
+runner for the same keys, replays the desktop's recordings with every
+checkpoint matching, keeps the game's keys from scrolling the page, says why
+when its code is missing, and hands the bounce and goal sounds to Web Audio
+once a key was pressed.
+
+    tests/web/test_web_page.py SITE_DIR NATIVE_BUILD_DIR
+
+Timings (the time to the title, the timedemo's) are printed for the record;
+only the budget of the time to the title is checked."""
+import json
+import os
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+from selenium.webdriver.common.action_chains import ActionChains
+from selenium.webdriver.common.keys import Keys
+
+import web_lib
+
+SITE = NATIVE = None
+TITLE_BUDGET_S = 1.0
+# What the page at the title samples to see the title arrive: one pixel in
+# so many of each row and column, as the title shot has them.
+SAMPLE_STEP = 37
+
+
+def run_runner(args, out):
+    """The headless runner on the same game files; returns its output."""
+    command = [os.path.join(NATIVE, "tools", "quillfire-run"), "--assets",
+               os.path.join(NATIVE, "run"), "--out", out] + args
+    return subprocess.run(command, check=True, capture_output=True, text=True)
+
+
+def wav_samples(path):
+    """The number of samples in a WAV file's data chunk (8-bit mono)."""
+    with open(path, "rb") as f:
+        data = f.read()
+    pos = 12
+    while pos < len(data):
+        kind, size = struct.unpack("<4sI", data[pos:pos + 8])
+        if kind == b"data":
+            return size
+        pos += 8 + size + (size & 1)
+    raise AssertionError(path + " has no data")
+
+
+class Page(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.server, cls.url = web_lib.serve(SITE)
+        cls.driver = web_lib.browser()
+        cls.shots = tempfile.mkdtemp(prefix="qf-web-")
+        with open(os.path.join(cls.shots, "keys.script"), "w") as f:
+            f.write("at 1400 shot title\nat 1500 down 1\nat 1600 up 1\n"
+                    "at 3900 shot serve\nat 5000 end\n")
+        run_runner(["--script", os.path.join(cls.shots, "keys.script")],
+                   cls.shots)
+        cls.title = web_lib.png_rgb(os.path.join(cls.shots, "title.png"))
+        cls.serve = web_lib.png_rgb(os.path.join(cls.shots, "serve.png"))
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.driver.quit()
+        cls.server.shutdown()
+
+    def js(self, script, *args):
+        return self.driver.execute_script(script, *args)
+
+    def keys(self, *keys, hold=0.08):
+        for key in keys:
+            ActionChains(self.driver).key_down(key).pause(hold).key_up(key).perform()
+
+    def settled_canvas(self, expected, timeout):
+        """The canvas once it equals `expected`, or as it is after timeout."""
+        seen = web_lib.wait_for(
+            lambda: (lambda c: c if c == expected else None)(
+                web_lib.canvas_rgb(self.driver)), timeout, step=0.1)
+        return seen or web_lib.canvas_rgb(self.driver)
+
+    def load(self, query=""):
+        self.driver.get(self.url + query)
+
+    def test_title_and_serve_prompt_as_the_runner_shows_them(self):
+        width, height, pixels = self.title
+        samples = [(x, y, list(pixels[3 * (y * width + x):3 * (y * width + x) + 3]))
+                   for y in range(0, height, SAMPLE_STEP)
+                   for x in range(0, width, SAMPLE_STEP)]
+        # Looks at every frame the browser paints, from the page's first
+        # moment on, for the title's pixels.
+        watch = """
+          window.qfTitleSamples = %s;
+          (function look() {
+            var c = document.getElementById("screen");
+            if (c && c.width === %d && !window.qfTitleAt) {
+              var g = c.getContext("2d"), all = true;
+              for (var s of window.qfTitleSamples) {
+                var p = g.getImageData(s[0], s[1], 1, 1).data;
+                if (p[0] !== s[2][0] || p[1] !== s[2][1] || p[2] !== s[2][2]) {
+                  all = false; break;
+                }
+              }
+              if (all) window.qfTitleAt = performance.now();
+            }
+            if (!window.qfTitleAt) requestAnimationFrame(look);
+          })();""" % (json.dumps(samples), width)
+        added = self.driver.execute_cdp_cmd(
+            "Page.addScriptToEvaluateOnNewDocument",
+            {"source": "addEventListener('DOMContentLoaded', function () {" + watch + "});"})
+        self.load()
+        self.driver.execute_cdp_cmd("Page.removeScriptToEvaluateOnNewDocument",
+                                    {"identifier": added["identifier"]})
+        title_at = web_lib.wait_for(lambda: self.js("return window.qfTitleAt"), 20)
+        self.assertIsNotNone(title_at, "the title never showed")
+        print("navigation to the title on the canvas: %.0f ms" % title_at)
+        self.assertLessEqual(title_at / 1000, TITLE_BUDGET_S)
+
+        canvas = self.settled_canvas(self.title, 5)
+        self.assertEqual(canvas[:2], (640, 480))
+        self.assertEqual(web_lib.differing_pixels(canvas, self.title), 0)
+        self.assertFalse(self.js("return document.getElementById('screen').style.visibility === 'hidden'"))
+        self.assertEqual(self.js("return document.getElementById('hint').style.display"), "block",
+                         "before a key the page asks for one, for the sound")
+
+        self.keys("1")
+        canvas = self.settled_canvas(self.serve, 10)
+        self.assertEqual(web_lib.differing_pixels(canvas, self.serve), 0,
+                         "the serve prompt differs from the runner's")
+        self.driver.save_screenshot(os.environ.get("QF_WEB_SCREENSHOT", os.path.join(self.shots, "page.png")))
+
+    def test_sound_starts_after_a_key_and_plays_bounce_and_goal(self):
+        self.load()
+        self.assertTrue(web_lib.wait_for(
+            lambda: self.js("return window.qfWeb && qfWeb.voiceLength && Object.keys(qfWeb.voiceLength).length >= 4"), 20))
+        time.sleep(1.5)  # the title's own sound would play here
+        self.assertEqual(self.js("return qfWeb.plays"), {},
+                         "sound was handed to the browser before any key")
+        bounce = wav_samples(os.path.join(NATIVE, "run", "BOING.WAV"))
+        goal = wav_samples(os.path.join(NATIVE, "run", "BUZZER.WAV"))
+        lengths = self.js("return qfWeb.voiceLength")
+        voice_of = {}
+        for voice, length in lengths.items():
+            voice_of.setdefault(length, voice)
+        self.assertIn(bounce, voice_of)
+        self.assertIn(goal, voice_of)
+        self.keys("1")
+        self.assertTrue(web_lib.wait_for(
+            lambda: self.js("return qfWeb.audio.ctx.state") == "running", 5),
+            "the key did not start the sound")
+        time.sleep(2.5)
+        self.keys(Keys.SPACE)
+        # Nobody moves the bottom paddle: the ball bounces, then is missed.
+        played = web_lib.wait_for(
+            lambda: (lambda p: p if voice_of[goal] in p and voice_of[bounce] in p else None)(
+                self.js("return qfWeb.plays")), 40, step=0.25)
+        self.assertIsNotNone(played, "no bounce and goal: %s" % self.js("return qfWeb.plays"))
+        samples = self.js("return qfWeb.samples")
+        self.assertGreaterEqual(samples[voice_of[bounce]], bounce)
+        self.assertGreaterEqual(samples[voice_of[goal]], goal)
+        self.assertEqual(self.js("return document.getElementById('hint').style.display"), "none")
+
+    def test_the_games_keys_do_not_scroll_the_page(self):
+        self.load()
+        self.assertTrue(web_lib.wait_for(lambda: self.js("return window.qfWeb && qfWeb.listening"), 20))
+        self.js("var tall = document.createElement('div');"
+                "tall.style.height = '5000px'; document.body.appendChild(tall);"
+                "window.scrollTo(0, 0);")
+        self.keys(Keys.ARROW_DOWN, Keys.ARROW_DOWN, Keys.SPACE, Keys.ARROW_RIGHT,
+                  Keys.ARROW_LEFT, Keys.ARROW_DOWN)
+        time.sleep(0.3)
+        self.assertEqual(self.js("return window.scrollY"), 0)
+        # The browser's own shortcuts still reach it: the page could scroll.
+        ActionChains(self.driver).key_down(Keys.CONTROL).send_keys(Keys.END) \
+            .key_up(Keys.CONTROL).perform()
+        self.assertTrue(web_lib.wait_for(lambda: self.js("return window.scrollY") > 0, 3))
+
+    def test_missing_code_is_said_in_one_sentence(self):
+        self.driver.get(self.url + "no-wasm/")
+        said = web_lib.wait_for(lambda: self.js(
+            "var s = document.getElementById('status');"
+            "return s && /quillfire\\.wasm/.test(s.textContent) ? s.textContent : null"), 20)
+        self.assertIsNotNone(said, "no sentence for the missing code")
+        self.assertRegex(said, r"^[^.]*quillfire\.wasm[^.]*\.$")
+        self.assertEqual(self.js("return document.getElementById('screen').style.visibility"), "hidden")
+
+    def replay_in_page(self, mode, name, timeout):
+        self.load("?%s=recordings/%s" % (mode, name))
+        result = web_lib.wait_for(lambda: self.js("return qfWeb.result"), timeout, step=0.2)
+        self.assertIsNotNone(result, "%s of %s never ended" % (mode, name))
+        return result
+
+    def test_recordings_replay_with_every_checkpoint_matching(self):
+        for mode, name, timeout in (("replay", "short.qfrec", 60),
+                                    ("timedemo", "match.qfrec", 60)):
+            with self.subTest(recording=name, mode=mode):
+                out = tempfile.mkdtemp(prefix="qf-web-replay-")
+                desktop = run_runner(["--timedemo", os.path.join(web_lib.ROOT, "tests", "data", name)], out)
+                with open(os.path.join(out, "frames.log")) as f:
+                    frames = sum(1 for _ in f)
+                result = self.replay_in_page(mode, name, timeout)
+                self.assertEqual(result["status"], 0, result["lines"])
+                self.assertTrue(result["complete"], result["lines"])
+                self.assertEqual(result["frames"], frames)
+                said = self.js("return document.getElementById('status').textContent")
+                if mode == "replay":
+                    self.assertEqual(said, "Replay: %d frames, every checkpoint matched." % frames)
+                else:
+                    print("timedemo of %s: browser %.3f s for %d frames; desktop headless: %s"
+                          % (name, result["seconds"], result["frames"], desktop.stdout.strip()))
+
+
+def main():
+    global SITE, NATIVE
+    if len(sys.argv) < 3:
+        print(__doc__)
+        return 2
+    SITE, NATIVE = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
+    sys.argv[1:] = sys.argv[3:]
+    return unittest.main(verbosity=2, exit=False).result.wasSuccessful() and 0 or 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
