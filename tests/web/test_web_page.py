@@ -12,6 +12,7 @@ Timings (the time to the title, the timedemo's) are printed for the record;
 only the budget of the time to the title is checked."""
 import json
 import os
+import re
 import struct
 import subprocess
 import sys
@@ -215,6 +216,81 @@ class Page(unittest.TestCase):
                           % (name, result["seconds"], result["frames"], desktop.stdout.strip()))
 
 
+    def test_a_recording_out_of_step_names_the_frame_the_desktop_names(self):
+        # A checkpoint changed: a flipped byte after a checkpoint's tag, late
+        # enough in the recording that the page plays a while first. The
+        # desktop's runner says which frame went out of step.
+        with open(os.path.join(web_lib.ROOT, "tests", "data", "short.qfrec"), "rb") as f:
+            good = f.read()
+        made = tempfile.mkdtemp(prefix="qf-web-bad-")
+        web_lib.Handler.made_dir = made
+        bad_path = os.path.join(made, "bad.qfrec")
+        frame = None
+        tags = [p for p in range(16, len(good) - 1) if good[p] == 0x18]
+        for at in tags[30:60]:
+            bad = bytearray(good)
+            bad[at + 1] ^= 0xFF
+            with open(bad_path, "wb") as f:
+                f.write(bad)
+            try:
+                run_runner(["--replay", bad_path], made)
+            except subprocess.CalledProcessError as failed:
+                found = re.search(r"out of step at frame (\d+)", failed.stderr)
+                if failed.returncode == 3 and found:
+                    frame = int(found.group(1))
+                    break
+        self.assertIsNotNone(frame, "no changed byte put the desktop out of step")
+        self.load("?replay=made/bad.qfrec")
+        result = web_lib.wait_for(lambda: self.js("return qfWeb.result"), 60, step=0.2)
+        self.assertIsNotNone(result, "the replay never ended")
+        self.assertEqual(result["status"], 3, result["lines"])
+        self.assertEqual(self.js("return document.getElementById('status').textContent"),
+                         "Replay out of step at frame %d." % frame)
+
+    def test_a_pad_chooses_at_the_title_as_on_the_desktop(self):
+        # A standard-mapping pad whose A button is held: it chooses one
+        # player at the title, as 1 does (the runner's serve prompt).
+        self.load()
+        self.assertIsNotNone(web_lib.wait_for(lambda: self.js("return window.qfWeb && qfWeb.listening"), 20))
+        self.assertEqual(web_lib.differing_pixels(self.settled_canvas(self.title, 10), self.title), 0)
+        self.js("""
+          var pressed = {pressed: true, value: 1}, up = {pressed: false, value: 0};
+          var buttons = [];
+          for (var i = 0; i < 17; i++) buttons.push(i === 0 ? pressed : up);
+          var pad = {connected: true, index: 0, mapping: "standard",
+                     buttons: buttons, axes: [0, 0, 0, 0]};
+          navigator.getGamepads = function () { return [pad]; };
+          setTimeout(function () { buttons[0] = up; }, 150);""")
+        canvas = self.settled_canvas(self.serve, 10)
+        self.assertEqual(web_lib.differing_pixels(canvas, self.serve), 0)
+
+    def test_a_hidden_page_pauses_the_rally(self):
+        self.load()
+        self.assertEqual(web_lib.differing_pixels(self.settled_canvas(self.title, 20), self.title), 0)
+        self.keys("1")
+        self.settled_canvas(self.serve, 10)
+        self.keys(Keys.SPACE)
+        time.sleep(0.3)
+        moving = [web_lib.canvas_rgb(self.driver) for _ in range(2)]
+        self.assertGreater(web_lib.differing_pixels(*moving), 0, "the rally does not run")
+        game = self.driver.current_window_handle
+        self.driver.switch_to.new_window("tab")
+        time.sleep(0.5)
+        self.driver.close()
+        self.driver.switch_to.window(game)
+        self.assertEqual(self.js("return document.hidden"), False)
+        time.sleep(0.3)
+        still = [web_lib.canvas_rgb(self.driver)]
+        time.sleep(0.5)
+        still.append(web_lib.canvas_rgb(self.driver))
+        self.assertEqual(web_lib.differing_pixels(*still), 0,
+                         "the rally ran on after the page was hidden")
+        self.keys("p")
+        time.sleep(0.3)
+        self.assertGreater(web_lib.differing_pixels(web_lib.canvas_rgb(self.driver), still[1]), 0,
+                           "P did not take the rally out of its pause")
+
+
 def main():
     global SITE, NATIVE
     if len(sys.argv) < 3:
@@ -222,7 +298,8 @@ def main():
         return 2
     SITE, NATIVE = os.path.abspath(sys.argv[1]), os.path.abspath(sys.argv[2])
     sys.argv[1:] = sys.argv[3:]
-    return unittest.main(verbosity=2, exit=False).result.wasSuccessful() and 0 or 1
+    result = unittest.main(verbosity=2, exit=False).result
+    return 0 if result.wasSuccessful() else 1
 
 
 if __name__ == "__main__":

@@ -18,12 +18,17 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 
 class Handler(http.server.SimpleHTTPRequestHandler):
     """The site as any static server gives it; /recordings/ is tests/data,
-    and a path under /no-wasm/ is the site without its quillfire.wasm."""
+    /made/ the folder a test made files in (made_dir), and a path under
+    /no-wasm/ is the site without its quillfire.wasm."""
+
+    made_dir = None
 
     def translate_path(self, path):
         path = path.split("?", 1)[0]
         if path.startswith("/recordings/"):
             return os.path.join(ROOT, "tests", "data", os.path.basename(path))
+        if path.startswith("/made/") and self.made_dir:
+            return os.path.join(self.made_dir, os.path.basename(path))
         if path.startswith("/no-wasm/"):
             path = path[len("/no-wasm"):]
             if path.endswith("quillfire.wasm"):
