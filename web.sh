@@ -13,9 +13,10 @@ qf_install_missing "${QF_BUILD_PACKAGES[@]}" "${QF_WEB_PACKAGES[@]}"
 # Emscripten's JavaScript tools need Debian's packaged node modules.
 export NODE_PATH=/usr/share/nodejs
 
-# The pictures and sounds are drawn by a host tool, built natively.
-qf_build "$QF_BUILD" --target assets
-qf_web_build "$QF_ROOT/build-web" "$QF_BUILD/run"
+# The pictures and sounds are drawn by a host tool, built natively (on
+# its own: no SDL, no tests).
+qf_build "$QF_ROOT/build-web-host" --target assets -DQF_WITH_SDL=OFF -DQF_TESTS=OFF
+qf_web_build "$QF_ROOT/build-web" "$QF_ROOT/build-web-host/run"
 
 site="$QF_ROOT/build-web/site"
 echo "The site is in $site. Serve it with"
