@@ -19,6 +19,7 @@ var qfWeb = {
   voiceLength: {},
   muted: false,
   result: null,        // a replay's or timedemo's outcome, when one ran
+  presented: 0,        // frames put on the canvas
 };
 Module["qfWeb"] = qfWeb;
 
@@ -45,11 +46,17 @@ qfWeb.toggleFullscreen = function () {
   }
 };
 
+// Ends the game's wait for the player at once (web_time.cpp).
+qfWeb.wakeUp = function () {
+  if (qfWeb.wake) qfWeb.wake();
+};
+
 qfWeb.releaseAll = function () {
   for (var code = 1; code < 256; code++) {
     qfWeb.keyEvents.push(code, 0, 0);
   }
   qfWeb.inputArrived = true;
+  qfWeb.wakeUp();
 };
 
 qfWeb.onKey = function (event, down) {
@@ -66,6 +73,7 @@ qfWeb.onKey = function (event, down) {
   if (!key) return;
   qfWeb.keyEvents.push(key, down ? 1 : 0, event.repeat ? 1 : 0);
   qfWeb.inputArrived = true;
+  qfWeb.wakeUp();
   // The game's keys neither scroll the page nor reach the browser; the
   // browser's own shortcuts (with Ctrl or Cmd, reload, its tools) still do.
   if (!event.ctrlKey && !event.metaKey && code !== "F5" && code !== "F12") {
@@ -85,10 +93,15 @@ qfWeb.listen = function () {
     qfWeb.focusEvents.push(document.hidden ? 0 : 1);
     if (document.hidden) qfWeb.releaseAll();
     qfWeb.inputArrived = true;
+    qfWeb.wakeUp();
   });
-  window.addEventListener("resize", function () { qfWeb.resized = true; });
+  window.addEventListener("resize", function () {
+    qfWeb.resized = true;
+    qfWeb.wakeUp();
+  });
   window.addEventListener("gamepadconnected", function () {
     qfWeb.inputArrived = true;
+    qfWeb.wakeUp();
   });
 };
 
@@ -118,6 +131,7 @@ qfWeb.put = function (address, width, height) {
   }
   var bytes = new Uint8ClampedArray(HEAPU8.buffer, address, width * height * 4);
   qfWeb.context2d.putImageData(new ImageData(bytes, width, height), 0, 0);
+  qfWeb.presented++;
 };
 
 // Pads in the browser's standard mapping: A 0, B 1, Back 8, Start 9, d-pad
@@ -141,6 +155,7 @@ qfWeb.readPads = function (address, slots) {
     out[base + 7] = Math.max(-32768, Math.min(32767, Math.round(x * 32767)));
     slot++;
   }
+  return slot;
 };
 
 qfWeb.audioOpen = function () {

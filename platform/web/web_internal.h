@@ -30,6 +30,9 @@ int web_take_input_arrived(void);
 // returns 1 when a pad's state changed since the last look.
 int web_gamepad_keys(uint8_t keys[256]);
 
+// How many pads were plugged in at the last look.
+int web_gamepads_plugged(void);
+
 // The window the game made, or null.
 PlatWindow *web_window(void);
 

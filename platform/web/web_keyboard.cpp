@@ -21,6 +21,7 @@ KeyLatch read_latch, escape_latch;
 bool input_arrived;
 // The pads' keys at the last look, so that a button going down is a press.
 uint8_t last_pad_keys[256];
+int pads_plugged;
 
 // What the page says of each pad: connected, A, B, Back, Start, d-pad left
 // and right, the stick's x.
@@ -30,8 +31,8 @@ const int PAD_FIELDS = 8;
 
 EM_JS(void, web_js_map_key, (const char *code, int dik),
       { qfWeb.keyMap[UTF8ToString(code)] = dik; });
-EM_JS(void, web_js_read_pads, (int32_t * out, int slots),
-      { qfWeb.readPads(out, slots); });
+EM_JS(int, web_js_read_pads, (int32_t * out, int slots),
+      { return qfWeb.readPads(out, slots); });
 EM_JS(int, web_js_take_input_arrived, (void), {
   var arrived = qfWeb.inputArrived ? 1 : 0;
   qfWeb.inputArrived = false;
@@ -53,7 +54,7 @@ void web_key_event(uint8_t dik, int down, int repeat) {
 
 int web_gamepad_keys(uint8_t keys[256]) {
   int32_t fields[PAD_SLOTS * PAD_FIELDS];
-  web_js_read_pads(fields, PAD_SLOTS);
+  pads_plugged = web_js_read_pads(fields, PAD_SLOTS);
   uint8_t now[256] = {0};
   for (int32_t slot = 0; slot < PAD_SLOTS; slot++) {
     const int32_t *f = fields + slot * PAD_FIELDS;
@@ -76,6 +77,8 @@ int web_gamepad_keys(uint8_t keys[256]) {
   key_latch_press_all(&escape_latch, pressed);
   return changed;
 }
+
+int web_gamepads_plugged(void) { return pads_plugged; }
 
 int web_take_input_arrived(void) {
   const bool arrived = input_arrived || web_js_take_input_arrived();

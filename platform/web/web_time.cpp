@@ -14,8 +14,13 @@ namespace {
 
 // A deadline further off than this is not a frame's wait: not slept through.
 const uint32_t LONGEST_DEADLINE_MS = 1000;
-// The waits look at the page's events at least this often.
+// A sleep looks for a close request this often; a wait for the player is
+// woken by the page's events themselves, and looks at the pads this often
+// while one is plugged in (the browser sends no event for their buttons),
+// else at this longest.
 const uint32_t WAIT_SLICE_MS = 8;
+const uint32_t PAD_LOOK_MS = 10;
+const uint32_t WAIT_LOOK_MS = 100;
 // A game that reads the clock without sleeping (a replay run as fast as it
 // goes) still lets the page paint and take its events this often.
 const double LONGEST_TURNLESS_MS = 50;
@@ -33,6 +38,19 @@ bool reached(uint32_t deadline) {
 }
 
 }  // namespace
+
+// Sleeps until the page's next key, focus, size or pad event, or `ms`.
+EM_ASYNC_JS(void, web_js_wait_event, (int ms), {
+  await new Promise(function(resolve) {
+    var timer = setTimeout(done, ms);
+    function done() {
+      clearTimeout(timer);
+      qfWeb.wake = null;
+      resolve();
+    }
+    qfWeb.wake = done;
+  });
+});
 
 double web_now_ms(void) {
   const double now = emscripten_get_now();
@@ -90,12 +108,13 @@ void web_wait_input(const uint32_t *deadline_tick) {
     if (web_take_input_arrived() || web_gamepad_keys(pads)) return;
     if (deadline_tick && reached(*deadline_tick)) return;
     web_present_again_if_resized();
-    uint32_t slice = WAIT_SLICE_MS;
+    uint32_t slice = web_gamepads_plugged() ? PAD_LOOK_MS : WAIT_LOOK_MS;
     if (deadline_tick) {
       const int32_t left = (int32_t)(*deadline_tick - ticks_now());
       if (left < (int32_t)slice) slice = left > 0 ? (uint32_t)left : 0;
     }
-    web_yield(slice);
+    web_js_wait_event((int)slice);
+    last_turn_ms = web_now_ms();
   }
 }
 

@@ -10,6 +10,7 @@ once a key was pressed.
 
 Timings (the time to the title, the timedemo's) are printed for the record;
 only the budget of the time to the title is checked."""
+import gzip
 import json
 import os
 import re
@@ -27,6 +28,12 @@ import web_lib
 
 SITE = NATIVE = None
 TITLE_BUDGET_S = 1.0
+# What the site may weigh, in all and gzip-compressed.
+SITE_BUDGET_BYTES = 1536 * 1024
+SITE_GZIP_BUDGET_BYTES = 600 * 1024
+# The share of a second the page's main thread may be busy while the game
+# waits at the title for a key.
+IDLE_BUSY_LIMIT = 0.025
 # What the page at the title samples to see the title arrive: one pixel in
 # so many of each row and column, as the title shot has them.
 SAMPLE_STEP = 37
@@ -246,6 +253,70 @@ class Page(unittest.TestCase):
         self.assertEqual(result["status"], 3, result["lines"])
         self.assertEqual(self.js("return document.getElementById('status').textContent"),
                          "Replay out of step at frame %d." % frame)
+
+    def test_the_canvas_follows_the_page_and_goes_full_screen(self):
+        self.load()
+        self.assertEqual(web_lib.differing_pixels(self.settled_canvas(self.title, 20), self.title), 0)
+        width, height, pixels = self.title
+        doubled = bytearray()
+        for y in range(height):
+            row = bytearray()
+            for x in range(width):
+                row += pixels[3 * (y * width + x):3 * (y * width + x) + 3] * 2
+            doubled += row * 2
+        try:
+            # The page grows while the game waits at the title: the picture
+            # follows, each pixel a sharp 2 x 2 block.
+            web_lib.set_page_size(self.driver, 1280, 960)
+            canvas = self.settled_canvas((1280, 960, bytes(doubled)), 10)
+            self.assertEqual(canvas[:2], (1280, 960))
+            self.assertEqual(web_lib.differing_pixels(canvas, (1280, 960, bytes(doubled))), 0)
+        finally:
+            web_lib.set_page_size(self.driver, 640, 480)
+        self.driver.find_element("id", "fullscreen").click()
+        self.assertTrue(web_lib.wait_for(lambda: self.js("return !!document.fullscreenElement"), 5),
+                        "the button did not go full screen")
+        self.keys(Keys.F11)
+        self.assertTrue(web_lib.wait_for(lambda: self.js("return !document.fullscreenElement"), 5),
+                        "F11 did not leave full screen")
+
+    def test_the_rally_keeps_its_pace_and_the_title_leaves_the_processor_alone(self):
+        self.load()
+        self.assertEqual(web_lib.differing_pixels(self.settled_canvas(self.title, 20), self.title), 0)
+        # Waiting for a key, the page only looks for one now and then.
+        self.driver.execute_cdp_cmd("Performance.enable", {})
+        def busy():
+            metrics = self.driver.execute_cdp_cmd("Performance.getMetrics", {})["metrics"]
+            return {m["name"]: m["value"] for m in metrics}["TaskDuration"]
+        start_busy, start = busy(), time.monotonic()
+        time.sleep(3)
+        idle_share = (busy() - start_busy) / (time.monotonic() - start)
+        print("the page's main thread busy at the title: %.1f %%" % (100 * idle_share))
+        self.assertLess(idle_share, IDLE_BUSY_LIMIT)
+        # A rally holds each frame to 20 ms, as on the desktop: 50 a second.
+        self.keys("1")
+        self.settled_canvas(self.serve, 10)
+        self.keys(Keys.SPACE)
+        time.sleep(0.5)
+        first, start = self.js("return qfWeb.presented"), time.monotonic()
+        time.sleep(2)
+        rate = (self.js("return qfWeb.presented") - first) / (time.monotonic() - start)
+        print("frames a second in a rally: %.1f" % rate)
+        self.assertGreater(rate, 45)
+        self.assertLess(rate, 52)
+
+    def test_the_site_keeps_to_its_weight(self):
+        names = sorted(os.listdir(SITE))
+        self.assertEqual(names, ["index.html", "quillfire.data", "quillfire.js", "quillfire.wasm"])
+        plain = packed = 0
+        for name in names:
+            with open(os.path.join(SITE, name), "rb") as f:
+                data = f.read()
+            plain += len(data)
+            packed += len(gzip.compress(data, 9))
+        print("the site: %d bytes, %d gzip-compressed" % (plain, packed))
+        self.assertLessEqual(plain, SITE_BUDGET_BYTES)
+        self.assertLessEqual(packed, SITE_GZIP_BUDGET_BYTES)
 
     def test_a_pad_chooses_at_the_title_as_on_the_desktop(self):
         # A standard-mapping pad whose A button is held: it chooses one

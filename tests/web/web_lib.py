@@ -57,9 +57,14 @@ def browser(width=640, height=480):
         options.add_argument(flag)
     driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"),
                               options=options)
+    set_page_size(driver, width, height)
+    return driver
+
+
+def set_page_size(driver, width, height):
+    """The page's inside, in CSS pixels of one device pixel each."""
     driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
         "width": width, "height": height, "deviceScaleFactor": 1, "mobile": False})
-    return driver
 
 
 def wait_for(what, timeout, step=0.02):
