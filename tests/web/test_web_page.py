@@ -188,14 +188,19 @@ class Page(unittest.TestCase):
             .key_up(Keys.CONTROL).perform()
         self.assertTrue(web_lib.wait_for(lambda: self.js("return window.scrollY") > 0, 3))
 
-    def test_missing_code_is_said_in_one_sentence(self):
-        self.driver.get(self.url + "no-wasm/")
-        said = web_lib.wait_for(lambda: self.js(
-            "var s = document.getElementById('status');"
-            "return s && /quillfire\\.wasm/.test(s.textContent) ? s.textContent : null"), 20)
-        self.assertIsNotNone(said, "no sentence for the missing code")
-        self.assertRegex(said, r"^[^.]*quillfire\.wasm[^.]*\.$")
-        self.assertEqual(self.js("return document.getElementById('screen').style.visibility"), "hidden")
+    def test_a_file_that_did_not_load_is_said_in_one_sentence(self):
+        for missing in ("wasm", "data"):
+            with self.subTest(missing=missing):
+                self.driver.get(self.url + "no-%s/" % missing)
+                name = "quillfire." + missing
+                said = web_lib.wait_for(lambda: self.js(
+                    "var s = document.getElementById('status');"
+                    "return s && s.textContent.indexOf(arguments[0]) >= 0 ? s.textContent : null",
+                    name), 20)
+                self.assertIsNotNone(said, "no sentence for the missing " + name)
+                self.assertRegex(said, r"^[^.]+quillfire\.%s[^.]*\.$" % missing)
+                self.assertEqual(self.js("return document.getElementById('screen').style.visibility"),
+                                 "hidden")
 
     def replay_in_page(self, mode, name, timeout):
         self.load("?%s=recordings/%s" % (mode, name))

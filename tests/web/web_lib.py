@@ -19,7 +19,8 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 class Handler(http.server.SimpleHTTPRequestHandler):
     """The site as any static server gives it; /recordings/ is tests/data,
     /made/ the folder a test made files in (made_dir), and a path under
-    /no-wasm/ is the site without its quillfire.wasm."""
+    /no-wasm/ or /no-data/ is the site without its quillfire.wasm or
+    quillfire.data."""
 
     made_dir = None
 
@@ -29,10 +30,11 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             return os.path.join(ROOT, "tests", "data", os.path.basename(path))
         if path.startswith("/made/") and self.made_dir:
             return os.path.join(self.made_dir, os.path.basename(path))
-        if path.startswith("/no-wasm/"):
-            path = path[len("/no-wasm"):]
-            if path.endswith("quillfire.wasm"):
-                return os.path.join(self.directory, "no-such-file")
+        for missing in ("wasm", "data"):
+            if path.startswith("/no-%s/" % missing):
+                path = path[len("/no-%s" % missing):]
+                if path.endswith("quillfire." + missing):
+                    return os.path.join(self.directory, "no-such-file")
         return super().translate_path(path)
 
     def log_message(self, *args):
