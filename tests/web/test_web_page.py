@@ -228,6 +228,26 @@ class Page(unittest.TestCase):
                           % (name, result["seconds"], result["frames"], desktop.stdout.strip()))
 
 
+    def test_a_recording_dropped_on_the_page_replays(self):
+        out = tempfile.mkdtemp(prefix="qf-web-drop-")
+        run_runner(["--timedemo", os.path.join(web_lib.ROOT, "tests", "data", "short.qfrec")], out)
+        with open(os.path.join(out, "frames.log")) as f:
+            frames = sum(1 for _ in f)
+        self.load()
+        self.assertTrue(web_lib.wait_for(lambda: self.js("return window.qfWeb && qfWeb.listening"), 20))
+        self.js("""
+          fetch("recordings/short.qfrec").then(function (r) { return r.arrayBuffer(); })
+            .then(function (bytes) {
+              var moved = new DataTransfer();
+              moved.items.add(new File([bytes], "short.qfrec"));
+              document.dispatchEvent(new DragEvent("drop", {dataTransfer: moved,
+                                                            cancelable: true}));
+            });""")
+        result = web_lib.wait_for(lambda: self.js("return window.qfWeb && qfWeb.result"), 60, step=0.2)
+        self.assertIsNotNone(result, "the dropped recording never ended")
+        self.assertIn("replay=dropped", self.driver.current_url)
+        self.assertEqual((result["mode"], result["status"], result["frames"]), ("replay", 0, frames))
+
     def test_a_recording_out_of_step_names_the_frame_the_desktop_names(self):
         # A checkpoint changed: a flipped byte after a checkpoint's tag, late
         # enough in the recording that the page plays a while first. The
