@@ -14,11 +14,9 @@ namespace {
 
 // A deadline further off than this is not a frame's wait: not slept through.
 const uint32_t LONGEST_DEADLINE_MS = 1000;
-// A sleep looks for a close request this often; a wait for the player is
-// woken by the page's events themselves, and looks at the pads this often
-// while one is plugged in (the browser sends no event for their buttons),
-// else at this longest.
-const uint32_t WAIT_SLICE_MS = 8;
+// A wait for the player is woken by the page's events themselves, and
+// looks at the pads this often while one is plugged in (the browser sends
+// no event for their buttons), else at this longest.
 const uint32_t PAD_LOOK_MS = 10;
 const uint32_t WAIT_LOOK_MS = 100;
 // A game that reads the clock without sleeping (a replay run as fast as it
@@ -88,23 +86,13 @@ uint32_t web_ticks(void) {
   return now;
 }
 
-// In slices, so that a close request ends it early.
-void web_sleep(uint32_t ms) {
-  const double end = web_now_ms() + ms;
-  for (;;) {
-    web_take_events();
-    if (web_close_requested()) return;
-    const double left = end - web_now_ms();
-    if (left <= 0) return;
-    web_yield(left < WAIT_SLICE_MS ? (uint32_t)(left + 0.999) : WAIT_SLICE_MS);
-  }
-}
+// Nothing can cut it short: the page is never asked to close.
+void web_sleep(uint32_t ms) { web_yield(ms); }
 
 void web_wait_input(const uint32_t *deadline_tick) {
   uint8_t pads[256] = {0};
   for (;;) {
     web_take_events();
-    if (web_close_requested()) return;
     if (web_take_input_arrived() || web_gamepad_keys(pads)) return;
     if (deadline_tick && reached(*deadline_tick)) return;
     web_present_again_if_resized();

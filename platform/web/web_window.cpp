@@ -10,7 +10,6 @@ namespace {
 
 PlatWindow window;
 int token;
-int close_requested;
 const char *error_text = "";
 
 // Where the page keeps what came; see web_glue.js.
@@ -28,10 +27,6 @@ EM_JS(int, web_js_take_key_events, (uint8_t * out, int max), {
 });
 EM_JS(int, web_js_take_focus_event, (void),
       { return qfWeb.focusEvents.length ? qfWeb.focusEvents.shift() : -1; });
-EM_JS(int, web_js_take_close, (void), {
-  var asked = qfWeb.closeRequested ? 1 : 0;
-  return asked;
-});
 EM_JS(void, web_js_listen, (void), { qfWeb.listen(); });
 EM_JS(int, web_js_viewport, (int32_t * size), {
   HEAP32[size >> 2] = window.innerWidth;
@@ -62,7 +57,6 @@ void web_take_events(void) {
           0});
     }
   }
-  if (web_js_take_close()) close_requested = 1;
 }
 
 PlatWindow *web_window(void) { return window.alive ? &window : nullptr; }
@@ -116,8 +110,8 @@ int web_peek_message(PlatMessage *msg) {
   return messages_take(msg);
 }
 
-// Set by the page (Module.qfWeb.closeRequested), as a player's close.
-int web_close_requested(void) { return close_requested; }
+// A page is never closed from inside: the browser ends it with its tab.
+int web_close_requested(void) { return 0; }
 
 intptr_t web_dispatch_message(const PlatMessage *msg) {
   return messages_dispatch(msg);

@@ -172,6 +172,12 @@ class Page(unittest.TestCase):
         self.assertGreaterEqual(samples[voice_of[bounce]], bounce)
         self.assertGreaterEqual(samples[voice_of[goal]], goal)
         self.assertEqual(self.js("return document.getElementById('hint').style.display"), "none")
+        # M is the mute switch, as on the desktop.
+        for muted in (True, False):
+            self.keys("m")
+            self.assertTrue(web_lib.wait_for(lambda: self.js(
+                "return [qfWeb.muted, qfWeb.audio.gain.gain.value]") == [muted, 0 if muted else 1], 3),
+                "M did not %s the sound" % ("mute" if muted else "restore"))
 
     def test_the_games_keys_do_not_scroll_the_page(self):
         self.load()
