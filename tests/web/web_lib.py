@@ -63,10 +63,28 @@ def browser(width=640, height=480):
     return driver
 
 
-def set_page_size(driver, width, height):
-    """The page's inside, in CSS pixels of one device pixel each."""
+def set_page_size(driver, width, height, pixel_ratio=1):
+    """The page's inside, in CSS pixels of `pixel_ratio` device pixels."""
     driver.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
-        "width": width, "height": height, "deviceScaleFactor": 1, "mobile": False})
+        "width": width, "height": height, "deviceScaleFactor": pixel_ratio,
+        "mobile": False})
+
+
+def ppm_rgb(path):
+    """(width, height, bytes) of a binary PPM (P6, 255)."""
+    with open(path, "rb") as f:
+        data = f.read()
+    fields, pos = [], 0
+    while len(fields) < 4:
+        while data[pos:pos + 1].isspace():
+            pos += 1
+        start = pos
+        while not data[pos:pos + 1].isspace():
+            pos += 1
+        fields.append(data[start:pos])
+    assert fields[0] == b"P6" and fields[3] == b"255", fields
+    width, height = int(fields[1]), int(fields[2])
+    return width, height, data[pos + 1:pos + 1 + width * height * 3]
 
 
 def wait_for(what, timeout, step=0.02):
