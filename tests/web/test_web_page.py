@@ -358,6 +358,16 @@ class Page(unittest.TestCase):
         self.assertLessEqual(plain, SITE_BUDGET_BYTES)
         self.assertLessEqual(packed, SITE_GZIP_BUDGET_BYTES)
 
+    def test_quitting_at_the_title_ends_the_game_and_the_page_says_so(self):
+        self.load()
+        self.assertEqual(web_lib.differing_pixels(self.settled_canvas(self.title, 20), self.title), 0)
+        self.keys("q")
+        result = web_lib.wait_for(lambda: self.js("return qfWeb.result"), 10)
+        self.assertIsNotNone(result, "Q did not end the game")
+        self.assertEqual((result["mode"], result["status"]), ("play", 0))
+        self.assertIn("Reload the page to play again",
+                      self.js("return document.getElementById('status').textContent"))
+
     def test_a_pad_chooses_at_the_title_as_on_the_desktop(self):
         # A standard-mapping pad whose A button is held: it chooses one
         # player at the title, as 1 does (the runner's serve prompt).
