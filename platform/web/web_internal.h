@@ -22,6 +22,10 @@ void web_yield(uint32_t ms);
 // of input and every wait.
 void web_take_events(void);
 
+// A key event from the page, taken by web_take_events: the key state, the
+// latches and the mute switch follow it.
+void web_key_event(uint8_t dik, int down, int repeat);
+
 // 1 once a key or pad input came since the last keyboard read or wait,
 // and forgets it.
 int web_take_input_arrived(void);

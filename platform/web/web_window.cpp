@@ -12,7 +12,7 @@ PlatWindow window;
 int token;
 const char *error_text = "";
 
-// Where the page keeps what came; see web_glue.js.
+// Key events taken from the page's queue (web_glue.js) at a time.
 const int MAX_KEY_EVENTS = 256;
 
 }  // namespace
@@ -37,9 +37,6 @@ EM_JS(void, web_js_show_cursor, (int show), {
   var canvas = qfWeb.canvas();
   if (canvas) canvas.style.cursor = show ? "" : "none";
 });
-
-// Defined by the keyboard: a key event from the page.
-void web_key_event(uint8_t dik, int down, int repeat);
 
 void web_take_events(void) {
   uint8_t events[MAX_KEY_EVENTS * 3];
