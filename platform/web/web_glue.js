@@ -27,14 +27,27 @@ qfWeb.canvas = function () {
   return document.getElementById("screen");
 };
 
-// Sound may only start after the player's first key or click.
+// Sound may only start after the player's first key or click; the audio
+// context is made then too (making one can take a third of a second, which
+// the page's first picture need not wait for).
 qfWeb.unlockAudio = function () {
-  var audio = qfWeb.audio;
-  if (audio && audio.ctx.state !== "running") {
-    audio.ctx.resume().then(function () {
-      var hint = document.getElementById("hint");
-      if (hint) hint.style.display = "none";
-    });
+  if (!qfWeb.audioWanted) return;
+  if (!qfWeb.audio) {
+    var Context = window.AudioContext || window.webkitAudioContext;
+    var ctx = new Context();
+    var gain = ctx.createGain();
+    gain.gain.value = qfWeb.muted ? 0 : 1;
+    gain.connect(ctx.destination);
+    qfWeb.audio = { ctx: ctx, gain: gain, buffers: {}, sources: {} };
+  }
+  var hide_hint = function () {
+    var hint = document.getElementById("hint");
+    if (hint) hint.style.display = "none";
+  };
+  if (qfWeb.audio.ctx.state === "running") {
+    hide_hint();
+  } else {
+    qfWeb.audio.ctx.resume().then(hide_hint);
   }
 };
 
@@ -60,17 +73,20 @@ qfWeb.releaseAll = function () {
 };
 
 qfWeb.onKey = function (event, down) {
-  qfWeb.unlockAudio();
   var code = event.code;
   var enter = code === "Enter" || code === "NumpadEnter";
   if (code === "F11" || (enter && event.altKey)) {
     // Full screen where the page may ask for it; never a key of the game.
     event.preventDefault();
     if (down && !event.repeat) qfWeb.toggleFullscreen();
+    qfWeb.unlockAudio();
     return;
   }
   var key = qfWeb.keyMap[code];
-  if (!key) return;
+  if (!key) {
+    qfWeb.unlockAudio();
+    return;
+  }
   qfWeb.keyEvents.push(key, down ? 1 : 0, event.repeat ? 1 : 0);
   qfWeb.inputArrived = true;
   qfWeb.wakeUp();
@@ -79,6 +95,7 @@ qfWeb.onKey = function (event, down) {
   if (!event.ctrlKey && !event.metaKey && code !== "F5" && code !== "F12") {
     event.preventDefault();
   }
+  qfWeb.unlockAudio();
 };
 
 qfWeb.listen = function () {
@@ -159,30 +176,35 @@ qfWeb.readPads = function (address, slots) {
 };
 
 qfWeb.audioOpen = function () {
-  var Context = window.AudioContext || window.webkitAudioContext;
-  if (!Context) return 0;
-  if (!qfWeb.audio) {
-    var ctx = new Context();
-    var gain = ctx.createGain();
-    gain.connect(ctx.destination);
-    qfWeb.audio = { ctx: ctx, gain: gain, buffers: {}, sources: {} };
-  }
-  qfWeb.audio.gain.gain.value = qfWeb.muted ? 0 : 1;
+  if (!(window.AudioContext || window.webkitAudioContext)) return 0;
+  qfWeb.audioWanted = true;
   var hint = document.getElementById("hint");
-  if (hint && qfWeb.audio.ctx.state !== "running") hint.style.display = "block";
+  if (hint && !(qfWeb.audio && qfWeb.audio.ctx.state === "running")) {
+    hint.style.display = "block";
+  }
   return 1;
 };
 
-// The voice's 8-bit samples at 11025 Hz as an AudioBuffer; the browser
-// resamples it to its own rate.
+// The voice's 8-bit samples at 11025 Hz, kept until a play needs them as
+// an AudioBuffer (which the browser resamples to its own rate).
+qfWeb.voiceData = {};
 qfWeb.voiceSet = function (voice, address, length) {
-  var audio = qfWeb.audio;
-  if (!audio || length <= 0) return;
-  var buffer = audio.ctx.createBuffer(1, length, 11025);
-  var data = buffer.getChannelData(0);
+  if (length <= 0) return;
+  var data = new Float32Array(length);
   for (var i = 0; i < length; i++) data[i] = (HEAPU8[address + i] - 128) / 128;
-  audio.buffers[voice] = buffer;
+  qfWeb.voiceData[voice] = data;
   qfWeb.voiceLength[voice] = length;
+  if (qfWeb.audio) delete qfWeb.audio.buffers[voice];
+};
+
+qfWeb.voiceBuffer = function (voice) {
+  var audio = qfWeb.audio, data = qfWeb.voiceData[voice];
+  if (!audio.buffers[voice] && data) {
+    var buffer = audio.ctx.createBuffer(1, data.length, 11025);
+    buffer.getChannelData(0).set(data);
+    audio.buffers[voice] = buffer;
+  }
+  return audio.buffers[voice];
 };
 
 qfWeb.voiceStop = function (voice) {
@@ -199,8 +221,9 @@ qfWeb.voiceStop = function (voice) {
 qfWeb.voicePlay = function (voice, from, looping) {
   var audio = qfWeb.audio;
   qfWeb.voiceStop(voice);
-  if (!audio || !audio.buffers[voice] || audio.ctx.state !== "running") return;
-  var buffer = audio.buffers[voice];
+  if (!audio || audio.ctx.state !== "running") return;
+  var buffer = qfWeb.voiceBuffer(voice);
+  if (!buffer) return;
   var source = audio.ctx.createBufferSource();
   source.buffer = buffer;
   source.loop = !!looping;
@@ -213,6 +236,7 @@ qfWeb.voicePlay = function (voice, from, looping) {
 
 qfWeb.voiceDestroy = function (voice) {
   qfWeb.voiceStop(voice);
+  delete qfWeb.voiceData[voice];
   if (qfWeb.audio) delete qfWeb.audio.buffers[voice];
 };
 

@@ -159,7 +159,7 @@ class Page(unittest.TestCase):
         self.assertIn(goal, voice_of)
         self.keys("1")
         self.assertTrue(web_lib.wait_for(
-            lambda: self.js("return qfWeb.audio.ctx.state") == "running", 5),
+            lambda: self.js("return qfWeb.audio && qfWeb.audio.ctx.state") == "running", 5),
             "the key did not start the sound")
         time.sleep(2.5)
         self.keys(Keys.SPACE)
