@@ -319,6 +319,14 @@ class Page(unittest.TestCase):
         self.keys(Keys.F11)
         self.assertTrue(web_lib.wait_for(lambda: self.js("return !document.fullscreenElement"), 5),
                         "F11 did not leave full screen")
+        ActionChains(self.driver).key_down(Keys.ALT).send_keys(Keys.ENTER) \
+            .key_up(Keys.ALT).perform()
+        self.assertTrue(web_lib.wait_for(lambda: self.js("return !!document.fullscreenElement"), 5),
+                        "Alt+Enter did not go full screen")
+        self.keys(Keys.F11)
+        self.assertTrue(web_lib.wait_for(lambda: self.js("return !document.fullscreenElement"), 5))
+        # Out of full screen again, the title is as it was, pixel for pixel.
+        self.assertEqual(web_lib.differing_pixels(self.settled_canvas(self.title, 5), self.title), 0)
 
     def test_the_rally_keeps_its_pace_and_the_title_leaves_the_processor_alone(self):
         self.load()
