@@ -3,8 +3,9 @@
 // stack meanwhile and brings it back after). The browser paints the canvas
 // and takes in keys, visibility changes and the first click only in those
 // turns, so no loop of the game may go long without one: the frame clock's
-// wait sleeps to its deadline, and a read of the clock that finds no turn
-// given lately gives one.
+// wait sleeps to just before its deadline, a wait for the player until the
+// page's next event, and a read of the clock that finds no turn given
+// lately gives one.
 #include <emscripten.h>
 
 #include "platform/wait_fds.h"
