@@ -33,6 +33,14 @@ qf_build "$QF_BUILD" -DQF_WERROR=ON -DQF_TESTS=ON
 phase "tests"
 (cd "$QF_BUILD" && ctest --output-on-failure -j "$(nproc)") || status=1
 
+phase "web page (Emscripten) and its tests in headless Chromium"
+qf_install_missing "${QF_WEB_PACKAGES[@]}" "${QF_WEB_TEST_PACKAGES[@]}"
+if qf_web_build "$QF_ROOT/build-web" "$QF_BUILD/run"; then
+  /usr/bin/python3 "$QF_ROOT/tests/web/test_web_page.py" "$QF_ROOT/build-web/site" "$QF_BUILD" || status=1
+else
+  status=1
+fi
+
 phase "sanitizer build (ASan + UBSan)"
 qf_build "$QF_ROOT/build-asan" -DQF_SANITIZE=ON -DQF_WITH_SDL=OFF -DQF_WITH_BENCH=OFF
 phase "sanitizer tests"

@@ -2,7 +2,7 @@
 # The project's conventions, checked: run by ./test.sh, or by hand from
 # anywhere in the tree. Prints each breach and exits 1 if there is any.
 #   - every C++ source is as clang-format (root .clang-format) would write it;
-#   - only platform/sdl/ includes SDL;
+#   - only platform/sdl/ includes SDL, only platform/web/ Emscripten;
 #   - game/ and engine/ reach the operating system only through platform/;
 #   - constants are UPPER_CASE, not kCamelCase;
 #   - no CMake file links with --wrap;
@@ -31,6 +31,10 @@ fi
 while IFS= read -r line; do
   breach "$line: SDL is included outside platform/sdl/"
 done < <(grep -nE '#\s*include\s*[<"]SDL' "${sources[@]}" | grep -v '^platform/sdl/')
+
+while IFS= read -r line; do
+  breach "$line: Emscripten is included outside platform/web/"
+done < <(grep -nE '#\s*include\s*[<"]emscripten' "${sources[@]}" | grep -v '^platform/web/')
 
 # The platform's calls reach a backend through its table, on any toolchain:
 # no linker option sends them elsewhere.

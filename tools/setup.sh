@@ -24,6 +24,9 @@ qf_install_missing() {
 # and benchmarks add to it (./test.sh).
 QF_BUILD_PACKAGES=(cmake g++ make pkg-config libsdl2-dev libx11-dev zlib1g-dev)
 QF_TEST_PACKAGES=(libgtest-dev libbenchmark-dev)
+# The web page (./web.sh) and its browser tests.
+QF_WEB_PACKAGES=(emscripten python3)
+QF_WEB_TEST_PACKAGES=(chromium chromium-driver python3-selenium)
 
 # qf_build DIR [--target NAME] [cmake options...]: everything, or only NAME
 # and what it needs.
@@ -44,4 +47,20 @@ qf_build() {
   fi
   cmake -S "$QF_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" "$@" >/dev/null
   cmake --build "$dir" -j "$(nproc)" "${target[@]}"
+}
+
+# qf_web_build DIR DATA: the web page into DIR/site with Emscripten, the
+# game's files taken from DATA (the native build's run/ folder).
+qf_web_build() {
+  local dir="$1" data="$2"
+  export NODE_PATH=/usr/share/nodejs
+  local launcher=()
+  if command -v ccache >/dev/null; then
+    export CCACHE_BASEDIR="$QF_ROOT"
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  fi
+  emcmake cmake -S "$QF_ROOT" -B "$dir" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" -DQF_WERROR=ON \
+    -DQF_WEB_DATA="$data" "${launcher[@]}" >/dev/null
+  cmake --build "$dir" -j "$(nproc)" --target quillfire
 }
