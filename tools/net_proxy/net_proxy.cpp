@@ -213,6 +213,8 @@ uint64_t udp_peer_for(const sockaddr_storage &from, socklen_t length,
   for (auto it = peers.begin(); it != peers.end();) {
     if (now - it->second.last_heard > UDP_PEER_IDLE_NS) {
       close(it->second.upstream);
+      for (const UdpWay &link : it->second.ways)
+        if (link.holding) udp_held_bytes -= link.held.size();
       it = peers.erase(it);
     } else {
       ++it;
