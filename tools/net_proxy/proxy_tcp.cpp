@@ -22,8 +22,8 @@ struct Chunk {
   size_t sent;
 };
 
-// A client's connection and the proxy's to the target; ways[TO_TARGET] holds
-// what the client sent, ways[TO_CLIENT] what the target sent.
+// A client's connection and the proxy's to the target; queued[TO_TARGET]
+// holds what the client sent, queued[TO_CLIENT] what the target sent.
 struct TcpLink {
   int fds[2];  // [0] the client's, [1] the target's
   int connected;
