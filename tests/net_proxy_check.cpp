@@ -314,7 +314,8 @@ TEST(NetProxy, UdpDelayEachWayIsTheSetDelayWithinTheJitter) {
     if (c.delay_ms == 0) {
       const std::vector<int64_t> way = forward_delays(run);
       printf(
-          "added latency at delay 0 over %zu datagrams: median %.3f ms, "
+          "one way through the proxy at delay 0, %zu datagrams: median %.3f "
+          "ms, "
           "p99 %.3f ms\n",
           way.size(), percentile_ms(way, 0.5), percentile_ms(way, 0.99));
     }
