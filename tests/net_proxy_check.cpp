@@ -276,14 +276,18 @@ OrderSeen order_seen(const std::vector<Arrival> &arrivals, int clients,
 // The delay each way, with and without jitter: never early, the median near
 // the set delay, the spread the jitter's. The clients take turns slowly
 // enough that the order kept on each client's way never holds one back.
+// On a shared machine a process may wait tens of milliseconds for a core,
+// making every datagram of that moment late: the datagrams are spread over
+// more than a second so one such wait stays within the top tenth, which is
+// all the upper bounds leave out (nothing makes a datagram early).
 TEST(NetProxy, UdpDelayEachWayIsTheSetDelayWithinTheJitter) {
   struct Case {
     int delay_ms, jitter_ms, clients, count, interval_us;
   };
   const Case cases[] = {
       {0, 0, 2, 1000, 1000},
-      {50, 0, 2, 300, 1000},
-      {50, 10, 8, 400, 3000},
+      {50, 0, 2, 300, 5000},
+      {50, 10, 8, 300, 5000},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE("delay " + std::to_string(c.delay_ms) + " +- " +
@@ -305,11 +309,10 @@ TEST(NetProxy, UdpDelayEachWayIsTheSetDelayWithinTheJitter) {
       const double high = c.delay_ms + c.jitter_ms;
       EXPECT_GE(percentile_ms(way, 0.0), low);
       EXPECT_NEAR(percentile_ms(way, 0.5), c.delay_ms + 1.0, 2.5);
-      // The top is allowed a scheduler's slice on a busy machine.
-      EXPECT_LE(percentile_ms(way, 0.95), high + 4.0);
-      const double spread = percentile_ms(way, 0.9) - percentile_ms(way, 0.1);
-      EXPECT_GE(spread, 1.6 * c.jitter_ms - 2.0);  // uniform: 1.6 x jitter
-      EXPECT_LE(spread, 1.6 * c.jitter_ms + 3.0);
+      EXPECT_LE(percentile_ms(way, 0.9), high + 3.0);
+      const double spread = percentile_ms(way, 0.8) - percentile_ms(way, 0.2);
+      EXPECT_GE(spread, 1.2 * c.jitter_ms - 2.0);  // uniform: 1.2 x jitter
+      EXPECT_LE(spread, 1.2 * c.jitter_ms + 2.0);
     }
     if (c.delay_ms == 0) {
       const std::vector<int64_t> way = forward_delays(run);
@@ -333,7 +336,7 @@ TEST(NetProxy, UdpLossIsTheSetShareEachWay) {
     SCOPED_TRACE("loss " + std::to_string(percent) + " %");
     const UdpRun run = udp_run({"--loss", std::to_string(percent), "--seed",
                                 std::to_string(7 + (int)percent)},
-                               2, count, 100, 200);
+                               2, count, 500, 200);
     const double share = percent / 100.0;
     const int reached_peer = (int)run.at_peer.size();
     const int came_back = (int)run.at_clients.size();

@@ -20,6 +20,9 @@ const size_t DATAGRAM_BYTES_MAX = 65536;
 // one of its way comes to pass it.
 const int64_t REORDER_HOLD_MAX_NS = 200 * 1000000LL;
 const int64_t UDP_PEER_IDLE_NS = 120 * 1000000000LL;
+// What the system keeps for each socket while the proxy waits for a core:
+// a burst then is delayed, as on a link, rather than lost before it is read.
+const int SOCKET_BUFFER_BYTES = 1 << 20;
 
 struct UdpWay {
   int64_t last_due;
@@ -161,6 +164,8 @@ uint64_t udp_peer_for(const sockaddr_storage &from, socklen_t length,
   const int upstream =
       socket(target.ss_family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (upstream < 0) return 0;
+  setsockopt(upstream, SOL_SOCKET, SO_RCVBUF, &SOCKET_BUFFER_BYTES,
+             sizeof SOCKET_BUFFER_BYTES);
   if (connect(upstream, (const sockaddr *)&target, target_length) != 0) {
     close(upstream);
     return 0;
@@ -215,6 +220,8 @@ void udp_read_target(uint64_t id) {
 void udp_start(int listen_fd, const sockaddr_storage &target_address,
                socklen_t target_address_length, double loss, double reorder) {
   listen_udp = listen_fd;
+  setsockopt(listen_udp, SOL_SOCKET, SO_RCVBUF, &SOCKET_BUFFER_BYTES,
+             sizeof SOCKET_BUFFER_BYTES);
   target = target_address;
   target_length = target_address_length;
   loss_percent = loss;
