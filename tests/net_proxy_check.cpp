@@ -308,7 +308,10 @@ TEST(NetProxy, UdpDelayEachWayIsTheSetDelayWithinTheJitter) {
       const double low = c.delay_ms - c.jitter_ms;
       const double high = c.delay_ms + c.jitter_ms;
       EXPECT_GE(percentile_ms(way, 0.0), low);
-      EXPECT_NEAR(percentile_ms(way, 0.5), c.delay_ms + 1.0, 2.5);
+      // With jitter the median of 300 draws itself wanders (by 0.6 ms for
+      // one standard deviation at +- 10 ms).
+      const double median_allowance = c.jitter_ms > 0 ? 3.5 : 1.5;
+      EXPECT_NEAR(percentile_ms(way, 0.5), c.delay_ms + 0.5, median_allowance);
       EXPECT_LE(percentile_ms(way, 0.9), high + 5.0);
       const double spread = percentile_ms(way, 0.8) - percentile_ms(way, 0.2);
       EXPECT_GE(spread, 1.2 * c.jitter_ms - 2.0);  // uniform: 1.2 x jitter
