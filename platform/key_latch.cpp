@@ -10,11 +10,16 @@ void key_latch_press_all(KeyLatch *latch, const uint8_t keys[256]) {
   }
 }
 
-void key_latch_take(KeyLatch *latch, uint8_t state[256]) {
+int key_latch_take(KeyLatch *latch, uint8_t state[256]) {
+  int changed = 0;
   for (int i = 0; i < 256; i++) {
-    if (latch->pressed[i]) state[i] = 0x80;
+    if (latch->pressed[i] && state[i] != 0x80) {
+      state[i] = 0x80;
+      changed = 1;
+    }
   }
   key_latch_clear(latch);
+  return changed;
 }
 
 void key_latch_clear(KeyLatch *latch) {

@@ -1,4 +1,4 @@
-// Shared by both backends, not by the game: remembers every key that went
+// Shared by the backends, not by the game: remembers every key that went
 // down since the last read, so that a press and release between two reads
 // (a short tap, or any press while the game reads no keys) is still seen.
 #ifndef QUILLFIRE_KEY_LATCH_H
@@ -24,8 +24,10 @@ void key_latch_key_down(KeyLatch *latch, uint8_t dik, int repeat);
 void key_latch_press_all(KeyLatch *latch, const uint8_t keys[256]);
 
 // Marks every key that went down since the last take as down (0x80) in
-// `state`, which holds the keys as they are now, and forgets them.
-void key_latch_take(KeyLatch *latch, uint8_t state[256]);
+// `state`, which holds the keys as they are now, and forgets them. Returns
+// 1 when that changed `state`: a tap already over reads as down this once,
+// so the next read will differ and the next wait for a key must not sleep.
+int key_latch_take(KeyLatch *latch, uint8_t state[256]);
 
 // Forgets every press.
 void key_latch_clear(KeyLatch *latch);

@@ -1,4 +1,4 @@
-// Shared by both backends, not by the game: the window record and the queue
+// Shared by the backends, not by the game: the window record and the queue
 // of posted messages, which work the same whatever shows the window.
 #ifndef QUILLFIRE_MESSAGES_H
 #define QUILLFIRE_MESSAGES_H
@@ -29,5 +29,24 @@ int messages_post(PlatWindow *window, uint32_t message, uintptr_t wparam,
 void messages_post_quit(int exit_code);
 intptr_t messages_default_proc(PlatWindow *window, uint32_t message,
                                uintptr_t wparam, intptr_t lparam);
+
+// Defines a backend's four calls of the queue, each forwarding to the one
+// above: MESSAGES_BACKEND_CALLS(sdl) makes sdl_dispatch_message,
+// sdl_post_message, sdl_post_quit_message and sdl_default_window_proc.
+#define MESSAGES_BACKEND_CALLS(prefix)                                        \
+  intptr_t prefix##_dispatch_message(const PlatMessage *msg) {                \
+    return messages_dispatch(msg);                                            \
+  }                                                                           \
+  int prefix##_post_message(PlatWindow *window, uint32_t message,             \
+                            uintptr_t wparam, intptr_t lparam) {              \
+    return messages_post(window, message, wparam, lparam);                    \
+  }                                                                           \
+  void prefix##_post_quit_message(int exit_code) {                            \
+    messages_post_quit(exit_code);                                            \
+  }                                                                           \
+  intptr_t prefix##_default_window_proc(PlatWindow *window, uint32_t message, \
+                                        uintptr_t wparam, intptr_t lparam) {  \
+    return messages_default_proc(window, message, wparam, lparam);            \
+  }
 
 #endif

@@ -555,12 +555,7 @@ int headless_keyboard_read(uint8_t state[256]) {
   if (!keyboard_open) return 0;
   memcpy(state, keys, 256);
   add_pad_keys(state);
-  uint8_t down_now[256];
-  memcpy(down_now, state, sizeof down_now);
-  key_latch_take(&read_latch, state);
-  // A tap already over reads as down this once: the next read differs, so
-  // the next wait must not sleep before it.
-  input_arrived = memcmp(down_now, state, sizeof down_now) != 0;
+  input_arrived = key_latch_take(&read_latch, state) != 0;
   return 1;
 }
 
@@ -576,18 +571,5 @@ int headless_escape_down(void) {
 
 void headless_keyboard_close(void) { keyboard_open = 0; }
 
-// The message queue both backends share (platform/messages.h).
-intptr_t headless_dispatch_message(const PlatMessage *msg) {
-  return messages_dispatch(msg);
-}
-int headless_post_message(PlatWindow *window, uint32_t message,
-                          uintptr_t wparam, intptr_t lparam) {
-  return messages_post(window, message, wparam, lparam);
-}
-void headless_post_quit_message(int exit_code) {
-  messages_post_quit(exit_code);
-}
-intptr_t headless_default_window_proc(PlatWindow *window, uint32_t message,
-                                      uintptr_t wparam, intptr_t lparam) {
-  return messages_default_proc(window, message, wparam, lparam);
-}
+// The message queue the backends share (platform/messages.h).
+MESSAGES_BACKEND_CALLS(headless)

@@ -224,12 +224,7 @@ int sdl_keyboard_read(uint8_t state[256]) {
   if (!keyboard_open) return 0;
   sdl_pump_events();
   keys_now(state);
-  uint8_t down_now[256];
-  memcpy(down_now, state, sizeof down_now);
-  key_latch_take(&read_latch, state);
-  // A tap already over reads as down this once: the next read differs, so
-  // the next wait must not sleep before it.
-  input_arrived = memcmp(down_now, state, sizeof down_now) != 0;
+  input_arrived = key_latch_take(&read_latch, state) != 0;
   sdl_after_pump();
   return 1;
 }

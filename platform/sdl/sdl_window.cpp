@@ -506,16 +506,5 @@ int sdl_close_requested(void) {
   return close_requested;
 }
 
-// The message queue both backends share (platform/messages.h).
-intptr_t sdl_dispatch_message(const PlatMessage *msg) {
-  return messages_dispatch(msg);
-}
-int sdl_post_message(PlatWindow *window, uint32_t message, uintptr_t wparam,
-                     intptr_t lparam) {
-  return messages_post(window, message, wparam, lparam);
-}
-void sdl_post_quit_message(int exit_code) { messages_post_quit(exit_code); }
-intptr_t sdl_default_window_proc(PlatWindow *window, uint32_t message,
-                                 uintptr_t wparam, intptr_t lparam) {
-  return messages_default_proc(window, message, wparam, lparam);
-}
+// The message queue the backends share (platform/messages.h).
+MESSAGES_BACKEND_CALLS(sdl)

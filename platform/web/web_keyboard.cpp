@@ -104,12 +104,7 @@ int web_keyboard_read(uint8_t state[256]) {
   web_take_events();
   memcpy(state, keys_down, 256);
   web_gamepad_keys(state);
-  uint8_t down_now[256];
-  memcpy(down_now, state, sizeof down_now);
-  key_latch_take(&read_latch, state);
-  // A tap already over reads as down this once: the next read differs, so
-  // the next wait must not sleep before it.
-  input_arrived = memcmp(down_now, state, sizeof down_now) != 0;
+  input_arrived = key_latch_take(&read_latch, state) != 0;
   web_js_take_input_arrived();
   return 1;
 }

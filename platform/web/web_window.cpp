@@ -110,15 +110,5 @@ int web_peek_message(PlatMessage *msg) {
 // A page is never closed from inside: the browser ends it with its tab.
 int web_close_requested(void) { return 0; }
 
-intptr_t web_dispatch_message(const PlatMessage *msg) {
-  return messages_dispatch(msg);
-}
-int web_post_message(PlatWindow *target, uint32_t message, uintptr_t wparam,
-                     intptr_t lparam) {
-  return messages_post(target, message, wparam, lparam);
-}
-void web_post_quit_message(int exit_code) { messages_post_quit(exit_code); }
-intptr_t web_default_window_proc(PlatWindow *target, uint32_t message,
-                                 uintptr_t wparam, intptr_t lparam) {
-  return messages_default_proc(target, message, wparam, lparam);
-}
+// The message queue the backends share (platform/messages.h).
+MESSAGES_BACKEND_CALLS(web)
