@@ -195,19 +195,15 @@ int main(int argc, char **argv) {
     return EXIT_STATUS_FAILURE;
   }
 
-  // Recorded, replayed or over the network, whether there is sound is the
-  // platform's answer to the game (the recording layer's, with --nosound),
-  // never a choice made here: the game always asks, so that a recording
-  // stays in step on a machine with or without a sound device.
+  // Sound changes nothing the game shows, so a recording stays in step with
+  // or without it: --nosound keeps the device closed whatever is played.
+  // What is said of the sounds is said only when this machine plays a game
+  // of its own.
   const bool client = !options.join.empty() || !options.watch.empty();
-  const bool plain_play =
-      mode == SESSION_PLAY && options.host.empty() && !client;
-  if (mode == SESSION_REPLAY || mode == SESSION_TIMEDEMO || client) {
-    if (options.no_sound) record_mute(1);
-  } else if (options.no_sound) {
-    if (plain_play) keep_sound_off();
-    record_mute(1);
-  } else {
+  const bool replay = mode == SESSION_REPLAY || mode == SESSION_TIMEDEMO;
+  if (options.no_sound) {
+    keep_sound_off();
+  } else if (!replay && !client) {
     find_sound_problems(folder);
     sounds_ready_hook = tell_of_sounds;
   }

@@ -19,13 +19,12 @@ const int START_FAILURE_STATUS = 1;
 int exit_status = 0;
 // What WM_QUIT carried: the status the program ends with once started.
 int quit_status = 0;
-// Why game_init could not start the game, for WinMain to say; or null.
+// Why game_init could not start the game, for shell_end to say; or null.
 const char *start_failure;
 
-// The one line a failed start is said in, by WinMain only.
-int report_start_failure(const char *reason) {
+// The one line a failed start is said in, by shell_start or shell_end only.
+void report_start_failure(const char *reason) {
   fprintf(stderr, "quillfire: %s\n", reason);
-  return START_FAILURE_STATUS;
 }
 
 }  // namespace

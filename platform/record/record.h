@@ -197,11 +197,6 @@ int record_replay_complete(void);
 uint64_t record_frames(void);
 double record_seconds(void);
 
-// Keeps the real sound device closed: the game is told there is no sound
-// device (its outcome doesn't depend on it). Set before record_start or
-// record_replay.
-void record_mute(int mute);
-
 // The last tick count the game was given (the real one recording, the
 // virtual one replaying).
 uint32_t record_last_tick(void);

@@ -37,6 +37,25 @@ void put(uint8_t tag) {
   writer_put(&s.writer, r);
 }
 
+// A question answered yes or no (a close check, an Escape query): the
+// backend's answer, recorded as one of two tags when recording.
+int record_yes_no(int answer, uint8_t no, uint8_t yes) {
+  if (writing()) put(answer ? yes : no);
+  return answer;
+}
+
+// Replay: the recorded answer, the next record, which must be one of the two
+// tags; `if_stopped` once the replay stops (out of step included).
+int replay_yes_no(uint8_t no, uint8_t yes, int if_stopped) {
+  const RecordBytes *r = replay_next();
+  if (!r) return if_stopped;
+  if (r->bytes[0] != no && r->bytes[0] != yes) {
+    replay_out_of_step();
+    return if_stopped;
+  }
+  return r->bytes[0] == yes;
+}
+
 // What must be answered while the game waits (the network).
 void serve_waiting(void) {
   if (s.serve && s.mode != RECORD_OFF) s.serve(s.serve_user);
@@ -209,17 +228,9 @@ int layer_close_requested(void) {
   if (stopping()) return 1;
   if (replaying()) {
     replay_check_close();
-    const RecordBytes *r = replay_next();
-    if (!r) return 1;
-    if (r->bytes[0] != TAG_CLOSE_NO && r->bytes[0] != TAG_CLOSE_YES) {
-      replay_out_of_step();
-      return 1;
-    }
-    return r->bytes[0] == TAG_CLOSE_YES;
+    return replay_yes_no(TAG_CLOSE_NO, TAG_CLOSE_YES, 1);
   }
-  const int real = s.below->close_requested();
-  if (writing()) put(real ? TAG_CLOSE_YES : TAG_CLOSE_NO);
-  return real;
+  return record_yes_no(s.below->close_requested(), TAG_CLOSE_NO, TAG_CLOSE_YES);
 }
 
 // --- time ---
@@ -425,24 +436,12 @@ int layer_keyboard_read(uint8_t state[256]) {
 
 int layer_escape_down(void) {
   if (stopping()) return 0;
-  if (replaying()) {
-    const RecordBytes *r = replay_next();
-    if (!r) return 0;
-    if (r->bytes[0] != TAG_ESCAPE_UP && r->bytes[0] != TAG_ESCAPE_DOWN) {
-      replay_out_of_step();
-      return 0;
-    }
-    return r->bytes[0] == TAG_ESCAPE_DOWN;
-  }
-  const int real = s.below->escape_down();
-  if (writing()) put(real ? TAG_ESCAPE_DOWN : TAG_ESCAPE_UP);
-  return real;
+  if (replaying()) return replay_yes_no(TAG_ESCAPE_UP, TAG_ESCAPE_DOWN, 0);
+  return record_yes_no(s.below->escape_down(), TAG_ESCAPE_UP, TAG_ESCAPE_DOWN);
 }
 
-// --- sound: the backend's own, except a player's --nosound and frames run
-// unseen, which start nothing ---
-
-int layer_audio_open(void) { return s.mute ? 0 : s.below->audio_open(); }
+// --- sound: the backend's own, except in frames run unseen, which start
+// nothing ---
 
 int layer_voice_play(PlatVoice voice, int looping) {
   if (s.unseen) return voice != 0;
@@ -482,7 +481,6 @@ void record_layer_use(void) {
   t.keyboard_open = layer_keyboard_open;
   t.keyboard_read = layer_keyboard_read;
   t.escape_down = layer_escape_down;
-  t.audio_open = layer_audio_open;
   t.voice_play = layer_voice_play;
   t.voice_stop = layer_voice_stop;
   t.voice_rewind = layer_voice_rewind;

@@ -150,8 +150,6 @@ int record_replay(RecordSource source, int paced) {
   return 1;
 }
 
-void record_mute(int mute) { record_state.mute = mute; }
-
 int record_replay_complete(void) { return record_state.complete; }
 uint64_t record_frames(void) { return record_state.frames; }
 uint32_t record_last_tick(void) { return record_state.last_tick; }

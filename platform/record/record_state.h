@@ -46,7 +46,6 @@ struct RecordState {
   void *replay_end_user = nullptr;
   void (*serve)(void *user) = nullptr;
   void *serve_user = nullptr;
-  int mute = 0;
   // A recording that can't be written: failures told so far, the note.
   const char *program = "quillfire";
   uint64_t failures_told = 0;
