@@ -85,6 +85,11 @@ int32_t game_quitting(void);
 // The rally.
 // Called by the main loop once a pass until the end is posted; one 20 ms frame.
 int32_t game_frame(void);
+// 1 when the ball lies past a goal line, so that the next frame may score
+// (whether it does depends on that frame's keys, which may move a paddle
+// under it). Asked by network play, which runs such a frame only once both
+// players' keys for it are known.
+int32_t rally_goal_ahead(void);
 // Called by title_menu: paddles and ball home, scores 0, the pause lifted.
 int32_t game_reset(void);
 

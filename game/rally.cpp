@@ -88,6 +88,10 @@ void goal_for(int32_t *score, int32_t side) {
 
 }  // namespace
 
+int32_t rally_goal_ahead(void) {
+  return ball.y < TOP_GOAL_Y || ball.y > BOTTOM_GOAL_Y ? 1 : 0;
+}
+
 // Once the end of the program is posted, or asked for, the frame stops where
 // it is: nothing more is composed or shown.
 int32_t game_frame(void) {

@@ -188,6 +188,12 @@ int record_replaying(void);
 // a frame is the same as after one shown. Called between frames of a replay.
 void record_unseen(int unseen);
 
+// Recording: while paused, the game's calls pass to the backend below
+// unrecorded and no checkpoint is taken (network play runs frames on a
+// guess of the other player's keys paused, and records them once the keys
+// are known). Called between frames.
+void record_pause(int paused);
+
 // A replay that played to the recording's end marker and the game ended
 // with it. 0 while still playing or when no replay is running.
 int record_replay_complete(void);

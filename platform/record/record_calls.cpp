@@ -24,7 +24,10 @@ RecordState &s = record_state;
 // network is served after each, and at the keyboard read that follows.
 const uint32_t RECORD_WAIT_SLICE_MS = 20;
 
-bool writing() { return s.mode == RECORD_WRITING; }
+bool writing() { return s.mode == RECORD_WRITING && !s.paused; }
+// The game's own posts are told apart from the window system's messages
+// even while the recording is paused.
+bool tracking_posts() { return s.mode == RECORD_WRITING; }
 bool replaying() { return s.mode == RECORD_REPLAYING; }
 // A replay that was asked to stop: the game is answered as a window being
 // closed, and ends its own way.
@@ -152,7 +155,7 @@ int layer_post_message(PlatWindow *window, uint32_t message, uintptr_t wparam,
     return 1;
   }
   const int posted = s.below->post_message(window, message, wparam, lparam);
-  if (posted && writing()) {
+  if (posted && tracking_posts()) {
     s.posted.push_back(PlatMessage{window, message, wparam, lparam});
   }
   return posted;
@@ -165,7 +168,7 @@ void layer_post_quit_message(int exit_code) {
     return;
   }
   s.below->post_quit_message(exit_code);
-  if (writing()) s.posted.push_back(quit);
+  if (tracking_posts()) s.posted.push_back(quit);
 }
 
 // Drops what the real window system queued (keys, which a replay ignores,
@@ -185,10 +188,11 @@ int take_replay_post(PlatMessage *msg) {
 }
 
 int layer_peek_message(PlatMessage *msg) {
-  if (writing()) {
+  if (tracking_posts()) {
     const int taken = s.below->peek_message(msg);
     // A paint asks for nothing the game does: the picture is the display's.
-    if (taken && !take_own_post(*msg) && msg->message != WM_PAINT) {
+    if (taken && !take_own_post(*msg) && msg->message != WM_PAINT &&
+        writing()) {
       put_message(*msg);
     }
     return taken;

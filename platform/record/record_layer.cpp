@@ -173,6 +173,7 @@ void record_finish(void) {
   s.replay_posts.clear();
   s.posted.clear();
   s.unseen = 0;
+  s.paused = 0;
   s.mode = RECORD_OFF;
   if (plat_in_use() == &s.table) plat_use(s.below);
 }
@@ -245,6 +246,8 @@ int record_replay_stopped(int *status, std::string *line) {
 }
 
 void record_unseen(int unseen) { record_state.unseen = unseen; }
+
+void record_pause(int paused) { record_state.paused = paused; }
 
 void record_replay_mark(RecordReplayMark *mark) {
   const RecordState &s = record_state;
