@@ -25,6 +25,7 @@ struct LaunchOptions {
   std::string host;   // --host [ADDR:]PORT
   std::string join;   // --join HOST[:PORT]
   std::string watch;  // --watch HOST[:PORT]
+  int input_delay;    // --input-delay N: own keys N frames late (0 to 4)
 };
 
 const int DEMO_NONE = 0;
