@@ -10,6 +10,7 @@
 #include "game/data_folder.h"
 #include "game/desktop.h"
 #include "game/game.h"
+#include "game/net_keys.h"
 #include "game/net_play.h"
 #include "game/record_note.h"
 #include "game/start_check.h"
@@ -49,14 +50,24 @@ void keep_sound_off(void) { sound_first_call = 0; }
 
 int run_game(void) { return WinMain(plat_instance(), nullptr, nullptr, 0); }
 
-// How long a joiner waits for the host to answer.
+// How long a joiner or watcher waits for the host to answer.
 const uint32_t JOIN_TIMEOUT_MS = 10000;
 
-// Joining or watching: the host's stream, replayed as it comes. The replay
-// is not paced: the stream itself arrives at the host's pace, and a client
-// that comes late catches up as fast as it can.
-int run_client(const std::string &where, int join,
-               const std::string &record_file) {
+// Each player's --record: the match's confirmed frames, as they are known.
+int record_into(const std::string &record_file) {
+  if (record_file.empty()) return 1;
+  RecordSink file;
+  if (!record_file_sink(record_file.c_str(), &file) || !record_add_sink(file)) {
+    fprintf(stderr, "quillfire: %s\n", record_error());
+    return 0;
+  }
+  return 1;
+}
+
+// Watching: the host's stream, replayed as it comes. The replay is not
+// paced: the stream itself arrives at the host's pace, and a watcher that
+// comes late catches up as fast as it can.
+int run_watcher(const std::string &where, const std::string &record_file) {
   RecordSource source;
   std::string error;
   // What this machine is shown is the host's stream: kept as it comes, it
@@ -69,8 +80,7 @@ int run_client(const std::string &where, int join,
     }
     record_copy_replay(file);
   }
-  if (!net_play_connect(where.c_str(), join, JOIN_TIMEOUT_MS, &source,
-                        &error)) {
+  if (!net_play_connect(where.c_str(), 0, JOIN_TIMEOUT_MS, &source, &error)) {
     fprintf(stderr, "quillfire: %s\n", error.c_str());
     return NET_PLAY_LOST_STATUS;
   }
@@ -104,25 +114,35 @@ int run_client(const std::string &where, int join,
   return status;
 }
 
-// Hosting: the game as usual, its recording streamed to every client (and
-// also written to a file when asked).
-int run_host(const std::string &where, const std::string &record_file) {
+// Joining as player 2: this machine runs the game too, with its own keys.
+int run_joiner(const std::string &where, const std::string &record_file,
+               int input_delay) {
   std::string error;
-  if (!record_file.empty()) {
-    RecordSink file;
-    if (!record_file_sink(record_file.c_str(), &file) ||
-        !record_add_sink(file)) {
-      fprintf(stderr, "quillfire: %s\n", record_error());
-      return EXIT_STATUS_FAILURE;
-    }
+  if (!record_into(record_file)) return EXIT_STATUS_FAILURE;
+  if (!net_play_connect(where.c_str(), 1, JOIN_TIMEOUT_MS, nullptr, &error)) {
+    fprintf(stderr, "quillfire: %s\n", error.c_str());
+    record_finish();
+    return NET_PLAY_LOST_STATUS;
   }
+  int status = net_play_match(NET_JOINER, (uint32_t)input_delay, 0);
+  record_finish();
+  net_play_end();
+  if (status == 0 && record_incomplete()) status = RECORD_INCOMPLETE_STATUS;
+  return status;
+}
+
+// Hosting: player 1's game, its confirmed frames streamed to every watcher
+// (and also written to a file when asked).
+int run_host(const std::string &where, const std::string &record_file,
+             int input_delay) {
+  std::string error;
+  if (!record_into(record_file)) return EXIT_STATUS_FAILURE;
   if (!net_play_host(where.c_str(), &error)) {
     fprintf(stderr, "quillfire: %s\n", error.c_str());
     record_finish();
     return EXIT_STATUS_FAILURE;
   }
-  record_start();
-  int status = run_game();
+  int status = net_play_match(NET_HOST, (uint32_t)input_delay, 0);
   record_finish();
   net_play_end();
   if (status == 0 && record_incomplete()) status = RECORD_INCOMPLETE_STATUS;
@@ -203,7 +223,7 @@ int main(int argc, char **argv) {
   const bool replay = mode == SESSION_REPLAY || mode == SESSION_TIMEDEMO;
   if (options.no_sound) {
     keep_sound_off();
-  } else if (!replay && !client) {
+  } else if (!replay && options.watch.empty()) {
     find_sound_problems(folder);
     sounds_ready_hook = tell_of_sounds;
   }
@@ -214,10 +234,11 @@ int main(int argc, char **argv) {
   record_on_note(record_note_draw);
   int status;
   if (!options.host.empty()) {
-    status = run_host(options.host, demo_file);
+    status = run_host(options.host, demo_file, options.input_delay);
+  } else if (!options.join.empty()) {
+    status = run_joiner(options.join, demo_file, options.input_delay);
   } else if (client) {
-    const bool join = !options.join.empty();
-    status = run_client(join ? options.join : options.watch, join, demo_file);
+    status = run_watcher(options.watch, demo_file);
   } else {
     status = record_session(mode, demo_file.c_str(), run_game, "quillfire");
   }

@@ -16,7 +16,11 @@
 #include "platform/net/net_host.h"
 #include "platform/net/net_socket.h"
 #include "platform/plat_backend.h"
+#include "platform/net/net_link.h"
+#include "platform/net/net_random.h"
 #include "platform/record/record.h"
+#include "platform/rollback/rollback.h"
+#include "game/net_match.h"
 
 namespace {
 
@@ -40,29 +44,23 @@ const uint32_t LEAVE_SEND_MS = 500;
 const uint8_t CONNECTING_NOTE_RGB[3] = {255, 204, 51};
 
 struct NetPlayState {
-  // The backend under the recording layer, in use before it: what only this
-  // machine shows and reads (the connecting window, notes, the joiner's own
+  // The backend under the layers, in use before them: what only this
+  // machine shows and reads (the connecting window, notes, a watcher's own
   // keys) goes to it, outside the recording.
   const PlatBackend *screen;
   NetHost host;
   NetClient client;
+  NetLink link;
   int hosting;
+  int match_started;  // the host has told player 2 the match's session
+  uint16_t port;      // a joiner's: the host's port, TCP and UDP
   char where[256];
   Note note;                   // shown over every frame this machine presents
   uint64_t note_shown_ms;      // when a waiting screen's note was last shown
   std::vector<uint8_t> frame;  // the presented frame with the note on it
-  // Hosting.
-  int had_joiner;        // player 2 was connected at the last look
-  uint8_t joiner_keys;   // its keys at the last look
-  int left_mid_match;    // player 2 went during a match of two
-  int pause_owed;        // ... and its rally is to stand until played on
-  int paused_for_leave;  // the pause the game stands in is that one
-  int away_pause_owed;   // the joiner's window lost the focus in a rally
-  int running_reads;     // reads in a row with the rally running unpaused
-  // Joining or watching.
+  // Watching.
   int focus_lost;      // this window has lost the keyboard focus
   int left;            // the player left by Q or Escape
-  uint64_t served_ms;  // when serve_host last polled
 };
 
 NetPlayState net_play;
@@ -140,115 +138,93 @@ void print_notices(void) {
     fprintf(stderr, "quillfire: %s\n", line);
 }
 
-bool match_of_two(void) { return game_state.mode == 2 && !title_showing; }
+// --- the match of two (game/net_match) ---
 
-// Whether a pause key pressed in this snapshot pauses: the rally runs, and
-// ran at the read before, whose pause key was up (the game takes a pause
-// key already down as its rally begins for a key pressed for something
-// else).
-bool pause_key_counts(void) { return net_play.running_reads >= 2; }
-
-// The host's note for what it shows now.
-void host_note(void) {
+// The note over the players' frames: who is there, the round trip, a player
+// gone quiet or gone.
+void match_note(int side) {
   Note *note = &net_play.note;
   char line[400];
-  if (title_showing) {
-    if (net_host_has_joiner(&net_play.host))
-      snprintf(line, sizeof line, "Player 2 is here: press 2 to play");
+  const int heard = net_match_heard();
+  if (heard && net_match_silent_ms() >= NET_MATCH_QUIET_MS &&
+      !net_match_other_gone()) {
+    note_line(note, MESSAGE_Y,
+              side == NET_HOST ? "Waiting for player 2" : "Waiting for the host");
+  } else if (side == NET_HOST && title_showing) {
+    if (heard)
+      snprintf(line, sizeof line,
+               "Player 2 is here (round trip %u ms): press 2 to play",
+               (unsigned)net_match_round_trip_ms());
     else
       snprintf(line, sizeof line, "Waiting for player 2 at %s",
                net_play.host.address);
     note_line(note, HOST_TITLE_NOTE_Y, line);
-  } else if (net_play.left_mid_match && game_paused) {
+  } else if (side == NET_JOINER && title_showing) {
+    char connected[400];
+    snprintf(connected, sizeof connected, "Connected to %s - round trip %u ms",
+             net_play.where, (unsigned)net_match_round_trip_ms());
+    const char *lines[] = {connected,
+                           "You play the TOP paddle: your arrows move it",
+                           "(Z and X are not yours)",
+                           "Space serves your serve, P pauses, "
+                           "Q or Esc leaves"};
+    note_set(note, CLIENT_TITLE_Y, CLIENT_TITLE_TOP, CLIENT_TITLE_BOTTOM, lines,
+             4);
+  } else if (side == NET_HOST && net_match_other_gone() && game_paused &&
+             game_state.mode == 2) {
     note_line(note, UNDER_MESSAGE_Y, "Player 2 left - P plays on alone");
   } else {
     note->lines = 0;
   }
 }
 
-// What player 2's leaving or coming does to the host's match: gone in a
-// match of two, its rally stands paused (the pause is owed until a rally
-// runs) until the host plays on alone with P or a joiner takes the paddle.
-// The pause is a key the game reads, so the recording has it.
-void follow_player_two(uint8_t state[256], int joiner) {
-  if (net_play.had_joiner && !joiner && match_of_two()) {
-    net_play.left_mid_match = 1;
-    net_play.pause_owed = 1;
-  }
-  if (title_showing) net_play.left_mid_match = net_play.pause_owed = 0;
-  if (!game_paused) net_play.paused_for_leave = 0;
-  if (joiner && !net_play.had_joiner) {
-    net_play.left_mid_match = net_play.pause_owed = 0;
-    if (net_play.paused_for_leave && game_paused) {
-      state[DIK_PAUSE] = 0x80;
-      net_play.paused_for_leave = 0;
-    }
-  }
-  // Played on alone: the note goes.
-  if (net_play.left_mid_match && !net_play.pause_owed && !game_paused &&
-      rally_running())
-    net_play.left_mid_match = 0;
-  if (net_play.pause_owed && pause_key_counts()) {
-    state[DIK_PAUSE] = 0x80;
-    net_play.pause_owed = 0;
-    net_play.paused_for_leave = 1;
-  }
-  net_play.had_joiner = joiner;
+int match_side;
+
+const uint8_t *match_over(const uint8_t *pixels, int32_t pitch, int32_t width,
+                          int32_t height) {
+  match_note(match_side);
+  return paint_over(pixels, pitch, width, height, nullptr);
 }
 
-// Before each keyboard snapshot is recorded: what the network has, at once.
-// The joiner's arrows are player 2's Z and X; its Space serves the top
-// paddle's serve only; its P is the host's P; its window losing the focus
-// pauses a running rally, as the host's does.
-void merge_remote_keys(uint8_t state[256], void *) {
+void match_last_word(const char *line, uint32_t ms) {
+  show_last_word(line, ms);
+}
+
+// The host's TCP side while the match runs: watchers come and go, and
+// player 2 is told the match's session once it has joined. Before it has,
+// Q or Escape gives up waiting.
+void serve_host_tcp(void) {
   NetHost *host = &net_play.host;
   net_host_poll(host);
   print_notices();
-  const int joiner = net_host_has_joiner(host);
-  const uint8_t keys = joiner ? net_host_keys(host) : 0;
-  if (joiner) {
-    state[DIK_Z] = (keys & NET_KEY_LEFT) ? 0x80 : 0;
-    state[DIK_X] = (keys & NET_KEY_RIGHT) ? 0x80 : 0;
+  if (!net_play.match_started && net_host_has_joiner(host)) {
+    uint32_t session = 0;
+    while (!session) session = (uint32_t)net_random_word();
+    char error[160] = "";
+    if (net_link_open_host(&net_play.link, host->listen_fd, session)) {
+      screen()->wait_watch(net_play.link.fd);
+      net_host_start_match(host, session);
+      net_play.match_started = 1;
+    } else {
+      fprintf(stderr, "quillfire: %s\n", net_play.link.error);
+      rollback_end();
+    }
+    (void)error;
   }
-  if (joiner && game_state.mode == 2) {
-    if ((keys & NET_KEY_SERVE) && serve_prompt_showing &&
-        game_state.serving_side == 2)
-      state[DIK_SPACE] = 0x80;
-    if (keys & NET_KEY_PAUSE) state[DIK_P] = 0x80;
-    const bool away_begins =
-        (keys & NET_KEY_AWAY) && !(net_play.joiner_keys & NET_KEY_AWAY);
-    if (away_begins && rally_running() && !game_paused)
-      net_play.away_pause_owed = 1;
+  if (!net_play.match_started) {
+    uint8_t keys[256];
+    if (screen()->keyboard_read(keys) && (keys[DIK_Q] || keys[DIK_ESCAPE]))
+      rollback_end();
   }
-  net_play.joiner_keys = keys;
-  net_play.running_reads =
-      rally_running() && !game_paused ? net_play.running_reads + 1 : 0;
-  if (net_play.away_pause_owed && !rally_running())
-    net_play.away_pause_owed = 0;  // the rally ended first: nothing to pause
-  if (net_play.away_pause_owed && pause_key_counts()) {
-    state[DIK_PAUSE] = 0x80;
-    net_play.away_pause_owed = 0;
-  }
-  follow_player_two(state, joiner);
-  const int had_note = net_play.note.lines;
-  host_note();
-  if ((title_showing || serve_prompt_showing) && net_play.note.lines)
-    show_note_every_while();
-  else if (had_note && !net_play.note.lines && serve_prompt_showing)
-    show_note_now();  // the prompt shown again without it
 }
 
-// While the host's game waits (between frames, in fades, during the
-// winner's message): the network is served as at each keyboard read, no
-// more often than every SERVE_EVERY_MS.
-const uint64_t SERVE_EVERY_MS = 2;
-
-void serve_host(void *) {
-  uint64_t now = net_now_ms();
-  if (now - net_play.served_ms < SERVE_EVERY_MS) return;
-  net_play.served_ms = now;
-  net_host_poll(&net_play.host);
-  print_notices();
+// The joiner's TCP side: the host's stream (for watchers) is read and
+// dropped; its end is the host's.
+void serve_joiner_tcp(void) {
+  uint8_t drop[4096];
+  long n;
+  while ((n = net_client_read(&net_play.client, drop, sizeof drop, 0)) > 0) {
+  }
 }
 
 // While a client's game is busy with what it has (a long stretch of the
@@ -262,7 +238,7 @@ int sink_write(void *, const uint8_t *bytes, size_t count) {
   return 1;  // a client that fails is dropped alone; the sink goes on
 }
 
-// The client's title: whose game it is and what is theirs in it.
+// A watcher's title: whose game it is, and that no paddle is theirs.
 void client_note(void) {
   Note *note = &net_play.note;
   if (!title_showing) {
@@ -270,27 +246,17 @@ void client_note(void) {
     return;
   }
   char connected[400];
-  snprintf(connected, sizeof connected,
-           "Connected to %s - waiting for the host", net_play.where);
-  if (net_play.client.role == NET_ROLE_JOIN) {
-    const char *lines[] = {connected,
-                           "You play the TOP paddle: your arrows move it",
-                           "(Z and X are not yours)",
-                           "Space serves your serve, P pauses, "
-                           "Q or Esc leaves"};
-    note_set(note, CLIENT_TITLE_Y, CLIENT_TITLE_TOP, CLIENT_TITLE_BOTTOM, lines,
-             4);
-  } else {
-    const char *lines[] = {connected, "You are watching: no paddle is yours",
-                           "Q or Esc leaves"};
-    note_set(note, CLIENT_TITLE_Y + NOTE_LINE_GAP / 2, CLIENT_TITLE_TOP,
-             CLIENT_TITLE_BOTTOM, lines, 3);
-  }
+  snprintf(connected, sizeof connected, "Connected to %s - watching",
+           net_play.where);
+  const char *lines[] = {connected, "You are watching: no paddle is yours",
+                         "Q or Esc leaves"};
+  note_set(note, CLIENT_TITLE_Y + NOTE_LINE_GAP / 2, CLIENT_TITLE_TOP,
+           CLIENT_TITLE_BOTTOM, lines, 3);
 }
 
-// The player's own keys, read from the real keyboard (the game's reads are
-// answered from the stream): a joiner's go to the host; Q or Escape leaves.
-void send_own_keys(void) {
+// A watcher's own keys, read from the real keyboard (the game's reads are
+// answered from the stream): Q or Escape leaves.
+void read_own_keys(void) {
   uint8_t state[256];
   if (!screen()->keyboard_read(state)) return;
   // Only once the game plays: the stream's header is read before it.
@@ -298,19 +264,11 @@ void send_own_keys(void) {
     net_client_leave(&net_play.client, LEAVE_SEND_MS);
     net_play.left = 1;
     record_replay_stop(EXIT_STATUS_OK, "");
-    return;
   }
-  if (net_play.client.role != NET_ROLE_JOIN) return;
-  const uint8_t keys = (state[DIK_LEFT] ? NET_KEY_LEFT : 0) |
-                       (state[DIK_RIGHT] ? NET_KEY_RIGHT : 0) |
-                       (state[DIK_SPACE] ? NET_KEY_SERVE : 0) |
-                       (state[DIK_P] || state[DIK_PAUSE] ? NET_KEY_PAUSE : 0) |
-                       (net_play.focus_lost ? NET_KEY_AWAY : 0);
-  net_client_send_keys(&net_play.client, keys);
 }
 
 long source_read(void *, uint8_t *buffer, size_t count) {
-  send_own_keys();
+  read_own_keys();
   if (net_play.left) return RECORD_SOURCE_END;  // the replay stops there
   const int had_note = net_play.note.lines;
   client_note();
@@ -334,12 +292,6 @@ long source_read(void *, uint8_t *buffer, size_t count) {
 void source_close(void *) {
   plat_wait_unwatch(net_play.client.fd);
   net_client_close(&net_play.client);
-}
-
-// The window's own messages, which the replay empties from the queue.
-void see_real_message(const PlatMessage *msg, void *) {
-  if (msg->message == WM_KILLFOCUS) net_play.focus_lost = 1;
-  if (msg->message == WM_SETFOCUS) net_play.focus_lost = 0;
 }
 
 void host_ended(void *) {
@@ -424,15 +376,11 @@ int net_play_host(const char *where, std::string *error) {
     net_host_close(&net_play.host, 0);
     return 0;
   }
-  record_on_keyboard(merge_remote_keys, nullptr);
-  record_on_present(paint_over, nullptr);
   net_play.hosting = 1;
-  net_play.had_joiner = net_play.left_mid_match = 0;
-  net_play.pause_owed = net_play.paused_for_leave = 0;
-  net_play.away_pause_owed = net_play.running_reads = 0;
-  net_play.joiner_keys = 0;
+  net_play.match_started = 0;
+  net_play.link.fd = -1;
+  net_play.client.fd = -1;
   net_play.note.lines = 0;
-  record_on_wait(serve_host, nullptr);
   if (net_play.host.also[0])
     fprintf(stderr, "quillfire: hosting at %s (also %s)\n",
             net_play.host.address, net_play.host.also);
@@ -444,13 +392,31 @@ int net_play_host(const char *where, std::string *error) {
 int net_play_connect(const char *where, int join, uint32_t timeout_ms,
                      RecordSource *source, std::string *error) {
   net_play.screen = plat_in_use();
+  net_play.link.fd = -1;
   snprintf(net_play.where, sizeof net_play.where, "%s", where);
+  NetEndpoint endpoint;
+  char parse_error[160];
+  net_play.port = net_parse_connect(where, &endpoint, parse_error,
+                                    sizeof parse_error)
+                      ? endpoint.port
+                      : 0;
   connecting_since_ms = net_now_ms();
   connecting_window = 0;
   net_set_close_check(connecting_close_check);
-  const int opened = net_client_open(&net_play.client, where,
-                                     join ? NET_ROLE_JOIN : NET_ROLE_WATCH,
-                                     QUILLFIRE_VERSION, timeout_ms);
+  int opened = net_client_open(&net_play.client, where,
+                               join ? NET_ROLE_JOIN : NET_ROLE_WATCH,
+                               QUILLFIRE_VERSION, timeout_ms);
+  // A joiner's match begins when the host says its session, and its
+  // datagrams go where its TCP connection went.
+  if (opened && join) {
+    opened = net_client_wait_match(&net_play.client, timeout_ms) &&
+             net_link_open_join(&net_play.link, net_play.client.fd,
+                                net_play.client.session);
+    if (opened) screen()->wait_watch(net_play.link.fd);
+    if (!opened && net_play.link.error[0] && !net_play.client.error[0])
+      snprintf(net_play.client.error, sizeof net_play.client.error, "%s",
+               net_play.link.error);
+  }
   net_set_close_check(real_close_requested);
   // The game makes its own window as it starts.
   if (connecting_window == 1) screen()->shutdown();
@@ -462,14 +428,41 @@ int net_play_connect(const char *where, int join, uint32_t timeout_ms,
   net_play.focus_lost = 0;
   net_play.left = 0;
   net_play.note.lines = 0;
+  if (join) return 1;
   record_on_present(paint_over, nullptr);
-  record_on_real_message(see_real_message, nullptr);
   record_on_replay_end(host_ended, nullptr);
   plat_wait_watch(net_play.client.fd);
   *source =
       RecordSource{source_read, source_close, nullptr, net_play.client.fd};
   record_on_wait(serve_client, nullptr);
   return 1;
+}
+
+int net_play_match(int side, uint32_t input_delay, uint32_t differ_from_tick) {
+  match_side = side;
+  NetMatchOptions options = {};
+  options.side = side;
+  options.link = &net_play.link;
+  options.input_delay = input_delay;
+  options.serve_tcp = side == NET_HOST ? serve_host_tcp : serve_joiner_tcp;
+  options.over = match_over;
+  options.last_word = match_last_word;
+  options.host_port = side == NET_HOST ? net_play.host.port : net_play.port;
+  options.differ_from_tick = differ_from_tick;
+  int status = net_match_run(&options);
+  const NetMatchReport report = net_match_report();
+  if (side == NET_JOINER && status != NET_MATCH_OUT_OF_STEP_STATUS) {
+    if (report.left || screen()->close_requested()) {
+      status = EXIT_STATUS_OK;
+    } else if (report.lost) {
+      fprintf(stderr, "quillfire: connection lost: %s\n", report.lost_line);
+      status = NET_PLAY_LOST_STATUS;
+    } else {
+      fprintf(stderr, "quillfire: the host ended the game\n");
+      status = EXIT_STATUS_OK;
+    }
+  }
+  return status;
 }
 
 int net_play_client_stopped(int status, const std::string &line) {
@@ -490,18 +483,21 @@ std::string net_play_address(void) {
   return net_play.hosting ? net_play.host.address : "";
 }
 
-int net_play_has_joiner(void) {
-  net_host_poll(&net_play.host);
-  print_notices();
-  return net_host_has_joiner(&net_play.host);
-}
-
 void net_play_end(void) {
   record_on_wait(nullptr, nullptr);
+  if (net_play.link.fd >= 0) {
+    screen()->wait_unwatch(net_play.link.fd);
+    net_link_close(&net_play.link);
+  }
+  if (net_play.client.fd >= 0) {
+    if (net_play.client.role == NET_ROLE_JOIN)
+      net_client_leave(&net_play.client, LEAVE_SEND_MS);
+    else
+      net_client_close(&net_play.client);
+  }
   if (!net_play.hosting) return;
   net_host_close(&net_play.host, 1000);
   print_notices();
   net_play.hosting = 0;
-  record_on_keyboard(nullptr, nullptr);
   record_on_present(nullptr, nullptr);
 }
