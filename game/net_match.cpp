@@ -32,6 +32,7 @@ struct NetMatchState {
   int running;
   Moment moment;
   int have_moment;
+  int guessed_since_moment;  // passes after the moment ran on guesses
   // Checkpoints: this side's by tick (kept a while), the other's not yet
   // compared, and the last taken, sent for a while.
   std::map<uint32_t, uint32_t> own_checks, other_checks;
@@ -49,6 +50,7 @@ struct NetMatchState {
   uint32_t round_trip_ms;
   uint64_t started_ms;
   int leaving;  // this player leaves
+  int told_quiet;  // the other's silence has been said
   NetMatchReport report;
 };
 
@@ -128,6 +130,7 @@ void out_of_step(uint32_t tick) {
   if (m.report.out_of_step) return;
   m.report.out_of_step = 1;
   m.report.out_of_step_tick = tick;
+  m.report.out_of_step_ms = net_now_ms();
   fprintf(stderr, "quillfire: out of step at frame %u\n", tick);
   keep_recording_for_report();
   rollback_end();
@@ -206,9 +209,14 @@ void lose_other(const char *why) {
   if (m.report.lost || m.report.other_left) return;
   m.report.lost = 1;
   snprintf(m.report.lost_line, sizeof m.report.lost_line, "%s", why);
-  if (m.options.side == NET_HOST)
-    fprintf(stderr, "quillfire: player 2 was lost: %s\n", why);
   rollback_remote_ends(rollback_remote_known(), NET_IN_GONE);
+  if (m.options.side != NET_HOST) return;
+  fprintf(stderr, "quillfire: player 2 was lost: %s\n", why);
+  // A player 2 that comes back is told that its match is over; the host's
+  // datagrams stop here.
+  m.leaving = 1;
+  if (m.options.link->fd >= 0 && !m.options.link->dropped)
+    for (int i = 0; i < 3; i++) send_datagram();
 }
 
 // A joiner that never hears the host's datagrams, though its TCP came
@@ -227,14 +235,27 @@ void judge_silence(void) {
     }
     return;
   }
-  if (net_match_silent_ms() >= NET_MATCH_LOST_MS)
+  const uint32_t silent = net_match_silent_ms();
+  if (silent >= NET_MATCH_LOST_MS) {
     lose_other("nothing came for 10 s");
+  } else if (silent >= NET_MATCH_QUIET_MS && !m.told_quiet) {
+    m.told_quiet = 1;
+    fprintf(stderr, "quillfire: nothing from %s for %.1f s: waiting\n",
+            m.options.side == NET_HOST ? "player 2" : "the host",
+            silent / 1000.0);
+  } else if (silent < NET_MATCH_QUIET_MS && m.told_quiet) {
+    m.told_quiet = 0;
+    fprintf(stderr, "quillfire: %s is back\n",
+            m.options.side == NET_HOST ? "player 2" : "the host");
+  }
 }
 
 void serve_network(uint32_t wait_ms) {
   NetLink *link = m.options.link;
-  if (link->fd < 0) {
-    // The host before player 2 has come: only the TCP side.
+  if (link->fd < 0 || m.report.lost) {
+    // The host before player 2 has come, or once it was lost (a player 2
+    // that comes back then finds the host silent, and ends): only the TCP
+    // side.
     if (wait_ms) rollback_below()->sleep(wait_ms);
     if (m.options.serve_tcp) m.options.serve_tcp();
     return;
@@ -275,8 +296,10 @@ void merge_of(const RollbackInput now[2], const RollbackInput before[2],
 
 void drift_if_asked(void) {
   if (m.options.differ_from_tick && rollback_tick() >= m.options.differ_from_tick &&
-      rally_running() && !game_paused)
+      rally_running() && !game_paused) {
     ball.x += 1;
+    if (!m.report.differ_began_ms) m.report.differ_began_ms = net_now_ms();
+  }
 }
 
 // One pass of the game's loop. Returns 0 once the game has ended.
@@ -293,6 +316,7 @@ void confirmed(void) {
   game_save(&m.moment.snapshot);
   rollback_mark(&m.moment.mark);
   m.have_moment = 1;
+  m.guessed_since_moment = 0;
   m.report.confirmed_ticks = m.moment.mark.tick;
   m.report.confirmed_score[0] = game_state.player1_score;
   m.report.confirmed_score[1] = game_state.player2_score;
@@ -324,8 +348,9 @@ bool may_guess_next(void) {
 
 // The other's keys for frames run on a guess have come: back to the last
 // confirmed moment, and every pass since run again, unseen; those whose
-// keys are all known now are recorded and become the new moment.
-void catch_up(void) {
+// keys are all known now are recorded and become the new moment. Returns 0
+// once the game has ended.
+int catch_up(void) {
   const uint32_t newest = rollback_tick();
   const uint32_t wrong = rollback_take_wrong();
   if (wrong != UINT32_MAX) rollback_count_correction(newest - wrong);
@@ -343,10 +368,12 @@ void catch_up(void) {
   while (alive && rollback_is_unseen() && rollback_tick() < newest &&
          may_guess_next()) {
     rollback_may_guess(1);
+    m.guessed_since_moment = 1;
     alive = pass();
   }
   rollback_may_guess(0);
   rollback_unseen(0);
+  return alive;
 }
 
 // Frames are paced by each machine's own clock. The one that runs ahead of
@@ -380,9 +407,9 @@ void play_passes(void) {
     if (m.leaving || m.report.out_of_step ||
         (m.options.side == NET_JOINER && (m.report.lost || m.report.other_left)))
       rollback_end();
-    if (m.have_moment && rollback_tick() > m.moment.mark.tick &&
-        other_known(m.moment.mark.tick))
-      catch_up();
+    if (m.guessed_since_moment && other_known(m.moment.mark.tick) &&
+        !catch_up())
+      return;
     int alive;
     const bool ending =
         rollback_ended() || rollback_below()->close_requested();
@@ -396,6 +423,7 @@ void play_passes(void) {
       keep_time();
       record_pause(1);
       rollback_may_guess(1);
+      m.guessed_since_moment = 1;
       alive = pass();
       rollback_may_guess(0);
     } else {

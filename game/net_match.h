@@ -67,6 +67,8 @@ struct NetMatchReport {
   uint32_t checks_compared;
   uint32_t out_of_step_tick;  // 0 unless out of step
   int out_of_step;
+  uint64_t out_of_step_ms;    // net_now_ms() when found
+  uint64_t differ_began_ms;   // tests: when the rules began to differ
   int lost;         // the other went silent for NET_MATCH_LOST_MS, its
                     // datagrams never came, or it was dropped
   char lost_line[200];

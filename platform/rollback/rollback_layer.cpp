@@ -235,7 +235,13 @@ void rollback_unseen(int unseen) {
 
 int rollback_is_unseen(void) { return s.unseen; }
 
-void rollback_end(void) { s.ended = 1; }
+void rollback_end(void) {
+  if (s.ended) return;
+  s.ended = 1;
+  // As the window system tells a window that is closed: once, so that the
+  // game ends its own way wherever it stands.
+  if (s.window) s.posts.push_front(PlatMessage{s.window, WM_CLOSE, 0, 0});
+}
 int rollback_ended(void) { return s.ended; }
 
 void rollback_mark(RollbackMark *mark) {
