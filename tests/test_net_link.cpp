@@ -122,7 +122,9 @@ TEST_F(NetLinkTest, DatagramsGoBothWaysAndTheHostAnswersTheirSource) {
   } places[] = {{"127.0.0.1:0", "127.0.0.1"},
                 {"[::1]:0", "[::1]"},
                 // Every interface, IPv6 taking IPv4 too, joined by IPv4.
-                {"0", "127.0.0.1"}};
+                {"0", "127.0.0.1"},
+                // ... joined at another of its addresses: answered from it.
+                {"0", "127.0.0.2"}};
   for (const Where &w : places) {
     SCOPED_TRACE(w.listen);
     Pair p;

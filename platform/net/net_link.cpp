@@ -40,12 +40,17 @@ int net_link_open_host(NetLink *link, int tcp_listen_fd, uint32_t session) {
   link->fd = udp_socket(address.ss_family);
   if (link->fd < 0)
     return fail(link, "cannot open a UDP socket: %s", strerror(errno));
+  int one = 1;
   if (address.ss_family == AF_INET6) {
     // As the listening socket: every interface takes IPv4 too.
     int v6only = 1;
     socklen_t length = sizeof v6only;
     getsockopt(tcp_listen_fd, IPPROTO_IPV6, IPV6_V6ONLY, &v6only, &length);
     setsockopt(link->fd, IPPROTO_IPV6, IPV6_V6ONLY, &v6only, sizeof v6only);
+    // Each datagram's own destination, IPv4 ones too (as mapped addresses).
+    setsockopt(link->fd, IPPROTO_IPV6, IPV6_RECVPKTINFO, &one, sizeof one);
+  } else {
+    setsockopt(link->fd, IPPROTO_IP, IP_PKTINFO, &one, sizeof one);
   }
   if (bind(link->fd, (struct sockaddr *)&address, size) != 0)
     return fail(link, "cannot open UDP port %u: %s",
@@ -81,10 +86,34 @@ int net_link_send(NetLink *link, const NetDatagram *d) {
   uint8_t bytes[NET_DATAGRAM_SIZE_MAX];
   size_t size = net_datagram_write(d, bytes, sizeof bytes);
   if (size == 0) return 0;
+  struct iovec piece = {bytes, size};
+  struct msghdr message;
+  memset(&message, 0, sizeof message);
+  message.msg_name = &link->peer;
+  message.msg_namelen = link->peer_size;
+  message.msg_iov = &piece;
+  message.msg_iovlen = 1;
+  // The host answers from the address the joiner sent to.
+  union {
+    struct cmsghdr align;
+    uint8_t room[CMSG_SPACE(sizeof(struct in6_pktinfo))];
+  } control;
+  memset(&control, 0, sizeof control);
+  if (link->has_local) {
+    int v6 = link->peer.ss_family == AF_INET6;
+    size_t info = v6 ? sizeof link->local6 : sizeof link->local4;
+    message.msg_control = control.room;
+    message.msg_controllen = CMSG_SPACE(info);
+    struct cmsghdr *c = CMSG_FIRSTHDR(&message);
+    c->cmsg_level = v6 ? IPPROTO_IPV6 : IPPROTO_IP;
+    c->cmsg_type = v6 ? IPV6_PKTINFO : IP_PKTINFO;
+    c->cmsg_len = CMSG_LEN(info);
+    memcpy(CMSG_DATA(c), v6 ? (const void *)&link->local6 : &link->local4,
+           info);
+  }
   ssize_t n;
   do {
-    n = sendto(link->fd, bytes, size, MSG_DONTWAIT | MSG_NOSIGNAL,
-               (const struct sockaddr *)&link->peer, link->peer_size);
+    n = sendmsg(link->fd, &message, MSG_DONTWAIT | MSG_NOSIGNAL);
   } while (n < 0 && errno == EINTR);
   if (n != (ssize_t)size) return 0;
   link->counts.datagrams_out++;
@@ -141,17 +170,47 @@ static int within_rate(NetLink *link, uint64_t now, int bad) {
   return 1;
 }
 
+// Keeps where the peer's good datagram was sent to, for the answers.
+static void keep_local(NetLink *link, struct msghdr *message) {
+  for (struct cmsghdr *c = CMSG_FIRSTHDR(message); c;
+       c = CMSG_NXTHDR(message, c)) {
+    if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+      struct in_pktinfo info;
+      memcpy(&info, CMSG_DATA(c), sizeof info);
+      memset(&link->local4, 0, sizeof link->local4);
+      link->local4.ipi_spec_dst = info.ipi_addr;
+      link->has_local = 1;
+    } else if (c->cmsg_level == IPPROTO_IPV6 && c->cmsg_type == IPV6_PKTINFO) {
+      memcpy(&link->local6, CMSG_DATA(c), sizeof link->local6);
+      link->has_local = 1;
+    }
+  }
+}
+
 int net_link_receive(NetLink *link, NetDatagram *d) {
   for (int i = 0; i < NET_LINK_READS_PER_CALL; ++i) {
     if (link->fd < 0 || link->dropped) return 0;
     // One byte more than the largest datagram, so a longer one shows.
     uint8_t bytes[NET_DATAGRAM_SIZE_MAX + 1];
     struct sockaddr_storage from;
-    socklen_t from_size = sizeof from;
-    ssize_t n = recvfrom(link->fd, bytes, sizeof bytes, MSG_DONTWAIT,
-                         (struct sockaddr *)&from, &from_size);
+    struct iovec piece = {bytes, sizeof bytes};
+    union {
+      struct cmsghdr align;
+      uint8_t room[CMSG_SPACE(sizeof(struct in6_pktinfo)) +
+                   CMSG_SPACE(sizeof(struct in_pktinfo))];
+    } control;
+    struct msghdr message;
+    memset(&message, 0, sizeof message);
+    message.msg_name = &from;
+    message.msg_namelen = sizeof from;
+    message.msg_iov = &piece;
+    message.msg_iovlen = 1;
+    message.msg_control = control.room;
+    message.msg_controllen = sizeof control.room;
+    ssize_t n = recvmsg(link->fd, &message, MSG_DONTWAIT);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) return 0;  // nothing waiting (or an error the next call sees)
+    socklen_t from_size = message.msg_namelen;
     uint64_t now = net_now_ms();
     const char *why = NULL;
     int good = net_datagram_read(bytes, (size_t)n, d, &why) &&
@@ -174,6 +233,7 @@ int net_link_receive(NetLink *link, NetDatagram *d) {
       link->rate_datagrams = 1;
       link->rate_garbage = 0;
     }
+    if (link->is_host) keep_local(link, &message);
     link->counts.datagrams_in++;
     link->counts.bytes_in += (uint64_t)n;
     link->last_heard_ms = now;

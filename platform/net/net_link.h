@@ -7,6 +7,7 @@
 #ifndef QUILLFIRE_NET_LINK_H
 #define QUILLFIRE_NET_LINK_H
 
+#include <netinet/in.h>
 #include <stddef.h>
 #include <stdint.h>
 #include <sys/socket.h>
@@ -41,6 +42,12 @@ typedef struct NetLink {
   char error[160];
   uint64_t rate_begun_ms;  // the second the two counts below are of
   uint32_t rate_datagrams, rate_garbage;  // from the peer's address
+  // The host: the address the joiner's datagrams were sent to, which its
+  // answers go out from. A socket on every interface would otherwise answer
+  // from whichever address the route picks, which the joiner refuses.
+  int has_local;
+  struct in_pktinfo local4;
+  struct in6_pktinfo local6;
 } NetLink;
 
 // The host, once the joiner is connected: a UDP socket bound to the address
