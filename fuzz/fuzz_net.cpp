@@ -34,6 +34,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
       if (r == NET_READ_MESSAGE && m.type == NET_MSG_KEYS &&
           (m.keys & ~NET_KEYS_ALL))
         __builtin_trap();
+      // Only a host says a match starts.
+      if (r == NET_READ_MESSAGE && m.type == NET_MSG_MATCH &&
+          reader.from != NET_FROM_HOST)
+        __builtin_trap();
       if (r == NET_READ_GREETING &&
           strlen(reader.greeting.version) > NET_VERSION_MAX)
         __builtin_trap();

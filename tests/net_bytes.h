@@ -42,5 +42,24 @@ inline Bytes taken(uint64_t count) { return message('T', little(count, 8)); }
 inline Bytes chunk(uint64_t offset, const std::string &data) {
   return message('S', little(offset, 8) + text(data));
 }
+inline Bytes match(uint32_t session) {
+  return message('M', little(session, 4));
+}
+
+// A players' datagram: "QFd", the format version, session, stamp, echo,
+// echo held, ack, first tick, check tick, check hash, flags, the count and
+// the 16-bit inputs.
+inline Bytes datagram(uint32_t session, uint32_t first_tick,
+                      const std::vector<uint16_t> &inputs, uint8_t flags = 0,
+                      uint32_t check_tick = 0, uint32_t check_hash = 0,
+                      uint8_t version = 1) {
+  Bytes b = Bytes{'Q', 'F', 'd', version} + little(session, 4) +
+            little(0x01020304, 4) + little(0x05060708, 4) + little(9, 4) +
+            little(first_tick, 4) + little(first_tick, 4) +
+            little(check_tick, 4) + little(check_hash, 4) +
+            Bytes{flags, (uint8_t)inputs.size()};
+  for (uint16_t input : inputs) b = b + little(input, 2);
+  return b;
+}
 
 #endif

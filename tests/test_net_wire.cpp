@@ -1,6 +1,7 @@
 // The network reader over bytes alone: what it accepts and what ends a
 // connection, fed whole and a byte at a time.
 #include <gtest/gtest.h>
+#include <stdio.h>
 
 #include "net_bytes.h"
 #include "platform/net/net_wire.h"
@@ -15,6 +16,7 @@ struct Outcome {
   std::string keys;    // each keys message's bits as a digit
   int greetings = 0, alive = 0, leaves = 0, failed = 0;
   std::string error, version, taken;
+  std::string sessions;  // each match message's session, in hex
 };
 
 Outcome read_all(int from, const Bytes &bytes, size_t step) {
@@ -41,6 +43,10 @@ Outcome read_all(int from, const Bytes &bytes, size_t step) {
         out.taken += std::to_string(m.taken) + " ";
       } else if (r == NET_READ_MESSAGE && m.type == NET_MSG_LEAVE) {
         out.leaves++;
+      } else if (r == NET_READ_MESSAGE && m.type == NET_MSG_MATCH) {
+        char hex[16];
+        snprintf(hex, sizeof hex, "%08x ", (unsigned)m.session);
+        out.sessions += hex;
       } else if (r == NET_READ_MESSAGE) {
         out.alive++;
       }
@@ -61,6 +67,7 @@ TEST(NetWire, WellFormedStreamsReadTheSameWholeOrByteByByte) {
     int alive;
     std::string taken;
     int leaves = 0;
+    std::string sessions = "";
   } cases[] = {
       {"client: keys and alive", NET_FROM_CLIENT,
        JOIN_GREETING + keys(0, 1) + alive + taken(0) + keys(1, 3) +
@@ -76,6 +83,10 @@ TEST(NetWire, WellFormedStreamsReadTheSameWholeOrByteByByte) {
        "abcdefg" + big, "", 1, ""},
       {"empty version", NET_FROM_HOST, greeting(1, "") + chunk(0, "x"), "x", "",
        0, ""},
+      {"host: the match starts between chunks", NET_FROM_HOST,
+       greeting(NET_WELCOME_JOIN) + chunk(0, "ab") + match(0x89abcdef) +
+           chunk(2, "c") + match(7),
+       "abc", "", 0, "", 0, "89abcdef 00000007 "},
   };
   for (const Case &c : cases) {
     for (size_t step : {c.bytes.size(), (size_t)1, (size_t)7}) {
@@ -88,6 +99,7 @@ TEST(NetWire, WellFormedStreamsReadTheSameWholeOrByteByByte) {
       EXPECT_EQ(out.alive, c.alive);
       EXPECT_EQ(out.taken, c.taken);
       EXPECT_EQ(out.leaves, c.leaves);
+      EXPECT_EQ(out.sessions, c.sessions);
     }
   }
   EXPECT_EQ(read_all(NET_FROM_CLIENT, JOIN_GREETING, 1).version, "1.0.0");
@@ -142,6 +154,12 @@ TEST(NetWire, MalformedInputEndsTheConnectionWithOneLine) {
        JOIN_GREETING + taken(300) + taken(299), "out of order"},
       {"taken count from the host", NET_FROM_HOST, HOST_GREETING + taken(0),
        "unexpected message type 84"},
+      {"match from a client", NET_FROM_CLIENT, JOIN_GREETING + match(1),
+       "unexpected message type 77"},
+      {"match with a short session", NET_FROM_HOST,
+       HOST_GREETING + message('M', Bytes(3, 0)), "out of bounds"},
+      {"match with a byte too many", NET_FROM_HOST,
+       HOST_GREETING + message('M', Bytes(5, 0)), "out of bounds"},
   };
   for (const Case &c : cases) {
     for (size_t step : {c.bytes.size(), (size_t)1}) {

@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <stdarg.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -110,6 +111,15 @@ static int take(NetClient *client, NetMessage *message, uint64_t now) {
     end_with(client, "Connection ended: %s", client->reader.error);
   if (result == NET_READ_MESSAGE && message->type == NET_MSG_STREAM)
     client->last_stream_ms = now;
+  if (result == NET_READ_MESSAGE && message->type == NET_MSG_MATCH) {
+    // Only the joiner plays a match: a watcher told of one is misled.
+    if (client->role != NET_ROLE_JOIN) {
+      end_with(client, "Connection ended: a match message to a watcher");
+      return NET_READ_FAILED;
+    }
+    client->session = message->session;
+    client->has_session = 1;
+  }
   return result;
 }
 
@@ -169,12 +179,83 @@ int net_client_open(NetClient *client, const char *where, int role,
   }
 }
 
+// Moves the current chunk's bytes to the held ones, so the reader can go on
+// to the messages after it. Returns 0 once the connection has ended.
+static int hold(NetClient *client) {
+  size_t need = client->held_size + client->chunk_left;
+  if (need > NET_CLIENT_HELD_MAX)
+    return end_with(client,
+                    "Connection ended: the host sent over %d MiB before "
+                    "starting the match",
+                    NET_CLIENT_HELD_MAX / (1024 * 1024));
+  if (need > client->held_room) {
+    size_t room = client->held_room ? client->held_room : 16384;
+    while (room < need) room *= 2;
+    uint8_t *bigger = (uint8_t *)realloc(client->held, room);
+    if (!bigger)
+      return end_with(client, "Connection ended: out of memory for the stream");
+    client->held = bigger;
+    client->held_room = room;
+  }
+  memcpy(client->held + client->held_size, client->chunk, client->chunk_left);
+  client->held_size = need;
+  client->received += client->chunk_left;
+  client->chunk_left = 0;
+  return 1;
+}
+
+int net_client_wait_match(NetClient *client, uint32_t timeout_ms) {
+  uint64_t deadline = net_now_ms() + timeout_ms;
+  for (;;) {
+    uint64_t now = net_now_ms();
+    if (client->has_session) return 1;
+    if (client->ended) return 0;
+    if (client->chunk_left > 0) {
+      if (!hold(client)) return 0;
+      pump(client, now);
+      continue;
+    }
+    if (client->in_pos < client->in_have) {
+      NetMessage message;
+      if (take(client, &message, now) == NET_READ_MESSAGE &&
+          message.type == NET_MSG_STREAM) {
+        client->chunk = message.data;
+        client->chunk_left = message.length;
+      }
+      continue;
+    }
+    if (!net_client_serve(client)) return 0;
+    if (client->in_pos < client->in_have) continue;
+    if (net_close_check()) {
+      snprintf(client->error, sizeof client->error,
+               "gave up waiting for the match: asked to close");
+      return 0;
+    }
+    if (now >= deadline) {
+      snprintf(client->error, sizeof client->error,
+               "the host did not start the match");
+      return 0;
+    }
+    uint64_t left = deadline - now;
+    net_wait(client->fd, 0, (uint32_t)(left < 50 ? left : 50));
+  }
+}
+
 long net_client_read(NetClient *client, uint8_t *out, size_t size,
                      uint32_t wait_ms) {
   uint64_t deadline = net_now_ms() + wait_ms;
   for (;;) {
     uint64_t now = net_now_ms();
     if (client->ended) return -1;
+    if (client->held_at < client->held_size) {  // in order: these came first
+      size_t left = client->held_size - client->held_at;
+      size_t n = size < left ? size : left;
+      memcpy(out, client->held + client->held_at, n);
+      client->held_at += n;
+      if (client->held_at == client->held_size)
+        client->held_at = client->held_size = 0;
+      return (long)n;
+    }
     if (client->chunk_left > 0) {
       size_t n = size < client->chunk_left ? size : client->chunk_left;
       memcpy(out, client->chunk, n);
@@ -254,6 +335,9 @@ void net_client_close(NetClient *client) {
     }
     close(client->fd);
   }
+  free(client->held);
+  client->held = NULL;
+  client->held_at = client->held_size = client->held_room = 0;
   client->fd = -1;
   client->ended = 1;
 }

@@ -18,10 +18,16 @@ typedef struct NetClient {
   NetReader reader;
   const uint8_t *chunk;  // stream bytes of the last chunk not yet given out
   size_t chunk_left;
-  uint64_t received;        // stream bytes given out so far
+  uint64_t received;        // stream bytes given out or held so far
   uint64_t taken_reported;  // the count last told to the host
   uint64_t last_heard_ms, last_sent_ms, last_taken_ms, message_begun_ms;
   uint64_t last_stream_ms;  // when stream bytes last came (or the welcome)
+  uint32_t session;  // the match's token, once has_session (NET_MSG_MATCH)
+  int has_session;
+  // Stream bytes that came while waiting for the match, kept for
+  // net_client_read (malloc'd; already counted in `received`).
+  uint8_t *held;
+  size_t held_at, held_size, held_room;
   uint32_t keys_sequence;
   int keys_sent;  // the last keys sent, -1 before any
   uint8_t out[64];
@@ -45,6 +51,15 @@ int net_client_open(NetClient *client, const char *where, int role,
 // net_client_serve judges).
 long net_client_read(NetClient *client, uint8_t *out, size_t size,
                      uint32_t wait_ms);
+
+// A joiner waits for the host to start the match (NET_MSG_MATCH), at most
+// `timeout_ms`, keeping the connection served and the stream bytes that
+// come meanwhile for net_client_read (at most NET_CLIENT_HELD_MAX). Returns
+// 1 once client->has_session, or 0 with client->error saying why: the host
+// did not start the match in time, a close was asked for (the connection
+// goes on in both cases), or the connection ended.
+#define NET_CLIENT_HELD_MAX (4 * 1024 * 1024)
+int net_client_wait_match(NetClient *client, uint32_t timeout_ms);
 
 // Keeps the connection served while the game is busy elsewhere: sends what
 // is due (the count taken, which keeps the connection alive), takes what the

@@ -156,6 +156,7 @@ static void accept_new(NetHost *host) {
     peer->rate_begun_ms = now;
     peer->rate_messages = peer->rate_bytes = 0;
     peer->keys = 0;
+    peer->match_due = 0;
     peer->out_have = peer->out_sent = 0;
     peer->in_have = 0;
   }
@@ -325,6 +326,13 @@ static int transmit(NetHost *host, NetPeer *peer, uint64_t now) {
       peer->last_sent_ms = peer->last_progress_ms = now;
       continue;
     }
+    // Between two chunks: the match's start goes out before more stream.
+    if (peer->match_due) {
+      peer->out_have = net_write_match(peer->out, peer->match_session);
+      peer->out_sent = 0;
+      peer->match_due = 0;
+      continue;
+    }
     if (peer->sent < host->stream.size()) {
       uint64_t end = host->stream.size();
       if (end - peer->sent > NET_CHUNK_MAX) end = peer->sent + NET_CHUNK_MAX;
@@ -415,6 +423,24 @@ int net_host_has_joiner(const NetHost *host) {
   for (const NetPeer &peer : host->peers)
     if (peer.fd >= 0 && peer.role == NET_ROLE_JOIN && !peer.closing) return 1;
   return 0;
+}
+
+int net_host_start_match(NetHost *host, uint32_t session) {
+  for (NetPeer &peer : host->peers) {
+    if (peer.fd < 0 || peer.role != NET_ROLE_JOIN || peer.closing) continue;
+    peer.match_due = 1;
+    peer.match_session = session;
+    uint64_t now = net_now_ms();
+    return transmit(host, &peer, now) && judge(host, &peer, now);
+  }
+  return 0;
+}
+
+int net_host_joiner_fd(const NetHost *host) {
+  for (const NetPeer &peer : host->peers)
+    if (peer.fd >= 0 && peer.role == NET_ROLE_JOIN && !peer.closing)
+      return peer.fd;
+  return -1;
 }
 
 int net_host_watchers(const NetHost *host) {

@@ -59,6 +59,8 @@ typedef struct NetPeer {
   uint64_t rate_begun_ms;     // the second the counts below are of
   uint32_t rate_messages, rate_bytes;
   uint8_t keys;
+  int match_due;  // the joiner is yet to be sent match_session
+  uint32_t match_session;
   uint8_t out[NET_GREETING_MAX + NET_HEADER_SIZE + 8];  // header or answer
   size_t out_have, out_sent;
   uint8_t in[256];
@@ -98,6 +100,13 @@ uint8_t net_host_keys(const NetHost *host);
 
 // 1 while a joiner (player 2) is connected.
 int net_host_has_joiner(const NetHost *host);
+
+// The match starts: tells the joiner its session token (NET_MSG_MATCH),
+// after what it has already been sent. Returns 0 when there is no joiner.
+int net_host_start_match(NetHost *host, uint32_t session);
+
+// The joiner's TCP socket, or -1 when there is no joiner.
+int net_host_joiner_fd(const NetHost *host);
 
 // Connected clients that finished the greeting (joiner and watchers).
 int net_host_clients(const NetHost *host);

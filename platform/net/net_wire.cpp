@@ -55,6 +55,12 @@ size_t net_write_taken(uint8_t *out, uint64_t taken) {
   return n + NET_TAKEN_PAYLOAD;
 }
 
+size_t net_write_match(uint8_t *out, uint32_t session) {
+  size_t n = write_header(out, NET_MSG_MATCH, NET_MATCH_PAYLOAD);
+  put_u32(out + n, session);
+  return n + NET_MATCH_PAYLOAD;
+}
+
 size_t net_write_alive(uint8_t *out) {
   return write_header(out, NET_MSG_ALIVE, 0);
 }
@@ -142,6 +148,8 @@ static int check_header(NetReader *reader) {
     expected_min = expected_max = NET_KEYS_PAYLOAD;
   } else if (type == NET_MSG_TAKEN && reader->from == NET_FROM_CLIENT) {
     expected_min = expected_max = NET_TAKEN_PAYLOAD;
+  } else if (type == NET_MSG_MATCH && reader->from == NET_FROM_HOST) {
+    expected_min = expected_max = NET_MATCH_PAYLOAD;
   } else {
     char why[96];
     snprintf(why, sizeof why, "unexpected message type %u", (unsigned)type);
@@ -180,6 +188,8 @@ static int take_message(NetReader *reader, NetMessage *message) {
     if (message->taken < reader->taken)
       return fail(reader, "taken count out of order");
     reader->taken = message->taken;
+  } else if (message->type == NET_MSG_MATCH) {
+    message->session = get_u32(payload);
   } else if (message->type == NET_MSG_LEAVE) {
     reader->left = 1;
   }

@@ -24,6 +24,9 @@
 //     to send for a while, so silence means a dead peer.
 //   NET_MSG_LEAVE (joiner or watcher to host, empty): the player chose to
 //     leave; the connection closes after it. Nothing may follow it.
+//   NET_MSG_MATCH (host to joiner): the match starts; its session token (32
+//     bits), which every datagram of the match carries (net_datagram). Sent
+//     after the welcome; a watcher sent one ends its connection.
 #ifndef QUILLFIRE_NET_WIRE_H
 #define QUILLFIRE_NET_WIRE_H
 
@@ -41,6 +44,7 @@
 #define NET_STREAM_PAYLOAD_MAX (8 + NET_CHUNK_MAX)
 #define NET_KEYS_PAYLOAD 5
 #define NET_TAKEN_PAYLOAD 8
+#define NET_MATCH_PAYLOAD 4
 #define NET_TAKEN_EVERY 4096  // a client reports at least this often
 #define NET_FRAME_MAX (NET_HEADER_SIZE + NET_STREAM_PAYLOAD_MAX)
 
@@ -61,7 +65,8 @@ enum {
   NET_MSG_KEYS = 'K',
   NET_MSG_TAKEN = 'T',
   NET_MSG_ALIVE = 'A',
-  NET_MSG_LEAVE = 'L'
+  NET_MSG_LEAVE = 'L',
+  NET_MSG_MATCH = 'M'
 };
 
 // The joiner's keys: its arrows, played on the host as player 2's Z and X;
@@ -94,6 +99,7 @@ typedef struct NetMessage {
   uint32_t length;      // NET_MSG_STREAM: bytes at data
   uint8_t keys;         // NET_MSG_KEYS
   uint64_t taken;       // NET_MSG_TAKEN
+  uint32_t session;     // NET_MSG_MATCH
 } NetMessage;
 
 // An incremental reader of one connection's incoming bytes: the greeting,
@@ -142,6 +148,7 @@ size_t net_write_keys(uint8_t *out, uint32_t sequence, uint8_t keys);
 size_t net_write_alive(uint8_t *out);
 size_t net_write_leave(uint8_t *out);                  // NET_HEADER_SIZE bytes
 size_t net_write_taken(uint8_t *out, uint64_t taken);  // 13 bytes
+size_t net_write_match(uint8_t *out, uint32_t session);  // 9 bytes
 // The header and offset of a stream chunk of `length` bytes; the chunk's
 // bytes follow it on the wire.
 size_t net_write_stream_header(uint8_t *out, uint64_t offset, uint32_t length);
