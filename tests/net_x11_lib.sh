@@ -27,11 +27,12 @@ net_finish() {
   rm -rf "$work"
 }
 
-# net_start_x: two 1280x1024 X servers, their displays in d1 and d2.
+# net_start_x [SIZE]: two X servers of SIZE (1280x1024), their displays in
+# d1 and d2.
 net_start_x() {
-  local name
+  local name size="${1:-1280x1024}"
   for name in d1 d2; do
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/$name" \
+    Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$work/$name" \
       >/dev/null 2>&1 &
     pids+=($!)
   done
