@@ -133,7 +133,8 @@ void out_of_step(uint32_t tick) {
   m.report.out_of_step_ms = net_now_ms();
   fprintf(stderr, "quillfire: out of step at frame %u\n", tick);
   keep_recording_for_report();
-  rollback_end();
+  // The game is ended between two passes (play_passes), so that the
+  // recording ends at a confirmed moment.
 }
 
 void compare_checks(void) {
@@ -359,14 +360,19 @@ int catch_up(void) {
   rollback_unseen(1);
   record_pause(0);
   int alive = 1;
+  // A pass that reads no tick (the game ending) ends the run as well.
+  uint32_t before = UINT32_MAX;
   while (alive && rollback_is_unseen() && rollback_tick() < newest &&
-         other_known(rollback_tick())) {
+         other_known(rollback_tick()) && rollback_tick() != before) {
+    before = rollback_tick();
     alive = pass();
     if (alive) confirmed();
   }
   record_pause(1);
+  before = UINT32_MAX;
   while (alive && rollback_is_unseen() && rollback_tick() < newest &&
-         may_guess_next()) {
+         rollback_tick() != before && may_guess_next()) {
+    before = rollback_tick();
     rollback_may_guess(1);
     m.guessed_since_moment = 1;
     alive = pass();
@@ -407,16 +413,21 @@ void play_passes(void) {
     if (m.leaving || m.report.out_of_step ||
         (m.options.side == NET_JOINER && (m.report.lost || m.report.other_left)))
       rollback_end();
-    if (m.guessed_since_moment && other_known(m.moment.mark.tick) &&
-        !catch_up())
+    // A game that must end runs its last passes as it stands.
+    if (m.guessed_since_moment && !rollback_ended() &&
+        other_known(m.moment.mark.tick) && !catch_up())
       return;
     int alive;
     const bool ending =
         rollback_ended() || rollback_below()->close_requested();
     if (other_known(rollback_tick()) || ending) {
-      // A game that ends runs its last passes without the other's keys:
-      // those are not recorded.
-      record_pause(!other_known(rollback_tick()));
+      // A game that must end runs its last passes as it stands, after
+      // passes on guesses that were never confirmed: the recording stops at
+      // the last confirmed moment (its replay says "cut short").
+      if (ending)
+        record_stop_here();
+      else
+        record_pause(0);
       alive = pass();
       if (alive) confirmed();
     } else if (may_guess_next()) {
@@ -476,7 +487,6 @@ int net_match_run(const NetMatchOptions *options) {
     // The first title and serve prompt ran inside shell_start, on keys
     // known to both.
     play_passes();
-    record_pause(0);
     last_word();
     status = shell_end();
   }

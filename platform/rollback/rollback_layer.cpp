@@ -53,6 +53,11 @@ void layer_post_quit_message(int exit_code) {
 
 int layer_peek_message(PlatMessage *msg) {
   rollback_drain_messages();
+  if (s.close_owed) {
+    s.close_owed = 0;
+    *msg = PlatMessage{s.window, WM_CLOSE, 0, 0};
+    return 1;
+  }
   if (s.posts.empty()) return 0;
   *msg = s.posts.front();
   s.posts.pop_front();
@@ -239,8 +244,9 @@ void rollback_end(void) {
   if (s.ended) return;
   s.ended = 1;
   // As the window system tells a window that is closed: once, so that the
-  // game ends its own way wherever it stands.
-  if (s.window) s.posts.push_front(PlatMessage{s.window, WM_CLOSE, 0, 0});
+  // game ends its own way wherever it stands (kept apart from the game's
+  // posts, which a rewind puts back as they were).
+  s.close_owed = s.window != nullptr;
 }
 int rollback_ended(void) { return s.ended; }
 

@@ -35,6 +35,7 @@ struct RollbackState {
   int may_guess;
   int unseen;
   int ended;
+  int close_owed;  // the game must end: WM_CLOSE is still to be given
 
   // The inputs, by tick.
   std::vector<RollbackInput> own;  // read so far (input delay: ahead)
