@@ -47,8 +47,9 @@ void net_keys_merge(const NetInput now[2], const NetInput before[2],
     set(keys, DIK_Z, joiner & NET_IN_LEFT);
     set(keys, DIK_X, joiner & NET_IN_RIGHT);
     if (game_state.mode == 2) {
-      set(keys, DIK_SPACE, (joiner & NET_IN_SERVE) && serve_prompt_showing &&
-                               game_state.serving_side == 2);
+      set(keys, DIK_SPACE,
+          (joiner & NET_IN_SERVE) && serve_prompt_showing &&
+              game_state.serving_side == 2);
       set(keys, DIK_P, joiner & NET_IN_PAUSE);
     }
   }

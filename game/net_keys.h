@@ -12,14 +12,14 @@ typedef uint16_t NetInput;
 // A player's input bits.
 const NetInput NET_IN_LEFT = 1 << 0;
 const NetInput NET_IN_RIGHT = 1 << 1;
-const NetInput NET_IN_SERVE = 1 << 2;   // Space
-const NetInput NET_IN_PAUSE = 1 << 3;   // P or Pause
+const NetInput NET_IN_SERVE = 1 << 2;  // Space
+const NetInput NET_IN_PAUSE = 1 << 3;  // P or Pause
 const NetInput NET_IN_ESCAPE = 1 << 4;
-const NetInput NET_IN_ONE = 1 << 5;     // 1: against the computer
-const NetInput NET_IN_TWO = 1 << 6;     // 2: two players
-const NetInput NET_IN_QUIT = 1 << 7;    // Q
-const NetInput NET_IN_AWAY = 1 << 8;    // its window lost the focus
-const NetInput NET_IN_GONE = 1 << 9;    // the player left or was lost
+const NetInput NET_IN_ONE = 1 << 5;   // 1: against the computer
+const NetInput NET_IN_TWO = 1 << 6;   // 2: two players
+const NetInput NET_IN_QUIT = 1 << 7;  // Q
+const NetInput NET_IN_AWAY = 1 << 8;  // its window lost the focus
+const NetInput NET_IN_GONE = 1 << 9;  // the player left or was lost
 
 // Index of each player's input in the pairs below.
 const int NET_HOST = 0;

@@ -6,8 +6,8 @@
 #include <map>
 #include <string>
 
-#include "game/game.h"
 #include "game/court.h"
+#include "game/game.h"
 #include "game/snapshot.h"
 #include "platform/net/net_datagram.h"
 #include "platform/net/net_socket.h"
@@ -41,16 +41,17 @@ struct NetMatchState {
   uint64_t sending_since_ms;
   int has_sending;
   // The link.
-  uint32_t other_has;  // the other has our inputs below this
-  uint32_t sent_known; // own inputs known at the last datagram
+  uint32_t other_has;   // the other has our inputs below this
+  uint32_t sent_known;  // own inputs known at the last datagram
   uint64_t last_sent_ms;
-  uint32_t echo_ms;          // the other's last stamp
-  uint64_t echo_taken_ms;    // when it came
+  uint32_t echo_ms;        // the other's last stamp
+  uint64_t echo_taken_ms;  // when it came
   int has_echo;
   uint32_t round_trip_ms;
   uint64_t started_ms;
-  int leaving;  // this player leaves
+  int leaving;     // this player leaves
   int told_quiet;  // the other's silence has been said
+  int lost_other;  // this host ended the match: player 2 was lost
   NetMatchReport report;
 };
 
@@ -122,8 +123,7 @@ void keep_recording_for_report(void) {
     fprintf(stderr, "quillfire: %s\n", record_error());
     return;
   }
-  fprintf(stderr, "quillfire: the match's recording is in %s\n",
-          path.c_str());
+  fprintf(stderr, "quillfire: the match's recording is in %s\n", path.c_str());
 }
 
 void out_of_step(uint32_t tick) {
@@ -169,17 +169,20 @@ void send_datagram(void) {
   d.first_tick = first;
   d.count = (uint8_t)(known - first);
   for (uint32_t i = 0; i < d.count; i++) d.inputs[i] = rollback_own(first + i);
-  if (m.has_sending && net_now_ms() - m.sending_since_ms <
-                           NET_MATCH_CHECK_SENT_MS) {
+  if (m.has_sending &&
+      net_now_ms() - m.sending_since_ms < NET_MATCH_CHECK_SENT_MS) {
     d.has_check = 1;
     d.check_tick = m.sending.tick;
     d.check_hash = m.sending.hash;
   }
   d.leaving = m.leaving;
+  d.lost_you = m.lost_other;
   net_link_send(m.options.link, &d);
   m.sent_known = known;
   m.last_sent_ms = net_now_ms();
 }
+
+void lose_other(const char *why);
 
 // Returns 1 when it brought inputs not known before (to be acknowledged).
 int take_datagram(const NetDatagram &d) {
@@ -197,7 +200,9 @@ int take_datagram(const NetDatagram &d) {
   if (d.has_check && !m.other_checks.count(d.check_tick) &&
       m.other_checks.size() < 256)
     m.other_checks[d.check_tick] = d.check_hash;
-  if (d.leaving && !m.report.other_left) {
+  if (d.leaving && d.lost_you && !m.report.lost) {
+    lose_other("the host lost this machine: nothing came from it for 10 s");
+  } else if (d.leaving && !m.report.other_left && !m.report.lost) {
     m.report.other_left = 1;
     rollback_remote_ends(d.first_tick + d.count, NET_IN_GONE);
   }
@@ -216,6 +221,7 @@ void lose_other(const char *why) {
   // A player 2 that comes back is told that its match is over; the host's
   // datagrams stop here.
   m.leaving = 1;
+  m.lost_other = 1;
   if (m.options.link->fd >= 0 && !m.options.link->dropped)
     for (int i = 0; i < 3; i++) send_datagram();
 }
@@ -296,8 +302,9 @@ void merge_of(const RollbackInput now[2], const RollbackInput before[2],
 // --- passes ---
 
 void drift_if_asked(void) {
-  if (m.options.differ_from_tick && rollback_tick() >= m.options.differ_from_tick &&
-      rally_running() && !game_paused) {
+  if (m.options.differ_from_tick &&
+      rollback_tick() >= m.options.differ_from_tick && rally_running() &&
+      !game_paused) {
     ball.x += 1;
     if (!m.report.differ_began_ms) m.report.differ_began_ms = net_now_ms();
   }
@@ -389,8 +396,7 @@ void keep_time(void) {
   const uint32_t known = rollback_remote_known();
   if (known == UINT32_MAX) return;
   const uint32_t ahead_by_delay = m.round_trip_ms / 2 / 20 + 2;
-  if (rollback_tick() > known + ahead_by_delay)
-    rollback_below()->sleep(2);
+  if (rollback_tick() > known + ahead_by_delay) rollback_below()->sleep(2);
 }
 
 // Waits, serving the network and keeping the window alive, until the
@@ -411,15 +417,15 @@ void play_passes(void) {
   for (;;) {
     serve_network(0);
     if (m.leaving || m.report.out_of_step ||
-        (m.options.side == NET_JOINER && (m.report.lost || m.report.other_left)))
+        (m.options.side == NET_JOINER &&
+         (m.report.lost || m.report.other_left)))
       rollback_end();
     // A game that must end runs its last passes as it stands.
     if (m.guessed_since_moment && !rollback_ended() &&
         other_known(m.moment.mark.tick) && !catch_up())
       return;
     int alive;
-    const bool ending =
-        rollback_ended() || rollback_below()->close_requested();
+    const bool ending = rollback_ended() || rollback_below()->close_requested();
     if (other_known(rollback_tick()) || ending) {
       // A game that must end runs its last passes as it stands, after
       // passes on guesses that were never confirmed: the recording stops at
@@ -455,9 +461,9 @@ void last_word(void) {
     m.options.last_word(line, NET_MATCH_OUT_OF_STEP_SHOWN_MS);
   } else if (m.options.side == NET_JOINER && !m.leaving &&
              !rollback_below()->close_requested()) {
-    m.options.last_word(m.report.lost ? "Connection lost"
-                                      : "The host ended the game",
-                        NET_MATCH_LAST_WORD_MS);
+    m.options.last_word(
+        m.report.lost ? "Connection lost" : "The host ended the game",
+        NET_MATCH_LAST_WORD_MS);
   }
 }
 
@@ -512,7 +518,5 @@ uint32_t net_match_silent_ms(void) {
   if (!net_match_heard()) return 0;
   return (uint32_t)(net_now_ms() - m.options.link->last_heard_ms);
 }
-int net_match_other_gone(void) {
-  return m.report.other_left || m.report.lost;
-}
+int net_match_other_gone(void) { return m.report.other_left || m.report.lost; }
 int net_match_running(void) { return m.running; }

@@ -67,13 +67,13 @@ struct NetMatchReport {
   uint32_t checks_compared;
   uint32_t out_of_step_tick;  // 0 unless out of step
   int out_of_step;
-  uint64_t out_of_step_ms;    // net_now_ms() when found
-  uint64_t differ_began_ms;   // tests: when the rules began to differ
-  int lost;         // the other went silent for NET_MATCH_LOST_MS, its
-                    // datagrams never came, or it was dropped
+  uint64_t out_of_step_ms;   // net_now_ms() when found
+  uint64_t differ_began_ms;  // tests: when the rules began to differ
+  int lost;                  // the other went silent for NET_MATCH_LOST_MS, its
+                             // datagrams never came, or it was dropped
   char lost_line[200];
-  int other_left;   // the other left (its Q, Escape, window)
-  int left;         // this player left (a joiner's Q or Escape)
+  int other_left;  // the other left (its Q, Escape, window)
+  int left;        // this player left (a joiner's Q or Escape)
   uint32_t confirmed_ticks;
   int32_t confirmed_score[2];  // the scores at the last confirmed moment
   NetLinkCounts link;

@@ -10,17 +10,17 @@
 #include "game/command_line.h"
 #include "game/court.h"
 #include "game/game.h"
+#include "game/net_match.h"
 #include "game/net_note.h"
 #include "platform/dik.h"
 #include "platform/net/net_client.h"
 #include "platform/net/net_host.h"
-#include "platform/net/net_socket.h"
-#include "platform/plat_backend.h"
 #include "platform/net/net_link.h"
 #include "platform/net/net_random.h"
+#include "platform/net/net_socket.h"
+#include "platform/plat_backend.h"
 #include "platform/record/record.h"
 #include "platform/rollback/rollback.h"
-#include "game/net_match.h"
 
 namespace {
 
@@ -59,8 +59,8 @@ struct NetPlayState {
   uint64_t note_shown_ms;      // when a waiting screen's note was last shown
   std::vector<uint8_t> frame;  // the presented frame with the note on it
   // Watching.
-  int focus_lost;      // this window has lost the keyboard focus
-  int left;            // the player left by Q or Escape
+  int focus_lost;  // this window has lost the keyboard focus
+  int left;        // the player left by Q or Escape
 };
 
 NetPlayState net_play;
@@ -148,8 +148,9 @@ void match_note(int side) {
   const int heard = net_match_heard();
   if (heard && net_match_silent_ms() >= NET_MATCH_QUIET_MS &&
       !net_match_other_gone()) {
-    note_line(note, MESSAGE_Y,
-              side == NET_HOST ? "Waiting for player 2" : "Waiting for the host");
+    note_line(
+        note, MESSAGE_Y,
+        side == NET_HOST ? "Waiting for player 2" : "Waiting for the host");
   } else if (side == NET_HOST && title_showing) {
     if (heard)
       snprintf(line, sizeof line,
@@ -396,10 +397,10 @@ int net_play_connect(const char *where, int join, uint32_t timeout_ms,
   snprintf(net_play.where, sizeof net_play.where, "%s", where);
   NetEndpoint endpoint;
   char parse_error[160];
-  net_play.port = net_parse_connect(where, &endpoint, parse_error,
-                                    sizeof parse_error)
-                      ? endpoint.port
-                      : 0;
+  net_play.port =
+      net_parse_connect(where, &endpoint, parse_error, sizeof parse_error)
+          ? endpoint.port
+          : 0;
   connecting_since_ms = net_now_ms();
   connecting_window = 0;
   net_set_close_check(connecting_close_check);

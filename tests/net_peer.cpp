@@ -77,11 +77,11 @@ struct Bot {
   std::mt19937 random;
   uint32_t title_since, prompt_since;
   int at_title, at_prompt;
-  int played;          // a rally has run: the match is under way or over
+  int played;             // a rally has run: the match is under way or over
   int32_t rally_ball_yv;  // the ball's way at the last look, for a new rally
-  int give_up;         // this ball is let go
-  int aim_error;       // pixels off the ball
-  int jiggle_left;     // frames of a jiggled key left
+  int give_up;            // this ball is let go
+  int aim_error;          // pixels off the ball
+  int jiggle_left;        // frames of a jiggled key left
   uint8_t jiggle_key;
   int pause_tap;
 };
@@ -182,13 +182,20 @@ int main(int argc, char **argv) {
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string name = argv[i];
     const char *value = argv[i + 1];
-    if (name == "--host") host = value;
-    else if (name == "--join") join = value;
-    else if (name == "--report") report_path = value;
-    else if (name == "--record") record_path = value;
-    else if (name == "--seed") seed = (uint32_t)atoi(value);
-    else if (name == "--input-delay") input_delay = (uint32_t)atoi(value);
-    else if (name == "--differ-from") differ_from = (uint32_t)atoi(value);
+    if (name == "--host")
+      host = value;
+    else if (name == "--join")
+      join = value;
+    else if (name == "--report")
+      report_path = value;
+    else if (name == "--record")
+      record_path = value;
+    else if (name == "--seed")
+      seed = (uint32_t)atoi(value);
+    else if (name == "--input-delay")
+      input_delay = (uint32_t)atoi(value);
+    else if (name == "--differ-from")
+      differ_from = (uint32_t)atoi(value);
     else {
       fprintf(stderr, "qf_net_peer: unknown option %s\n", name.c_str());
       return 2;
@@ -202,7 +209,8 @@ int main(int argc, char **argv) {
   char here[4096];
   if (getcwd(here, sizeof here)) {
     for (std::string *path : {&report_path, &record_path})
-      if (!path->empty() && (*path)[0] != '/') *path = std::string(here) + "/" + *path;
+      if (!path->empty() && (*path)[0] != '/')
+        *path = std::string(here) + "/" + *path;
   }
   if (chdir(QF_RUN_DIR) != 0) {
     fprintf(stderr, "qf_net_peer: can't enter %s\n", QF_RUN_DIR);
@@ -225,10 +233,10 @@ int main(int argc, char **argv) {
     }
   }
   std::string error;
-  const int opened = bot.side == NET_HOST
-                         ? net_play_host(host.c_str(), &error)
-                         : net_play_connect(join.c_str(), 1, 10000, nullptr,
-                                            &error);
+  const int opened =
+      bot.side == NET_HOST
+          ? net_play_host(host.c_str(), &error)
+          : net_play_connect(join.c_str(), 1, 10000, nullptr, &error);
   if (!opened) {
     fprintf(stderr, "qf_net_peer: %s\n", error.c_str());
     record_finish();
@@ -270,8 +278,7 @@ int main(int argc, char **argv) {
       fprintf(out, "differ_began_ms %llu\n",
               (unsigned long long)r.differ_began_ms);
       fprintf(out, "confirmed_ticks %u\n", r.confirmed_ticks);
-      fprintf(out, "score %d %d\n", r.confirmed_score[0],
-              r.confirmed_score[1]);
+      fprintf(out, "score %d %d\n", r.confirmed_score[0], r.confirmed_score[1]);
       fprintf(out, "lost %d\n", r.lost);
       fprintf(out, "other_left %d\n", r.other_left);
       fprintf(out, "udp_bytes_out %llu\n",

@@ -4,6 +4,7 @@
 // set delay, jitter and loss. What each side measured comes back in its
 // report; its recording is replayed alone by quillfire-run.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
 #include <stdio.h>
@@ -19,8 +20,6 @@
 #include <sstream>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 extern char **environ;
 
@@ -60,8 +59,8 @@ pid_t spawn(const std::vector<std::string> &args, const std::string &log,
                                    O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_adddup2(&actions, 1, 2);
   pid_t pid = -1;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(),
-                  envp.data()) != 0)
+  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) !=
+      0)
     pid = -1;
   posix_spawn_file_actions_destroy(&actions);
   return pid;
@@ -125,12 +124,12 @@ Proxy start_proxy(const std::string &name, int target_port, int delay,
                   int jitter, double loss) {
   Proxy p;
   p.log = scratch(name + ".proxy.log");
-  p.pid = spawn({PROXY, "--listen", "0", "--to",
-                 "127.0.0.1:" + std::to_string(target_port), "--delay",
-                 std::to_string(delay), "--jitter", std::to_string(jitter),
-                 "--loss", std::to_string(loss), "--reorder", "1", "--seed",
-                 "7"},
-                p.log);
+  p.pid =
+      spawn({PROXY, "--listen", "0", "--to",
+             "127.0.0.1:" + std::to_string(target_port), "--delay",
+             std::to_string(delay), "--jitter", std::to_string(jitter),
+             "--loss", std::to_string(loss), "--reorder", "1", "--seed", "7"},
+            p.log);
   p.port = 0;
   for (int i = 0; i < 200 && !p.port; i++) {
     const std::string text = read_all(p.log);
@@ -163,9 +162,15 @@ Match start_match(const std::string &name, int delay, int jitter, double loss,
                  scratch(name + ".host.log"), env);
   usleep(200000);
   std::vector<std::string> joiner = {
-      PEER, "--join", "127.0.0.1:" + std::to_string(m.proxy.port), "--report",
-      scratch(name + ".joiner.txt"), "--record",
-      scratch(name + ".joiner.qfrec"), "--seed", "23"};
+      PEER,
+      "--join",
+      "127.0.0.1:" + std::to_string(m.proxy.port),
+      "--report",
+      scratch(name + ".joiner.txt"),
+      "--record",
+      scratch(name + ".joiner.qfrec"),
+      "--seed",
+      "23"};
   joiner.insert(joiner.end(), joiner_extra.begin(), joiner_extra.end());
   m.joiner = spawn(joiner, scratch(name + ".joiner.log"), env);
   return m;
@@ -183,8 +188,8 @@ void end_match(Match *m, uint64_t ms) {
 // quillfire-run's timedemo of a recording: its exit status and its line.
 int replay(const std::string &recording, std::string *line) {
   const std::string log = recording + ".replay.log";
-  const int status = finish(spawn({RUNNER, "--timedemo", recording}, log),
-                            60000);
+  const int status =
+      finish(spawn({RUNNER, "--timedemo", recording}, log), 60000);
   *line = read_all(log);
   return status;
 }
@@ -194,18 +199,18 @@ void print_measures(Match &m) {
     auto &r = *side;
     const double seconds = number(r, "seconds");
     const double shown = number(r, "shown");
-    printf("%s %s: %.0f s, %.0f frames shown, corrections %.0f (%.1f/s, "
-           "deepest %.0f), frames run again per frame shown %.2f, CPU per "
-           "frame %.3f ms, UDP out %.0f B/s in %.0f B/s, %.0f datagrams/s, "
-           "checks compared %.0f\n",
-           m.name.c_str(), side == &m.host_report ? "host" : "joiner", seconds,
-           shown, number(r, "corrections"),
-           number(r, "corrections") / seconds, number(r, "deepest"),
-           number(r, "run_again") / shown,
-           number(r, "cpu_seconds") * 1000 / shown,
-           number(r, "udp_bytes_out") / seconds,
-           number(r, "udp_bytes_in") / seconds,
-           number(r, "datagrams_out") / seconds, number(r, "checks_compared"));
+    printf(
+        "%s %s: %.0f s, %.0f frames shown, corrections %.0f (%.1f/s, "
+        "deepest %.0f), frames run again per frame shown %.2f, CPU per "
+        "frame %.3f ms, UDP out %.0f B/s in %.0f B/s, %.0f datagrams/s, "
+        "checks compared %.0f\n",
+        m.name.c_str(), side == &m.host_report ? "host" : "joiner", seconds,
+        shown, number(r, "corrections"), number(r, "corrections") / seconds,
+        number(r, "deepest"), number(r, "run_again") / shown,
+        number(r, "cpu_seconds") * 1000 / shown,
+        number(r, "udp_bytes_out") / seconds,
+        number(r, "udp_bytes_in") / seconds,
+        number(r, "datagrams_out") / seconds, number(r, "checks_compared"));
   }
   printf("%s proxy: %s", m.name.c_str(), read_all(m.proxy.log).c_str());
   fflush(stdout);
@@ -253,8 +258,7 @@ TEST(NetplayProxy, WholeMatchesAgreeAtEveryDelay) {
     const double host_sounds = number(h, "sounds_started");
     const double joiner_sounds = number(j, "sounds_started");
     EXPECT_GT(host_sounds, 10);
-    EXPECT_LE(std::abs(host_sounds - joiner_sounds),
-              0.1 * host_sounds + 3);
+    EXPECT_LE(std::abs(host_sounds - joiner_sounds), 0.1 * host_sounds + 3);
   }
 }
 

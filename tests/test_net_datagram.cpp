@@ -44,13 +44,24 @@ TEST(NetDatagram, HandWrittenLayoutsReadBackAndWriteTheSame) {
     std::vector<uint16_t> inputs;
     int has_check, leaving;
     uint32_t check_tick, check_hash;
+    int lost_you;
   } cases[] = {
-      {"no inputs", datagram(0xdeadbeef, 0, {}), 0xdeadbeef, 0, {}, 0, 0, 0, 0},
+      {"no inputs",
+       datagram(0xdeadbeef, 0, {}),
+       0xdeadbeef,
+       0,
+       {},
+       0,
+       0,
+       0,
+       0,
+       0},
       {"three inputs",
        datagram(7, 1000, {1, 0x0203, 0xffff}),
        7,
        1000,
        {1, 0x0203, 0xffff},
+       0,
        0,
        0,
        0,
@@ -63,7 +74,8 @@ TEST(NetDatagram, HandWrittenLayoutsReadBackAndWriteTheSame) {
        1,
        0,
        59,
-       0xcafef00d},
+       0xcafef00d,
+       0},
       {"leaving, with a checkpoint",
        datagram(1, 300, {}, 3, 299, 1),
        1,
@@ -72,10 +84,21 @@ TEST(NetDatagram, HandWrittenLayoutsReadBackAndWriteTheSame) {
        1,
        1,
        299,
+       1,
+       0},
+      {"leaving, having lost the receiver",
+       datagram(1, 300, {}, 6),
+       1,
+       300,
+       {},
+       0,
+       1,
+       0,
+       0,
        1},
       {"every input it can carry, up to the last tick",
        datagram(2, UINT32_MAX - NET_DATAGRAM_INPUTS_MAX, full), 2,
-       UINT32_MAX - NET_DATAGRAM_INPUTS_MAX, full, 0, 0, 0, 0},
+       UINT32_MAX - NET_DATAGRAM_INPUTS_MAX, full, 0, 0, 0, 0, 0},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);
@@ -93,6 +116,7 @@ TEST(NetDatagram, HandWrittenLayoutsReadBackAndWriteTheSame) {
       EXPECT_EQ(r.d.inputs[i], c.inputs[i]) << "input " << i;
     EXPECT_EQ(r.d.has_check, c.has_check);
     EXPECT_EQ(r.d.leaving, c.leaving);
+    EXPECT_EQ(r.d.lost_you, c.lost_you);
     EXPECT_EQ(r.d.check_tick, c.check_tick);
     EXPECT_EQ(r.d.check_hash, c.check_hash);
     EXPECT_EQ(write(r.d), c.bytes);
@@ -141,7 +165,7 @@ TEST(NetDatagram, WhatCannotBeRightIsRefusedWithItsReason) {
       {"another program's", Bytes{'Q', 'F', 'N', 'T'} + Bytes(40, 0),
        "not ours"},
       {"another format", datagram(3, 10, {1}, 0, 0, 0, 2), "bad version"},
-      {"a flag that does not exist", datagram(3, 10, {1}, 4), "unknown flags"},
+      {"a flag that does not exist", datagram(3, 10, {1}, 8), "unknown flags"},
       {"more inputs than allowed", bad_count, "too many inputs"},
       {"an input cut short", Bytes(good.begin(), good.end() - 1),
        "wrong length"},

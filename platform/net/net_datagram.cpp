@@ -35,7 +35,8 @@ size_t net_datagram_write(const NetDatagram *d, uint8_t *out, size_t size) {
   put_u32(out + 28, d->has_check ? d->check_tick : 0);
   put_u32(out + 32, d->has_check ? d->check_hash : 0);
   out[36] = (uint8_t)((d->has_check ? NET_DATAGRAM_HAS_CHECK : 0) |
-                      (d->leaving ? NET_DATAGRAM_LEAVING : 0));
+                      (d->leaving ? NET_DATAGRAM_LEAVING : 0) |
+                      (d->lost_you ? NET_DATAGRAM_LOST_YOU : 0));
   out[37] = d->count;
   for (int i = 0; i < d->count; ++i)
     put_u16(out + NET_DATAGRAM_HEADER + 2 * i, d->inputs[i]);
@@ -53,7 +54,8 @@ int net_datagram_read(const uint8_t *bytes, size_t size, NetDatagram *d,
   if (memcmp(bytes, NET_DATAGRAM_MAGIC, 3) != 0) return refuse(why, "not ours");
   if (bytes[3] != NET_DATAGRAM_VERSION) return refuse(why, "bad version");
   uint8_t flags = bytes[36];
-  if (flags & ~(NET_DATAGRAM_HAS_CHECK | NET_DATAGRAM_LEAVING))
+  if (flags &
+      ~(NET_DATAGRAM_HAS_CHECK | NET_DATAGRAM_LEAVING | NET_DATAGRAM_LOST_YOU))
     return refuse(why, "unknown flags");
   uint8_t count = bytes[37];
   if (count > NET_DATAGRAM_INPUTS_MAX) return refuse(why, "too many inputs");
@@ -71,6 +73,7 @@ int net_datagram_read(const uint8_t *bytes, size_t size, NetDatagram *d,
   d->first_tick = first_tick;
   d->has_check = (flags & NET_DATAGRAM_HAS_CHECK) != 0;
   d->leaving = (flags & NET_DATAGRAM_LEAVING) != 0;
+  d->lost_you = (flags & NET_DATAGRAM_LOST_YOU) != 0;
   if (d->has_check) {
     d->check_tick = get_u32(bytes + 28);
     d->check_hash = get_u32(bytes + 32);

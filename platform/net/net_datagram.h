@@ -7,7 +7,8 @@
 //   0  magic "QFd" and the format version NET_DATAGRAM_VERSION (1 byte)
 //   4  session      8  stamp_ms    12  echo_ms     16  echo_held_ms
 //  20  ack         24  first_tick  28  check_tick  32  check_hash (32 bits)
-//  36  flags: NET_DATAGRAM_HAS_CHECK | NET_DATAGRAM_LEAVING, no other bit
+//  36  flags: NET_DATAGRAM_HAS_CHECK | NET_DATAGRAM_LEAVING |
+//      NET_DATAGRAM_LOST_YOU, no other bit
 //  37  count (0 to NET_DATAGRAM_INPUTS_MAX)
 //  38  count inputs of 16 bits each, for first_tick, first_tick + 1, ...
 // and nothing after them. Without the HAS_CHECK flag check_tick and
@@ -24,7 +25,11 @@ const int NET_DATAGRAM_INPUTS_MAX = 64;
 const size_t NET_DATAGRAM_HEADER = 38;  // everything before the inputs
 const size_t NET_DATAGRAM_SIZE_MAX =
     NET_DATAGRAM_HEADER + 2 * NET_DATAGRAM_INPUTS_MAX;
-enum { NET_DATAGRAM_HAS_CHECK = 1, NET_DATAGRAM_LEAVING = 2 };
+enum {
+  NET_DATAGRAM_HAS_CHECK = 1,
+  NET_DATAGRAM_LEAVING = 2,
+  NET_DATAGRAM_LOST_YOU = 4
+};
 
 typedef struct NetDatagram {
   uint32_t session;       // the match's token (from the TCP 'M' message)
@@ -40,8 +45,10 @@ typedef struct NetDatagram {
                                              // first_tick, first_tick + 1, ...
   uint8_t has_check;  // a checkpoint of the sender's confirmed game state:
   uint32_t check_tick, check_hash;
-  uint8_t leaving;  // the sender ends the match; its inputs end at
-                    // first_tick + count (exclusive)
+  uint8_t leaving;   // the sender ends the match; its inputs end at
+                     // first_tick + count (exclusive)
+  uint8_t lost_you;  // with leaving: it ends the match because nothing
+                     // came from the receiver for too long
 } NetDatagram;
 
 // Writes `d` into out (at most `size` bytes; NET_DATAGRAM_SIZE_MAX is always

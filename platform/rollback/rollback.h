@@ -154,12 +154,12 @@ void rollback_refresh(void);
 
 // Counts, for the closing report and the tests.
 struct RollbackCounts {
-  uint64_t shown;       // frames presented
-  uint64_t run_again;   // passes run unseen
-  uint64_t guessed;     // ticks run on a guess
-  uint64_t wrong;       // of those, guesses that proved wrong
-  uint64_t corrections; // times frames were taken back
-  uint32_t deepest;     // the most ticks taken back at once
+  uint64_t shown;        // frames presented
+  uint64_t run_again;    // passes run unseen
+  uint64_t guessed;      // ticks run on a guess
+  uint64_t wrong;        // of those, guesses that proved wrong
+  uint64_t corrections;  // times frames were taken back
+  uint32_t deepest;      // the most ticks taken back at once
   uint64_t sounds_late, sounds_stopped, sounds_let_go;
 };
 RollbackCounts rollback_counts(void);

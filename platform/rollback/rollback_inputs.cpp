@@ -16,8 +16,7 @@ RollbackState &s = rollback_state;
 const uint32_t WAIT_SLICE_MS = 5;
 
 bool remote_known_at(uint32_t tick) {
-  return tick < s.remote_known ||
-         (s.remote_ended && tick >= s.remote_end_tick);
+  return tick < s.remote_known || (s.remote_ended && tick >= s.remote_end_tick);
 }
 
 RollbackInput remote_at(uint32_t tick) {
@@ -110,9 +109,8 @@ RollbackInput rollback_own(uint32_t tick) {
   return tick < s.own.size() ? s.own[tick] : 0;
 }
 uint32_t rollback_remote_known(void) {
-  return s.remote_ended && s.remote_end_tick <= s.remote_known
-             ? UINT32_MAX
-             : s.remote_known;
+  return s.remote_ended && s.remote_end_tick <= s.remote_known ? UINT32_MAX
+                                                               : s.remote_known;
 }
 
 RollbackInput rollback_own_next(void) {

@@ -265,10 +265,9 @@ void rollback_rewind(const RollbackMark *mark) {
   if (s.tick > 0) {
     const uint32_t last = s.tick - 1;
     s.before[s.side] = last < s.own.size() ? s.own[last] : 0;
-    s.before[1 - s.side] =
-        last < s.remote_known ? s.remote[last]
-        : s.remote_ended      ? s.remote_end_input
-                              : 0;
+    s.before[1 - s.side] = last < s.remote_known ? s.remote[last]
+                           : s.remote_ended      ? s.remote_end_input
+                                                 : 0;
   }
   rollback_sounds_rewound(s.tick);
 }

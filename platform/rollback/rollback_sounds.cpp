@@ -64,10 +64,9 @@ void rollback_sounds_settle(void) {
 }
 
 void rollback_sounds_forget_before(uint32_t tick) {
-  s.sounds.erase(
-      std::remove_if(s.sounds.begin(), s.sounds.end(),
-                     [&](const RollbackSound &sound) {
-                       return sound.tick < tick;
-                     }),
-      s.sounds.end());
+  s.sounds.erase(std::remove_if(s.sounds.begin(), s.sounds.end(),
+                                [&](const RollbackSound &sound) {
+                                  return sound.tick < tick;
+                                }),
+                 s.sounds.end());
 }

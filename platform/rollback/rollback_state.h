@@ -12,7 +12,7 @@
 #include "platform/rollback/rollback.h"
 
 struct RollbackSound {
-  uint32_t tick;        // the tick whose frame started it
+  uint32_t tick;  // the tick whose frame started it
   PlatVoice voice;
   uint32_t started_ms;  // the backend's clock when it was started
   int matched;          // started again by the passes run again since
@@ -27,10 +27,10 @@ struct RollbackState {
   int active;
 
   // The game's reads.
-  uint32_t tick;           // the next tick read
-  int fixed;               // the inputs of `tick` are taken (an Escape query)
-  RollbackInput now[2];    // the inputs of `tick` once fixed
-  RollbackInput before[2]; // the inputs of the tick before, as used
+  uint32_t tick;            // the next tick read
+  int fixed;                // the inputs of `tick` are taken (an Escape query)
+  RollbackInput now[2];     // the inputs of `tick` once fixed
+  RollbackInput before[2];  // the inputs of the tick before, as used
   uint32_t newest;
   int may_guess;
   int unseen;
