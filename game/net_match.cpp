@@ -52,6 +52,7 @@ struct NetMatchState {
   int leaving;     // this player leaves
   int told_quiet;  // the other's silence has been said
   int lost_other;  // this host ended the match: player 2 was lost
+  uint32_t other_end_tick;  // the other left after its keys of ticks below
   NetMatchReport report;
 };
 
@@ -204,6 +205,7 @@ int take_datagram(const NetDatagram &d) {
     lose_other("the host lost this machine: nothing came from it for 10 s");
   } else if (d.leaving && !m.report.other_left && !m.report.lost) {
     m.report.other_left = 1;
+    m.other_end_tick = d.first_tick + d.count;
     rollback_remote_ends(d.first_tick + d.count, NET_IN_GONE);
   }
   return news;
@@ -361,7 +363,7 @@ bool may_guess_next(void) {
 int catch_up(void) {
   const uint32_t newest = rollback_tick();
   const uint32_t wrong = rollback_take_wrong();
-  if (wrong != UINT32_MAX) rollback_count_correction(newest - wrong);
+  if (wrong != UINT32_MAX) rollback_count_correction(wrong, newest);
   game_load(&m.moment.snapshot);
   rollback_rewind(&m.moment.mark);
   rollback_unseen(1);
@@ -369,12 +371,14 @@ int catch_up(void) {
   int alive = 1;
   // A pass that reads no tick (the game ending) ends the run as well.
   uint32_t before = UINT32_MAX;
+  rollback_confirming(1);
   while (alive && rollback_is_unseen() && rollback_tick() < newest &&
          other_known(rollback_tick()) && rollback_tick() != before) {
     before = rollback_tick();
     alive = pass();
     if (alive) confirmed();
   }
+  rollback_confirming(0);
   record_pause(1);
   before = UINT32_MAX;
   while (alive && rollback_is_unseen() && rollback_tick() < newest &&
@@ -416,9 +420,15 @@ void wait_for_other(void) {
 void play_passes(void) {
   for (;;) {
     serve_network(0);
-    if (m.leaving || m.report.out_of_step ||
-        (m.options.side == NET_JOINER &&
-         (m.report.lost || m.report.other_left)))
+    // A joiner's game goes on without its host only as far as the host's
+    // game went: the host's last keys may still end it the usual way.
+    const bool host_gone =
+        m.report.lost ||
+        (m.report.other_left && rollback_tick() >= m.other_end_tick);
+    // (Not once the game is ending by itself: its last passes only take
+    // its own messages.)
+    if (!quit_posted && (m.leaving || m.report.out_of_step ||
+                         (m.options.side == NET_JOINER && host_gone)))
       rollback_end();
     // A game that must end runs its last passes as it stands.
     if (m.guessed_since_moment && !rollback_ended() &&

@@ -6,7 +6,7 @@
 //
 //   qf_net_peer --host ADDR:PORT | --join HOST:PORT  [--report FILE]
 //               [--record FILE] [--seed N] [--input-delay N]
-//               [--differ-from TICK]
+//               [--differ-from TICK] [--shown FILE]
 //
 // The player follows the ball with its own paddle, lets about a third of
 // the balls go and jiggles its keys every few frames, so that the other
@@ -31,6 +31,7 @@
 #include "platform/headless/headless.h"
 #include "platform/headless/headless_audio.h"
 #include "platform/record/record.h"
+#include "platform/rollback/rollback.h"
 
 namespace {
 
@@ -154,6 +155,29 @@ int peer_voice_plays(void) {
   return plays;
 }
 
+// Each frame shown, as "f TICK" and then what quillfire-run's frames.log
+// has of it after the time (the ball, the paddles, the scores); and for
+// each frame shown on a guess, once its tick ran on known keys, "v TICK 1"
+// when that frame was the same, "v TICK 0" when it was not.
+FILE *shown_log;
+uint64_t frames_logged;
+
+void peer_verdict(uint32_t tick, int same) {
+  if (shown_log) fprintf(shown_log, "v %u %d\n", tick, same);
+}
+
+void peer_present(const uint8_t *pixels, int32_t pitch, int32_t width,
+                  int32_t height, const uint8_t palette[1024]) {
+  headless_backend()->present(pixels, pitch, width, height, palette);
+  // Only the game's frames: not a frame shown again with a note.
+  const RollbackCounts counts = rollback_counts();
+  if (!shown_log || counts.shown == frames_logged) return;
+  frames_logged = counts.shown;
+  fprintf(shown_log, "f %u %d %d %d %d %d %d %d %d\n", rollback_tick() - 1,
+          ball.x, ball.y, ball.xv, ball.yv, paddle1.x, paddle2.x,
+          game_state.player1_score, game_state.player2_score);
+}
+
 PlatBackend peer_table;
 
 void use_real_clock(void) {
@@ -164,6 +188,7 @@ void use_real_clock(void) {
   peer_table.sleep = peer_sleep;
   peer_table.wait_input = peer_wait_input;
   peer_table.keyboard_read = peer_keyboard_read;
+  peer_table.present = peer_present;
   plat_use(&peer_table);
 }
 
@@ -177,7 +202,7 @@ double cpu_seconds(void) {
 }  // namespace
 
 int main(int argc, char **argv) {
-  std::string host, join, report_path, record_path;
+  std::string host, join, report_path, record_path, shown_path;
   uint32_t seed = 1, input_delay = 0, differ_from = 0;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string name = argv[i];
@@ -190,6 +215,8 @@ int main(int argc, char **argv) {
       report_path = value;
     else if (name == "--record")
       record_path = value;
+    else if (name == "--shown")
+      shown_path = value;
     else if (name == "--seed")
       seed = (uint32_t)atoi(value);
     else if (name == "--input-delay")
@@ -208,13 +235,17 @@ int main(int argc, char **argv) {
   // Files are named from where the peer was started.
   char here[4096];
   if (getcwd(here, sizeof here)) {
-    for (std::string *path : {&report_path, &record_path})
+    for (std::string *path : {&report_path, &record_path, &shown_path})
       if (!path->empty() && (*path)[0] != '/')
         *path = std::string(here) + "/" + *path;
   }
   if (chdir(QF_RUN_DIR) != 0) {
     fprintf(stderr, "qf_net_peer: can't enter %s\n", QF_RUN_DIR);
     return 1;
+  }
+  if (!shown_path.empty()) {
+    shown_log = fopen(shown_path.c_str(), "w");
+    rollback_on_verdict(peer_verdict);
   }
   headless_reset();
   headless_set_time_limit(UINT64_MAX / 2);
@@ -248,6 +279,7 @@ int main(int argc, char **argv) {
   const double cpu = cpu_seconds() - cpu_before;
   record_finish();
   net_play_end();
+  if (shown_log) fclose(shown_log);
 
   const NetMatchReport r = net_match_report();
   if (!report_path.empty()) {
@@ -264,6 +296,10 @@ int main(int argc, char **argv) {
       fprintf(out, "corrections %llu\n",
               (unsigned long long)r.counts.corrections);
       fprintf(out, "deepest %u\n", r.counts.deepest);
+      fprintf(out, "shown_right %llu\n",
+              (unsigned long long)r.counts.shown_right);
+      fprintf(out, "shown_wrong %llu\n",
+              (unsigned long long)r.counts.shown_wrong);
       fprintf(out, "sounds_started %d\n", peer_voice_plays());
       fprintf(out, "sounds_late %llu\n",
               (unsigned long long)r.counts.sounds_late);

@@ -158,7 +158,8 @@ Match start_match(const std::string &name, int delay, int jitter, double loss,
   m.proxy = start_proxy(name, port, delay, jitter, loss);
   m.host = spawn({PEER, "--host", "127.0.0.1:" + std::to_string(port),
                   "--report", scratch(name + ".host.txt"), "--record",
-                  scratch(name + ".host.qfrec"), "--seed", "11"},
+                  scratch(name + ".host.qfrec"), "--shown",
+                  scratch(name + ".host.shown"), "--seed", "11"},
                  scratch(name + ".host.log"), env);
   usleep(200000);
   std::vector<std::string> joiner = {
@@ -169,6 +170,8 @@ Match start_match(const std::string &name, int delay, int jitter, double loss,
       scratch(name + ".joiner.txt"),
       "--record",
       scratch(name + ".joiner.qfrec"),
+      "--shown",
+      scratch(name + ".joiner.shown"),
       "--seed",
       "23"};
   joiner.insert(joiner.end(), joiner_extra.begin(), joiner_extra.end());
@@ -185,13 +188,73 @@ void end_match(Match *m, uint64_t ms) {
   m->joiner_report = report(scratch(m->name + ".joiner.txt"));
 }
 
-// quillfire-run's timedemo of a recording: its exit status and its line.
-int replay(const std::string &recording, std::string *line) {
+// quillfire-run's timedemo of a recording: its exit status and its line;
+// its frames.log goes to `out` when given.
+int replay(const std::string &recording, std::string *line,
+           const std::string &out = "") {
   const std::string log = recording + ".replay.log";
-  const int status =
-      finish(spawn({RUNNER, "--timedemo", recording}, log), 60000);
+  std::vector<std::string> args = {RUNNER, "--timedemo", recording};
+  if (!out.empty()) {
+    mkdir(out.c_str(), 0755);
+    args.insert(args.end(), {"--out", out});
+  }
+  const int status = finish(spawn(args, log), 60000);
   *line = read_all(log);
   return status;
+}
+
+std::vector<std::string> lines_of(const std::string &path) {
+  std::vector<std::string> lines;
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) lines.push_back(line);
+  return lines;
+}
+
+// The frames a side showed beside those its recording's replay shows (the
+// ball, the paddles and the scores of each): the same count, and every
+// frame equal to the replay's but those its side found to differ from the
+// same tick run on known keys (shown on a wrong guess).
+void expect_shown_as_replayed(const std::string &shown_path,
+                              const std::string &frames_log) {
+  struct Shown {
+    uint32_t tick;
+    std::string state;
+    int verdict;  // -1 none (shown on known keys), 0 wrong, 1 right
+  };
+  std::vector<Shown> shown;
+  std::map<uint32_t, int> verdicts;
+  for (const std::string &line : lines_of(shown_path)) {
+    char *end = nullptr;
+    const uint32_t tick = (uint32_t)strtoul(line.c_str() + 2, &end, 10);
+    if (line[0] == 'v')
+      verdicts[tick] = atoi(end);
+    else
+      shown.push_back({tick, std::string(end + 1), -1});
+  }
+  for (Shown &frame : shown)
+    if (verdicts.count(frame.tick)) frame.verdict = verdicts[frame.tick];
+  const std::vector<std::string> replayed = lines_of(frames_log);
+  ASSERT_EQ(shown.size(), replayed.size());
+  size_t right = 0, wrong = 0, differ = 0;
+  for (size_t i = 0; i < shown.size(); i++) {
+    // frames.log begins with the time.
+    const std::string want = replayed[i].substr(replayed[i].find(' ') + 1);
+    right += shown[i].verdict == 1;
+    wrong += shown[i].verdict == 0;
+    if (shown[i].state == want) continue;
+    differ++;
+    EXPECT_EQ(shown[i].verdict, 0)
+        << "frame " << i << " (tick " << shown[i].tick
+        << ") shown: " << shown[i].state << " but replayed: " << want;
+  }
+  printf("%s: %zu frames; on a guess: %zu right, %zu wrong; %zu differ from "
+         "the replay's\n",
+         shown_path.c_str(), shown.size(), right, wrong, differ);
+  // Played on guesses, the other's keys changing every few frames: many
+  // wrong, many right.
+  EXPECT_GT(right, shown.size() / 10);
+  EXPECT_GT(wrong, shown.size() / 10);
 }
 
 void print_measures(Match &m) {
@@ -247,11 +310,16 @@ TEST(NetplayProxy, WholeMatchesAgreeAtEveryDelay) {
     // and holds every frame it showed.
     for (const char *side : {"host", "joiner"}) {
       std::string line;
-      EXPECT_EQ(replay(scratch(m.name + "." + side + ".qfrec"), &line), 0)
+      const std::string out = scratch(m.name + "." + side + ".replayed");
+      EXPECT_EQ(replay(scratch(m.name + "." + side + ".qfrec"), &line, out),
+                0)
           << side << ": " << line;
+      expect_shown_as_replayed(scratch(m.name + "." + side + ".shown"),
+                               out + "/frames.log");
       const auto &r = std::string(side) == "host" ? h : j;
       EXPECT_EQ(atoi(line.c_str()), atoi(r.at("shown").c_str()))
           << side << ": " << line;
+      EXPECT_EQ(line.find("cut short"), std::string::npos) << line;
     }
     // Sounds: the same confirmed frames' sounds on both sides, each heard
     // once though thousands of frames were run again.

@@ -152,6 +152,14 @@ void rollback_show_again(void);
 // The same, at most every quarter second: for screens that wait.
 void rollback_refresh(void);
 
+// Called by network play around the passes it runs again whose keys are
+// all known. While a test has set `verdict` (null: none, the default),
+// each frame they compose is compared with the frame shown for the same
+// tick on a guess, if any, and `verdict` is told whether they were the same
+// (also counted in RollbackCounts.shown_right and shown_wrong).
+void rollback_confirming(int confirming);
+void rollback_on_verdict(void (*verdict)(uint32_t tick, int same));
+
 // Counts, for the closing report and the tests.
 struct RollbackCounts {
   uint64_t shown;        // frames presented
@@ -160,11 +168,15 @@ struct RollbackCounts {
   uint64_t wrong;        // of those, guesses that proved wrong
   uint64_t corrections;  // times frames were taken back
   uint32_t deepest;      // the most ticks taken back at once
+  uint32_t last_wrong;   // the tick of the last correction's wrong guess
   uint64_t sounds_late, sounds_stopped, sounds_let_go;
+  // Frames shown on a guess, once run again on known keys: the same frame,
+  // or another (the guess was wrong where it mattered).
+  uint64_t shown_right, shown_wrong;
 };
 RollbackCounts rollback_counts(void);
 // Called by network play as it runs the passes again after a wrong guess:
-// `depth` ticks were taken back.
-void rollback_count_correction(uint32_t depth);
+// the earliest wrong guess was of tick `wrong`, the newest tick `newest`.
+void rollback_count_correction(uint32_t wrong, uint32_t newest);
 
 #endif

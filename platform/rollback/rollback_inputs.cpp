@@ -162,5 +162,7 @@ void rollback_may_guess(int may) { s.may_guess = may; }
 
 void rollback_forget_before(uint32_t tick) {
   s.guesses.erase(s.guesses.begin(), s.guesses.lower_bound(tick));
+  s.shown_on_guess.erase(s.shown_on_guess.begin(),
+                         s.shown_on_guess.lower_bound(tick));
   rollback_sounds_forget_before(tick);
 }

@@ -135,8 +135,47 @@ void layer_wait_input(const uint32_t *deadline_tick) {
 
 // --- the screen ---
 
+// FNV-1a over a frame's indices and palette.
+uint32_t frame_hash(const uint8_t *pixels, int32_t pitch, int32_t width,
+                    int32_t height, const uint8_t palette[1024]) {
+  uint32_t hash = 2166136261u;
+  for (int32_t y = 0; y < height; y++) {
+    const uint8_t *row = pixels + (size_t)y * pitch;
+    for (int32_t x = 0; x < width; x++) hash = (hash ^ row[x]) * 16777619u;
+  }
+  for (int i = 0; i < 1024; i++) hash = (hash ^ palette[i]) * 16777619u;
+  return hash;
+}
+
+// A frame of a tick run on a guess is kept as its hash when shown, and
+// compared when the tick runs again on known keys.
+void compare_with_shown(const uint8_t *pixels, int32_t pitch, int32_t width,
+                        int32_t height, const uint8_t palette[1024]) {
+  const uint32_t tick = s.tick - 1;
+  if (!s.unseen) {
+    if (s.guesses.count(tick))
+      s.shown_on_guess[tick] = frame_hash(pixels, pitch, width, height,
+                                          palette);
+    return;
+  }
+  if (!s.confirming) return;
+  auto shown = s.shown_on_guess.find(tick);
+  if (shown == s.shown_on_guess.end()) return;
+  const int same =
+      shown->second == frame_hash(pixels, pitch, width, height, palette);
+  if (same)
+    s.counts.shown_right++;
+  else
+    s.counts.shown_wrong++;
+  if (s.verdict) s.verdict(tick, same);
+  s.shown_on_guess.erase(shown);
+}
+
 void layer_present(const uint8_t *pixels, int32_t pitch, int32_t width,
                    int32_t height, const uint8_t palette[1024]) {
+  // Only for a test that asks (it costs a pass over the frame).
+  if (s.verdict && s.tick > 0)
+    compare_with_shown(pixels, pitch, width, height, palette);
   if (s.unseen) return;
   s.frame.assign(pixels, pixels + (size_t)pitch * height);
   memcpy(s.palette, palette, sizeof s.palette);
@@ -189,8 +228,10 @@ int layer_voice_rewind(PlatVoice voice) {
 
 void rollback_start(const RollbackRules *rules, int side,
                     uint32_t input_delay) {
+  void (*verdict)(uint32_t, int) = s.verdict;
   s.~RollbackState();
   new (&s) RollbackState();
+  s.verdict = verdict;
   s.rules = *rules;
   s.side = side;
   s.delay = input_delay < ROLLBACK_INPUT_DELAY_MAX ? input_delay
@@ -282,12 +323,20 @@ void rollback_show_again(void) {
 
 RollbackCounts rollback_counts(void) { return s.counts; }
 
-void rollback_count_correction(uint32_t depth) {
+void rollback_count_correction(uint32_t wrong, uint32_t newest) {
+  const uint32_t depth = newest > wrong ? newest - wrong : 0;
   s.counts.corrections++;
+  s.counts.last_wrong = wrong;
   if (depth > s.counts.deepest) s.counts.deepest = depth;
 }
 
 void rollback_refresh(void) {
   if (s.below->ticks() - s.shown_ms >= SHOW_AGAIN_EVERY_MS)
     rollback_show_again();
+}
+
+void rollback_confirming(int confirming) { s.confirming = confirming; }
+
+void rollback_on_verdict(void (*verdict)(uint32_t tick, int same)) {
+  s.verdict = verdict;
 }

@@ -64,6 +64,11 @@ struct RollbackState {
   int32_t pitch, width, height;
 
   std::vector<RollbackSound> sounds;
+  // Frames shown on a guess, by tick, to be compared with the same tick's
+  // frame once it is run on known keys.
+  std::map<uint32_t, uint32_t> shown_on_guess;
+  int confirming;
+  void (*verdict)(uint32_t tick, int same);
   RollbackCounts counts;
 };
 
