@@ -108,6 +108,7 @@ int peer_keyboard_read(uint8_t keys[256]) {
   bot.at_title = 0;
   if (serve_prompt_showing) {
     if (!bot.at_prompt) bot.prompt_since = now;
+    bot.rally_ball_yv = 0;  // the serve is a new ball for both
     bot.at_prompt = 1;
     const int mine = game_state.serving_side == (bot.side == NET_HOST ? 1 : 2);
     if (mine && now - bot.prompt_since >= PROMPT_ANSWER_MS)
@@ -155,7 +156,7 @@ int peer_voice_plays(void) {
   return plays;
 }
 
-// Each frame shown, as "f TICK" and then what quillfire-run's frames.log
+// Each frame shown, as "f TICK GUESSED" and then what quillfire-run's frames.log
 // has of it after the time (the ball, the paddles, the scores); and for
 // each frame shown on a guess, once its tick ran on known keys, "v TICK 1"
 // when that frame was the same, "v TICK 0" when it was not.
@@ -173,8 +174,8 @@ void peer_present(const uint8_t *pixels, int32_t pitch, int32_t width,
   const RollbackCounts counts = rollback_counts();
   if (!shown_log || counts.shown == frames_logged) return;
   frames_logged = counts.shown;
-  fprintf(shown_log, "f %u %d %d %d %d %d %d %d %d\n", rollback_tick() - 1,
-          ball.x, ball.y, ball.xv, ball.yv, paddle1.x, paddle2.x,
+  fprintf(shown_log, "f %u %d %d %d %d %d %d %d %d %d\n", rollback_tick() - 1,
+          rollback_guessed(rollback_tick() - 1), ball.x, ball.y, ball.xv, ball.yv, paddle1.x, paddle2.x,
           game_state.player1_score, game_state.player2_score);
 }
 

@@ -212,49 +212,64 @@ std::vector<std::string> lines_of(const std::string &path) {
 }
 
 // The frames a side showed beside those its recording's replay shows (the
-// ball, the paddles and the scores of each): the same count, and every
-// frame equal to the replay's but those its side found to differ from the
-// same tick run on known keys (shown on a wrong guess).
+// ball, the paddles and the scores of each). A frame shown on a guess was
+// compared by its side with the same tick run on known keys: the same, or
+// not (a wrong guess). Every frame shown on known keys, or on a guess that
+// proved right, is one the replay shows too, in the same order. A frame
+// shown on a guess whose tick never ran again as a frame (a wrong guess
+// had hidden a goal) is rare.
 void expect_shown_as_replayed(const std::string &shown_path,
                               const std::string &frames_log) {
   struct Shown {
     uint32_t tick;
     std::string state;
-    int verdict;  // -1 none (shown on known keys), 0 wrong, 1 right
+    int verdict;  // -1 none, 0 wrong, 1 right
+    bool guessed;
   };
   std::vector<Shown> shown;
   std::map<uint32_t, int> verdicts;
   for (const std::string &line : lines_of(shown_path)) {
     char *end = nullptr;
     const uint32_t tick = (uint32_t)strtoul(line.c_str() + 2, &end, 10);
-    if (line[0] == 'v')
+    if (line[0] == 'v') {
       verdicts[tick] = atoi(end);
-    else
-      shown.push_back({tick, std::string(end + 1), -1});
+    } else {
+      const int guessed = (int)strtol(end, &end, 10);
+      shown.push_back({tick, std::string(end + 1), -1, guessed == 1});
+    }
   }
   for (Shown &frame : shown)
     if (verdicts.count(frame.tick)) frame.verdict = verdicts[frame.tick];
-  const std::vector<std::string> replayed = lines_of(frames_log);
-  ASSERT_EQ(shown.size(), replayed.size());
-  size_t right = 0, wrong = 0, differ = 0;
+  std::vector<std::string> replayed;
+  for (const std::string &line : lines_of(frames_log))
+    replayed.push_back(line.substr(line.find(' ') + 1));  // after the time
+  size_t right = 0, wrong = 0, taken_back = 0, next = 0;
   for (size_t i = 0; i < shown.size(); i++) {
-    // frames.log begins with the time.
-    const std::string want = replayed[i].substr(replayed[i].find(' ') + 1);
-    right += shown[i].verdict == 1;
-    wrong += shown[i].verdict == 0;
-    if (shown[i].state == want) continue;
-    differ++;
-    EXPECT_EQ(shown[i].verdict, 0)
-        << "frame " << i << " (tick " << shown[i].tick
-        << ") shown: " << shown[i].state << " but replayed: " << want;
+    const Shown &frame = shown[i];
+    right += frame.verdict == 1;
+    wrong += frame.verdict == 0;
+    if (frame.verdict == 0) continue;
+    if (frame.guessed && frame.verdict == -1) {
+      taken_back++;
+      continue;
+    }
+    const size_t from = next;
+    while (next < replayed.size() && replayed[next] != frame.state) next++;
+    ASSERT_LT(next, replayed.size())
+        << "frame " << i << " (tick " << frame.tick << "), shown "
+        << (frame.guessed ? "on a right guess" : "on known keys") << ": "
+        << frame.state << ", is not among the replay's from frame " << from
+        << " on";
+    next++;
   }
-  printf("%s: %zu frames; on a guess: %zu right, %zu wrong; %zu differ from "
-         "the replay's\n",
-         shown_path.c_str(), shown.size(), right, wrong, differ);
+  printf("%s: %zu frames; on a guess: %zu right, %zu wrong, %zu taken back "
+         "whole\n",
+         shown_path.c_str(), shown.size(), right, wrong, taken_back);
   // Played on guesses, the other's keys changing every few frames: many
-  // wrong, many right.
+  // wrong, many right; a goal hidden by a wrong guess now and then.
   EXPECT_GT(right, shown.size() / 10);
   EXPECT_GT(wrong, shown.size() / 10);
+  EXPECT_LT(taken_back, shown.size() / 20);
 }
 
 void print_measures(Match &m) {
@@ -307,7 +322,7 @@ TEST(NetplayProxy, WholeMatchesAgreeAtEveryDelay) {
     // rollback, not in lockstep.
     EXPECT_GT(number(h, "corrections") + number(j, "corrections"), 10);
     // Each side's recording replays alone with every checkpoint matching,
-    // and holds every frame it showed.
+    // and holds the frames it showed.
     for (const char *side : {"host", "joiner"}) {
       std::string line;
       const std::string out = scratch(m.name + "." + side + ".replayed");
@@ -316,9 +331,6 @@ TEST(NetplayProxy, WholeMatchesAgreeAtEveryDelay) {
           << side << ": " << line;
       expect_shown_as_replayed(scratch(m.name + "." + side + ".shown"),
                                out + "/frames.log");
-      const auto &r = std::string(side) == "host" ? h : j;
-      EXPECT_EQ(atoi(line.c_str()), atoi(r.at("shown").c_str()))
-          << side << ": " << line;
       EXPECT_EQ(line.find("cut short"), std::string::npos) << line;
     }
     // Sounds: the same confirmed frames' sounds on both sides, each heard

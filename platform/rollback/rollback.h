@@ -116,6 +116,9 @@ void rollback_remote_ends(uint32_t tick, RollbackInput input);
 // The earliest tick whose guess proved wrong since the last call of
 // rollback_take_wrong, or UINT32_MAX; taking it forgets it.
 uint32_t rollback_take_wrong(void);
+// 1 when the other's input of `tick` was guessed in its last run and has
+// not come yet or came after (until the tick is forgotten).
+int rollback_guessed(uint32_t tick);
 
 // --- passes ---
 

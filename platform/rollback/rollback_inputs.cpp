@@ -160,6 +160,8 @@ uint32_t rollback_take_wrong(void) {
 
 void rollback_may_guess(int may) { s.may_guess = may; }
 
+int rollback_guessed(uint32_t tick) { return s.guesses.count(tick) ? 1 : 0; }
+
 void rollback_forget_before(uint32_t tick) {
   s.guesses.erase(s.guesses.begin(), s.guesses.lower_bound(tick));
   s.shown_on_guess.erase(s.shown_on_guess.begin(),
