@@ -82,7 +82,7 @@ const OptionRow OPTION_TABLE[] = {
        return v[0] != '\0' ? 1 : 0;
      }},
     {0, "input-delay", "N",
-     "count your keys N frames late (0 to 4), for fewer corrections",
+     "in network play, count your keys N frames late (0-4)",
      [](LaunchOptions *o, const char *v) {
        if (v[0] < '0' || v[0] > '4' || v[1] != '\0') return 0;
        o->input_delay = v[0] - '0';

@@ -41,6 +41,7 @@ std::string asked(std::vector<const char *> args) {
   add(!o.host.empty(), "host=" + o.host);
   add(!o.join.empty(), "join=" + o.join);
   add(!o.watch.empty(), "watch=" + o.watch);
+  add(o.input_delay != 0, "input-delay=" + std::to_string(o.input_delay));
   return said;
 }
 
@@ -81,6 +82,8 @@ TEST(CommandLine, EachFormAsksForWhatItSaysOrIsRefusedWithOneLine) {
       {{"--record", "w.qfr", "--watch", "box"}, "demo1=w.qfr watch=box"},
       {{"--join=box"}, "join=box"},
       {{"--watch=box:7000"}, "watch=box:7000"},
+      {{"--join=box", "--input-delay", "4"}, "join=box input-delay=4"},
+      {{"--host=7000", "--input-delay=0"}, "host=7000"},
       {{"--bogus"}, "refused: unknown option '--bogus'"},
       {{"--bogus=1"}, "refused: unknown option '--bogus'"},
       {{"-x"}, "refused: unknown option '-x'"},
@@ -103,6 +106,10 @@ TEST(CommandLine, EachFormAsksForWhatItSaysOrIsRefusedWithOneLine) {
       {{"--scale", "2"}, "refused: invalid value '2' for --scale"},
       {{"--scale"}, "refused: option '--scale' requires a value"},
       {{"--host", ""}, "refused: invalid value '' for --host"},
+      {{"--input-delay", "5"}, "refused: invalid value '5' for --input-delay"},
+      {{"--input-delay=-1"}, "refused: invalid value '-1' for --input-delay"},
+      {{"--input-delay", "12"},
+       "refused: invalid value '12' for --input-delay"},
       {{"--join", "a", "--watch", "b"},
        "refused: --join and --watch can't be used together"},
       {{"--host", "1", "--join", "a"},
@@ -134,6 +141,7 @@ TEST(CommandLine, UsageNamesEveryOptionOnItsOwnLine) {
       "      --host [ADDR:]PORT  ",
       "      --join HOST[:PORT]  ",
       "      --watch HOST[:PORT] ",
+      "      --input-delay N ",
   };
   for (const char *line : lines) {
     EXPECT_NE(usage.find(std::string("\n") + line), std::string::npos) << line;
