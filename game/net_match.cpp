@@ -279,6 +279,12 @@ void serve_network(uint32_t wait_ms) {
       net_now_ms() - m.last_sent_ms >= NET_MATCH_ALIVE_MS)
     send_datagram();
   judge_silence();
+  // A joiner has no game without its host, nor once it leaves, wherever its
+  // game stands (the first title runs inside shell_start, and a serve
+  // prompt inside one pass, before play_passes looks).
+  if (m.options.side == NET_JOINER &&
+      (m.leaving || m.report.lost || m.report.other_left))
+    rollback_end();
   if (m.options.serve_tcp) m.options.serve_tcp();
 }
 

@@ -4,9 +4,10 @@
 # in process, in test_start_check and test_record_files): a FIFO in place
 # of a sound, a ball picture of 16 colours, a recording onto /dev/full. Each
 # must end as a player is told: one line on stderr, its exit status, and no
-# wait for ever. The settings file, damaged or not writable: one warning. Then a watcher's --record: the host's own recording, byte
-# for byte, which replays alone. Runs on SDL's dummy video and audio: no X
-# server.
+# wait for ever. The settings file, damaged or not writable: one warning.
+# Then a watcher's --record, in a match with a joiner: the host's own
+# recording, byte for byte, which replays alone. Runs on SDL's dummy video
+# and audio: no X server.
 #   file_attacks.sh QUILLFIRE RUN_DIR
 set -uo pipefail
 
@@ -89,11 +90,17 @@ XDG_CONFIG_HOME="$work/taken" run "a folder in the settings file's place" 0 2 \
   --data "$work/plain" --window
 
 # A watcher keeps what it is shown: the host's stream, as the host's own
-# --record writes it, ended when the host is closed.
+# --record writes it, ended when the host is closed. The host's game moves
+# only once player 2 is there, so a joiner comes first; the host's close ends
+# the joiner's game too, as the host ending the game.
 port=$((20000 + RANDOM % 20000))
 "$game" --data "$work/plain" --host "127.0.0.1:$port" \
   --record "$work/host.qfrec" 2>"$work/host.err" &
 host=$!
+sleep 1
+timeout 20 "$game" --data "$work/plain" --join "127.0.0.1:$port" \
+  2>"$work/joiner.err" &
+joiner=$!
 sleep 1
 timeout 20 "$game" --data "$work/plain" --watch "127.0.0.1:$port" \
   --record "$work/watcher.qfrec" 2>"$work/watcher.err" &
@@ -101,13 +108,18 @@ watcher=$!
 sleep 3
 kill -TERM "$host"
 wait "$host" || fail "host: exit status $?: $(cat "$work/host.err")"
-wait "$watcher"
+wait "$joiner" || fail "joiner: exit status $?: $(cat "$work/joiner.err")"
+grep -qx "quillfire: the host ended the game" "$work/joiner.err" ||
+  fail "joiner: not told the host ended the game: $(cat "$work/joiner.err")"
+wait "$watcher" || fail "watcher: exit status $?: $(cat "$work/watcher.err")"
 [ -s "$work/host.qfrec" ] || fail "watcher: the host recorded nothing"
 cmp -s "$work/host.qfrec" "$work/watcher.qfrec" ||
   fail "watcher: its recording is not the host's: $(cat "$work/watcher.err")"
 timeout 10 "$game" --data "$work/plain" --timedemo "$work/watcher.qfrec" \
   >"$work/out" 2>"$work/err" ||
   fail "watcher: its recording doesn't replay: $(cat "$work/err")"
+frames=$(grep -o '^[0-9]*' "$work/out")
+[ "${frames:-0}" -ge 2 ] || fail "watcher: its recording showed ${frames:-no} frames"
 
 [ "$failed" -eq 0 ] && echo "file_attacks: FIFO sound, 16-colour ball, /dev/full, settings, a watcher's recording: passed"
 exit "$failed"

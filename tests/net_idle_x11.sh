@@ -1,14 +1,17 @@
 #!/usr/bin/env bash
 # A joiner nobody touches, in real windows: host and joiner on two X
-# servers, each with the frame timer logging every picture it shows (a hash
-# of the whole picture and one of the top paddle's rows). The joiner is held
-# up for half a second once (a busy machine); then for NET_IDLE_SECONDS (60)
-# no key or pointer event reaches it while the host serves every 2 s: it
-# must show >= 45 frames a second whenever the host does, stay connected,
-# and show each of the host's frames within 3 frames (60 ms) of the host.
-# Then the joiner presses its arrows 20 times during rallies: its own screen
-# must show its paddle move within 2 frames (median). NET_IDLE_KEEP=DIR
-# keeps the logs.
+# servers, each running its own game, each with the frame timer logging
+# every picture it shows (a hash of the whole picture and one of the top
+# paddle's rows). The joiner is held up for half a second once (a busy
+# machine); then for NET_IDLE_SECONDS (60) no key or pointer event reaches
+# it while the host serves every 2 s: whenever either side shows a rally at
+# full pace (>= 49 frames in a second) the other must show >= 45, and at
+# least a fifth of the seconds must be such; the joiner stays connected (the
+# host never drops it, neither side loses the other); and the two show the
+# same game: nearly every picture the host shows (its own title note aside),
+# the joiner shows within half a second of it. Then the joiner presses its
+# arrows 20 times during rallies: its own screen must show its paddle move
+# within 2 frames (median). NET_IDLE_KEEP=DIR keeps the logs.
 #   net_idle_x11.sh QUILLFIRE RUN_DIR FRAME_TIMER
 set -uo pipefail
 
@@ -40,7 +43,7 @@ wait_line "$work/host.err" "hosting at 127.0.0.1:$port"
 
 net_joiner
 
-# The host plays on alone: 2 starts a match whenever the title shows (a
+# The host plays, the joiner is idle: 2 starts a match whenever the title shows (a
 # match ends at 10), Space serves whenever the prompt does.
 serve() {
   press "$d1" 2
@@ -50,8 +53,8 @@ serve() {
 sleep 0.5
 serve
 sleep 2.5
-# A busy machine holds the joiner up for a moment in a rally: it falls half
-# a second behind, and must catch up by itself.
+# A busy machine holds the joiner up for a moment in a rally: both games
+# must go on in step again by themselves.
 serve
 sleep 0.3
 kill -STOP "$joiner_pid"
@@ -93,6 +96,8 @@ PY
 sleep 0.5
 kill -0 "$joiner_pid" 2>/dev/null || fail "the joiner ended"
 grep -q "dropped" "$work/host.err" && fail "the host dropped the joiner"
+grep -q "connection lost" "$work/host.err" "$work/joiner.err" &&
+  fail "a side lost the other"
 
 python3 - "$work" "$idle_from" "$idle_to" <<'PY' || exit 1
 import bisect, statistics, sys
@@ -111,30 +116,35 @@ host, joiner = frames("host"), frames("joiner")
 if not host or not joiner:
     sys.exit("net_idle_x11: no frames logged (host %d, joiner %d)" % (len(host), len(joiner)))
 
-# Frames a second: every whole second of the idle time in which the host
-# showed a rally's worth, the joiner too.
-def per_second(rows, start):
+# Frames a second: every whole second of the idle time in which one side
+# showed a rally at full pace, the other too (a serve prompt or the title
+# waits for a key and shows few frames, on both sides alike).
+def per_second(rows):
     counts = {}
     for t, _, _ in rows:
         if idle_from <= t < idle_to:
-            counts[(t - start) // 1000000] = counts.get((t - start) // 1000000, 0) + 1
+            counts[(t - idle_from) // 1000000] = counts.get((t - idle_from) // 1000000, 0) + 1
     return counts
-host_rate, joiner_rate = per_second(host, idle_from), per_second(joiner, idle_from)
-busy = [s for s, n in host_rate.items() if n >= 49]
-slow = [(s, joiner_rate.get(s, 0)) for s in busy if joiner_rate.get(s, 0) < 45]
-rates = sorted(joiner_rate.get(s, 0) for s in busy)
-print("net_idle_x11: %d busy seconds; joiner frames a second min %s median %s"
-      % (len(busy), rates[0] if rates else "-", statistics.median(rates) if rates else "-"))
+host_rate, joiner_rate = per_second(host), per_second(joiner)
+seconds = (idle_to - idle_from) // 1000000
+busy = [s for s in range(seconds)
+        if host_rate.get(s, 0) >= 49 or joiner_rate.get(s, 0) >= 49]
+slow = [(s, host_rate.get(s, 0), joiner_rate.get(s, 0)) for s in busy
+        if min(host_rate.get(s, 0), joiner_rate.get(s, 0)) < 45]
+rates = sorted(min(host_rate.get(s, 0), joiner_rate.get(s, 0)) for s in busy)
+print("net_idle_x11: %d of %d seconds busy; the slower side's frames a second"
+      " min %s median %s" % (len(busy), seconds, rates[0] if rates else "-",
+                             statistics.median(rates) if rates else "-"))
 
-# Lag: each idle frame of the host, found among the joiner's frames by its
-# picture. The host sends a frame before it shows it, and a busy host may
-# show it a little after the joiner does: the first time the joiner showed
-# it, up to 3 frames before the host, counts.
+# The same game on both: each idle frame of the host, found among the
+# joiner's frames by its picture within half a second either way (each runs
+# in real time on its own clock; a frame shown on a wrong guess of the
+# other's keys differs for a few frames, then both agree again).
 # At the title each side writes its own note over the same frame (the host
 # whom it waits for, the joiner whose game it is), so there neither shows
 # the other's pictures. A host frame the joiner never showed is excused when
 # the joiner was showing a picture of its own at that moment; a joiner that
-# skips frames shows only the host's, and is caught.
+# skips frames or runs another game shows only the host's, and is caught.
 by_hash = {}
 for t, h, _ in joiner:
     by_hash.setdefault(h, []).append(t)
@@ -143,23 +153,25 @@ own_times = sorted(t for t, h, _ in joiner if h not in host_hashes)
 def joiner_showed_its_own(t):
     i = bisect.bisect_left(own_times, t - 3 * FRAME_US)
     return i < len(own_times) and own_times[i] <= t + 3 * FRAME_US
-lags, missing, overlaid = [], 0, 0
+offsets, missing, overlaid = [], 0, 0
 for t, h, _ in host:
     if not (idle_from <= t < idle_to):
         continue
     times = by_hash.get(h, [])
-    i = bisect.bisect_left(times, t - 3 * FRAME_US)
-    if i < len(times) and times[i] - t < 10000000:
-        lags.append(max(0, times[i] - t))
+    i = bisect.bisect_left(times, t - 500000)
+    if i < len(times) and times[i] <= t + 500000:
+        offsets.append(times[i] - t)
     elif joiner_showed_its_own(t):
         overlaid += 1
     else:
         missing += 1
-if not lags:
+if not offsets:
     sys.exit("net_idle_x11: none of the host's frames shown by the joiner")
-lags.sort()
-print("net_idle_x11: joiner behind the host: median %.1f ms, max %.1f ms over %d frames (%d not shown, %d under each side's own note)"
-      % (statistics.median(lags) / 1000, lags[-1] / 1000, len(lags), missing, overlaid))
+offsets.sort()
+print("net_idle_x11: the joiner showed the host's frames %.1f ms after it (median;"
+      " %.1f to %.1f ms) over %d frames (%d not shown, %d under each side's own note)"
+      % (statistics.median(offsets) / 1000, offsets[0] / 1000, offsets[-1] / 1000,
+         len(offsets), missing, overlaid))
 
 # Key to own screen: the first joiner frame after the press whose paddle
 # rows differ from the frame before the press.
@@ -184,12 +196,15 @@ print("net_idle_x11: joiner's key to its own screen: median %.1f ms, max %.1f ms
       % (key_median / 1000, max(delays) / 1000, len(delays)))
 
 faults = []
+# (A rally nobody plays ends in a goal in about 2 s, then the prompt waits
+# for the next serve: about a third of the time.)
+if len(busy) < seconds // 5:
+    faults.append("only %d of %d seconds showed a rally at full pace"
+                  % (len(busy), seconds))
 if slow:
-    faults.append("the joiner fell under 45 frames a second: %s" % slow[:5])
-if missing > len(lags) // 50:
-    faults.append("the joiner skipped %d of the host's frames" % missing)
-if lags[-1] > 3 * FRAME_US:
-    faults.append("the joiner fell %.0f ms behind" % (lags[-1] / 1000))
+    faults.append("under 45 frames a second (second, host, joiner): %s" % slow[:5])
+if missing > len(offsets) // 50:
+    faults.append("the joiner did not show %d of the host's frames" % missing)
 if key_median > 2 * FRAME_US:
     faults.append("the joiner's key took %.0f ms to show" % (key_median / 1000))
 if faults:

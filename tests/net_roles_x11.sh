@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# What the joiner can do and see in real windows, each on its own X server:
-# a window at once while it connects to a silent server (Q gives up); its
-# own title; its Space does not serve the host's serve; its P pauses both
-# screens and plays on; once it has won a point its Space serves its own
-# serve; its Q leaves (status 0) and the host's screen says
-# "Player 2 left" and stands paused until the host's P; the host's Q ends
-# a joiner with "The host ended the game" on its screen and status 0.
+# What the host and the joiner can do and see in real windows, each on its
+# own X server: a joiner's window at once while it connects to a silent
+# server (Q gives up); the host's title saying it waits for player 2, then
+# that player 2 is here; the joiner's own title; its Space does not serve
+# the host's serve; its P pauses both screens and plays on; once it has won
+# a point its Space serves its own serve; its Q leaves (status 0) and the
+# host's screen says "Player 2 left" and stands paused until the host's P,
+# which plays on alone, and the host's Q then ends it (status 0); another
+# host's Q at its title ends its joiner with "The host ended the game" on
+# its screen and status 0.
 #   net_roles_x11.sh QUILLFIRE RUN_DIR
 set -uo pipefail
 
@@ -94,10 +97,14 @@ press "$d2" q
 ends_within "$connecting_pid" 3
 [ "$code" = 1 ] || fail "giving up on a silent server: status $code"
 
-# The host, on a high port.
+# The host, on a high port: its title at once, saying it waits for player 2
+# (under the game's own lines), then that player 2 is here.
 net_host
 window_within "$d1" 10 || fail "no host window"
 wait_line "$work/host.err" "hosting at 127.0.0.1:$port"
+sleep 1
+shot "$d1" host_waiting
+note host_waiting 440 || fail "the host's title does not say it waits for player 2"
 
 play "$d2" joiner --join "127.0.0.1:$port"
 joiner_pid=$!
@@ -106,6 +113,9 @@ wait_line "$work/host.err" "player 2 connected"
 sleep 1.5
 shot "$d2" joiner_title
 note joiner_title 190 || fail "the joiner's title does not say whom it joined"
+shot "$d1" host_ready
+note host_ready 440 || fail "the host's title says nothing once player 2 is here"
+same host_waiting host_ready && fail "the host's title still waits for player 2"
 
 press "$d1" 2
 sleep 2.5  # the fade, then the host's serve prompt on both screens
@@ -122,11 +132,11 @@ sleep 0.3
 press "$d2" p
 sleep 0.3
 shot "$d1" paused_host
-shot "$d2" paused_joiner
 sleep 0.5
 shot "$d1" paused_host_later
+shot "$d2" paused_joiner
 same paused_host paused_host_later || fail "the joiner's P did not pause the host"
-same paused_host paused_joiner || fail "the joiner's screen is not the host's"
+same paused_host_later paused_joiner || fail "the joiner's screen is not the host's"
 press "$d2" p
 sleep 0.2
 shot "$d1" played_on
@@ -165,7 +175,7 @@ same top_prompt top_served && fail "the joiner's Space did not serve its serve"
 # The joiner's Q in the next rally: it leaves with status 0; the host stands
 # paused, saying so, until its own P.
 wait_prompt
-press "$d1" space
+if [ "$side" = top ]; then press "$d2" space; else press "$d1" space; fi
 sleep 0.4
 press "$d2" q
 ends_within "$joiner_pid" 3
@@ -182,23 +192,36 @@ sleep 0.3
 shot "$d1" alone
 same left_later alone && fail "the host's P did not play on alone"
 
-# A new joiner; the host leaves the match and quits: the joiner's screen
-# says so, and it ends with status 0.
-play "$d2" joiner2 --join "127.0.0.1:$port"
-joiner2_pid=$!
-pids+=($joiner2_pid)
-wait_line "$work/host.err" "player 2 connected"
-sleep 1.5
+# The host leaves the match alone and quits: status 0.
 press "$d1" Escape
 sleep 2
 press "$d1" q
 ends_within "$host_pid" 5
 [ "$code" = 0 ] || fail "the host ended with status $code"
-sleep 0.6
-shot "$d2" ended
-note ended 235 || fail "no 'The host ended the game' on the joiner's screen"
+
+# Another host and its joiner; the host's Q at its title ends both: the
+# joiner's screen says so, and it ends with status 0.
+net_host
+window_within "$d1" 10 || fail "no second host window"
+wait_line "$work/host.err" "hosting at 127.0.0.1:$port"
+play "$d2" joiner2 --join "127.0.0.1:$port"
+joiner2_pid=$!
+pids+=($joiner2_pid)
+wait_line "$work/host.err" "player 2 connected"
+sleep 1.5
+press "$d1" q
+said=0
+for _ in $(seq 15); do  # the joiner's screen says it for 2 s
+  shot "$d2" ended
+  # (the title's own lines are gone: its second would be at 214)
+  note ended 235 && ! note ended 214 && said=1 && break
+  sleep 0.2
+done
+[ $said = 1 ] || fail "no 'The host ended the game' on the joiner's screen"
+ends_within "$host_pid" 5
+[ "$code" = 0 ] || fail "the second host ended with status $code"
 ends_within "$joiner2_pid" 5
 [ "$code" = 0 ] || fail "the joiner ended with status $code when the host quit"
-grep -q "the host ended the game" "$work/joiner2.err" ||
+grep -qx "quillfire: the host ended the game" "$work/joiner2.err" ||
   fail "the joiner did not say why it ended"
 echo "net_roles_x11: passed"

@@ -300,6 +300,10 @@ void rollback_rewind(const RollbackMark *mark) {
   s.tick = mark->tick;
   s.fixed = 0;
   s.posts = mark->posts;
+  // An end asked for since the mark stands: its close is posted again.
+  if (s.ended && s.window &&
+      (s.posts.empty() || s.posts.front().message != WM_CLOSE))
+    s.posts.push_front(PlatMessage{s.window, WM_CLOSE, 0, 0});
   // The marked moment's ticks were all known: the tick before it is as it
   // was read.
   for (int side = 0; side < 2; side++) s.before[side] = 0;
