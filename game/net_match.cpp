@@ -49,9 +49,9 @@ struct NetMatchState {
   int has_echo;
   uint32_t round_trip_ms;
   uint64_t started_ms;
-  int leaving;     // this player leaves
-  int told_quiet;  // the other's silence has been said
-  int lost_other;  // this host ended the match: player 2 was lost
+  int leaving;              // this player leaves
+  int told_quiet;           // the other's silence has been said
+  int lost_other;           // this host ended the match: player 2 was lost
   uint32_t other_end_tick;  // the other left after its keys of ticks below
   NetMatchReport report;
 };
@@ -176,7 +176,7 @@ void send_datagram(void) {
     d.check_tick = m.sending.tick;
     d.check_hash = m.sending.hash;
   }
-  d.leaving = m.leaving;
+  d.leaving = m.leaving || m.lost_other;
   d.lost_you = m.lost_other;
   net_link_send(m.options.link, &d);
   m.sent_known = known;
@@ -222,7 +222,6 @@ void lose_other(const char *why) {
   fprintf(stderr, "quillfire: player 2 was lost: %s\n", why);
   // A player 2 that comes back is told that its match is over; the host's
   // datagrams stop here.
-  m.leaving = 1;
   m.lost_other = 1;
   if (m.options.link->fd >= 0 && !m.options.link->dropped)
     for (int i = 0; i < 3; i++) send_datagram();
@@ -259,6 +258,15 @@ void judge_silence(void) {
   }
 }
 
+// A joiner's game ends when its player leaves or its host is lost; a host
+// that left is followed only as far as the host's game went, so that its
+// last keys may still end the game the usual way (its Q at the title).
+bool joiner_must_end(void) {
+  if (m.options.side != NET_JOINER || quit_posted) return false;
+  return m.leaving || m.report.lost ||
+         (m.report.other_left && rollback_tick() >= m.other_end_tick);
+}
+
 void serve_network(uint32_t wait_ms) {
   NetLink *link = m.options.link;
   if (link->fd < 0 || m.report.lost) {
@@ -280,11 +288,10 @@ void serve_network(uint32_t wait_ms) {
     send_datagram();
   judge_silence();
   // A joiner has no game without its host, nor once it leaves, wherever its
-  // game stands (the first title runs inside shell_start, and a serve
-  // prompt inside one pass, before play_passes looks).
-  if (m.options.side == NET_JOINER &&
-      (m.leaving || m.report.lost || m.report.other_left))
-    rollback_end();
+  // game waits (the first title runs inside shell_start, and a serve prompt
+  // inside one pass, before play_passes looks): ended here while no frame
+  // runs on a guess, so that what is recorded is confirmed.
+  if (joiner_must_end() && !m.guessed_since_moment) rollback_end();
   if (m.options.serve_tcp) m.options.serve_tcp();
 }
 
@@ -426,15 +433,9 @@ void wait_for_other(void) {
 void play_passes(void) {
   for (;;) {
     serve_network(0);
-    // A joiner's game goes on without its host only as far as the host's
-    // game went: the host's last keys may still end it the usual way.
-    const bool host_gone =
-        m.report.lost ||
-        (m.report.other_left && rollback_tick() >= m.other_end_tick);
     // (Not once the game is ending by itself: its last passes only take
     // its own messages.)
-    if (!quit_posted && (m.leaving || m.report.out_of_step ||
-                         (m.options.side == NET_JOINER && host_gone)))
+    if (!quit_posted && (m.report.out_of_step || joiner_must_end()))
       rollback_end();
     // A game that must end runs its last passes as it stands.
     if (m.guessed_since_moment && !rollback_ended() &&
@@ -443,13 +444,15 @@ void play_passes(void) {
     int alive;
     const bool ending = rollback_ended() || rollback_below()->close_requested();
     if (other_known(rollback_tick()) || ending) {
-      // A game that must end runs its last passes as it stands, after
-      // passes on guesses that were never confirmed: the recording stops at
-      // the last confirmed moment (its replay says "cut short").
-      if (ending)
-        record_stop_here();
-      else
-        record_pause(0);
+      // A game that must end ends from the last confirmed moment: the frames
+      // run on guesses since are dropped, and the recording, which holds
+      // only confirmed frames, ends as the game does.
+      if (ending && m.guessed_since_moment) {
+        game_load(&m.moment.snapshot);
+        rollback_rewind(&m.moment.mark);
+        m.guessed_since_moment = 0;
+      }
+      record_pause(0);
       alive = pass();
       if (alive) confirmed();
     } else if (may_guess_next()) {

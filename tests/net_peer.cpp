@@ -156,9 +156,9 @@ int peer_voice_plays(void) {
   return plays;
 }
 
-// Each frame shown, as "f TICK GUESSED" and then what quillfire-run's frames.log
-// has of it after the time (the ball, the paddles, the scores); and for
-// each frame shown on a guess, once its tick ran on known keys, "v TICK 1"
+// Each frame shown, as "f TICK GUESSED" and then what quillfire-run's
+// frames.log has of it after the time (the ball, the paddles, the scores); and
+// for each frame shown on a guess, once its tick ran on known keys, "v TICK 1"
 // when that frame was the same, "v TICK 0" when it was not.
 FILE *shown_log;
 uint64_t frames_logged;
@@ -175,8 +175,9 @@ void peer_present(const uint8_t *pixels, int32_t pitch, int32_t width,
   if (!shown_log || counts.shown == frames_logged) return;
   frames_logged = counts.shown;
   fprintf(shown_log, "f %u %d %d %d %d %d %d %d %d %d\n", rollback_tick() - 1,
-          rollback_guessed(rollback_tick() - 1), ball.x, ball.y, ball.xv, ball.yv, paddle1.x, paddle2.x,
-          game_state.player1_score, game_state.player2_score);
+          rollback_guessed(rollback_tick() - 1), ball.x, ball.y, ball.xv,
+          ball.yv, paddle1.x, paddle2.x, game_state.player1_score,
+          game_state.player2_score);
 }
 
 PlatBackend peer_table;

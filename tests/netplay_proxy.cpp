@@ -156,11 +156,11 @@ Match start_match(const std::string &name, int delay, int jitter, double loss,
   m.name = name;
   const int port = free_port();
   m.proxy = start_proxy(name, port, delay, jitter, loss);
-  m.host = spawn({PEER, "--host", "127.0.0.1:" + std::to_string(port),
-                  "--report", scratch(name + ".host.txt"), "--record",
-                  scratch(name + ".host.qfrec"), "--shown",
-                  scratch(name + ".host.shown"), "--seed", "11"},
-                 scratch(name + ".host.log"), env);
+  m.host = spawn(
+      {PEER, "--host", "127.0.0.1:" + std::to_string(port), "--report",
+       scratch(name + ".host.txt"), "--record", scratch(name + ".host.qfrec"),
+       "--shown", scratch(name + ".host.shown"), "--seed", "11"},
+      scratch(name + ".host.log"), env);
   usleep(200000);
   std::vector<std::string> joiner = {
       PEER,
@@ -262,9 +262,10 @@ void expect_shown_as_replayed(const std::string &shown_path,
         << " on";
     next++;
   }
-  printf("%s: %zu frames; on a guess: %zu right, %zu wrong, %zu taken back "
-         "whole\n",
-         shown_path.c_str(), shown.size(), right, wrong, taken_back);
+  printf(
+      "%s: %zu frames; on a guess: %zu right, %zu wrong, %zu taken back "
+      "whole\n",
+      shown_path.c_str(), shown.size(), right, wrong, taken_back);
   // Played on guesses, the other's keys changing every few frames: many
   // wrong, many right; a goal hidden by a wrong guess now and then.
   EXPECT_GT(right, shown.size() / 10);
@@ -326,8 +327,7 @@ TEST(NetplayProxy, WholeMatchesAgreeAtEveryDelay) {
     for (const char *side : {"host", "joiner"}) {
       std::string line;
       const std::string out = scratch(m.name + "." + side + ".replayed");
-      EXPECT_EQ(replay(scratch(m.name + "." + side + ".qfrec"), &line, out),
-                0)
+      EXPECT_EQ(replay(scratch(m.name + "." + side + ".qfrec"), &line, out), 0)
           << side << ": " << line;
       expect_shown_as_replayed(scratch(m.name + "." + side + ".shown"),
                                out + "/frames.log");

@@ -193,10 +193,6 @@ void record_unseen(int unseen);
 // guess of the other player's keys paused, and records them once the keys
 // are known). Called between frames.
 void record_pause(int paused);
-// Recording: nothing more is recorded, and the stream ends without its end
-// marker, so that its replay says it was cut short there (a networked match
-// that ends before its game does). Called between frames.
-void record_stop_here(void);
 
 // A replay that played to the recording's end marker and the game ended
 // with it. 0 while still playing or when no replay is running.

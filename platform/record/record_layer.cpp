@@ -160,7 +160,7 @@ double record_seconds(void) {
 
 void record_finish(void) {
   RecordState &s = record_state;
-  if (s.mode == RECORD_WRITING && !s.stopped_here) {
+  if (s.mode == RECORD_WRITING) {
     RecordBytes end;
     end.size = 0;
     record_put_byte(&end, TAG_END);
@@ -174,7 +174,6 @@ void record_finish(void) {
   s.posted.clear();
   s.unseen = 0;
   s.paused = 0;
-  s.stopped_here = 0;
   s.mode = RECORD_OFF;
   if (plat_in_use() == &s.table) plat_use(s.below);
 }
@@ -248,16 +247,7 @@ int record_replay_stopped(int *status, std::string *line) {
 
 void record_unseen(int unseen) { record_state.unseen = unseen; }
 
-void record_pause(int paused) {
-  record_state.paused = paused || record_state.stopped_here;
-}
-
-void record_stop_here(void) {
-  RecordState &s = record_state;
-  if (s.mode != RECORD_WRITING) return;
-  s.paused = 1;
-  s.stopped_here = 1;
-}
+void record_pause(int paused) { record_state.paused = paused; }
 
 void record_replay_mark(RecordReplayMark *mark) {
   const RecordState &s = record_state;

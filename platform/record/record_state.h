@@ -75,7 +75,6 @@ struct RecordState {
   int complete = 0;
   int unseen = 0;        // frames run for their state alone (record_unseen)
   int paused = 0;        // recording: frames passed through (record_pause)
-  int stopped_here = 0;  // ... for good, and no end marker (record_stop_here)
   uint32_t clock = 0;    // the virtual clock the game is given
   uint32_t deadline = 0;
   int deadline_set = 0;

@@ -97,8 +97,9 @@ void rollback_drain_messages(void) {
     if (msg.message == WM_KILLFOCUS) s.away = 1;
     if (msg.message == WM_SETFOCUS) s.away = 0;
     // The player closing this machine's window ends its game: the one
-    // message of the window system the game is given.
-    if (msg.message == WM_CLOSE) s.posts.push_front(msg);
+    // message of the window system the game is given (kept apart from the
+    // game's own posts, which a rewind puts back as they were).
+    if (msg.message == WM_CLOSE) s.close_owed = 1;
   }
 }
 

@@ -53,7 +53,7 @@ void layer_post_quit_message(int exit_code) {
 
 int layer_peek_message(PlatMessage *msg) {
   rollback_drain_messages();
-  if (s.close_owed) {
+  if (s.close_owed && s.window) {
     s.close_owed = 0;
     *msg = PlatMessage{s.window, WM_CLOSE, 0, 0};
     return 1;
@@ -154,8 +154,8 @@ void compare_with_shown(const uint8_t *pixels, int32_t pitch, int32_t width,
   const uint32_t tick = s.tick - 1;
   if (!s.unseen) {
     if (s.guesses.count(tick))
-      s.shown_on_guess[tick] = frame_hash(pixels, pitch, width, height,
-                                          palette);
+      s.shown_on_guess[tick] =
+          frame_hash(pixels, pitch, width, height, palette);
     return;
   }
   if (!s.confirming) return;
@@ -287,7 +287,7 @@ void rollback_end(void) {
   // As the window system tells a window that is closed: once, so that the
   // game ends its own way wherever it stands (kept apart from the game's
   // posts, which a rewind puts back as they were).
-  s.close_owed = s.window != nullptr;
+  s.close_owed = 1;
 }
 int rollback_ended(void) { return s.ended; }
 
@@ -300,10 +300,6 @@ void rollback_rewind(const RollbackMark *mark) {
   s.tick = mark->tick;
   s.fixed = 0;
   s.posts = mark->posts;
-  // An end asked for since the mark stands: its close is posted again.
-  if (s.ended && s.window &&
-      (s.posts.empty() || s.posts.front().message != WM_CLOSE))
-    s.posts.push_front(PlatMessage{s.window, WM_CLOSE, 0, 0});
   // The marked moment's ticks were all known: the tick before it is as it
   // was read.
   for (int side = 0; side < 2; side++) s.before[side] = 0;
