@@ -4,11 +4,18 @@
 // serve hook as the network would bring them while the layer waits).
 #include <stdint.h>
 #include <string.h>
+#include <unistd.h>
 
 #include <functional>
+#include <map>
+#include <set>
+#include <utility>
 #include <vector>
 
 #include "engine/clock.h"
+#include "game/game.h"
+#include "game/net_keys.h"
+#include "game/snapshot.h"
 #include "platform/dik.h"
 #include "platform/headless/headless_audio.h"
 #include "platform/platform.h"
@@ -507,3 +514,264 @@ TEST_F(Layer, TheFocusReachesOwnInputsNeverTheGameAndTheCloseDoes) {
 }
 
 }  // namespace
+
+// --- the real game, its guesses wrong on purpose ---
+
+namespace {
+
+// The two players' input streams, by tick: the host picks two players at
+// the title, serves now and then and sweeps its paddle; the joiner's arrows
+// change every few ticks, so that guesses of them keep proving wrong.
+RollbackInput host_input(uint32_t tick) {
+  RollbackInput in = 0;
+  if (tick >= 5 && tick < 40) in |= NET_IN_TWO;
+  if (tick % 30 < 2) in |= NET_IN_SERVE;
+  in |= (tick / 23) % 2 ? NET_IN_LEFT : NET_IN_RIGHT;
+  return in;
+}
+
+RollbackInput joiner_input(uint32_t tick) {
+  const uint32_t step = (tick / 3) * 2654435761u;
+  RollbackInput in = 0;
+  if ((step >> 13) % 3 == 1) in |= NET_IN_LEFT;
+  if ((step >> 13) % 3 == 2) in |= NET_IN_RIGHT;
+  if (tick % 40 < 2) in |= NET_IN_SERVE;
+  return in;
+}
+
+// The host's own input is its stream's, whatever the keyboard holds: the
+// layer asks for it once per tick, in tick order.
+RollbackInput stream_own(const uint8_t *, int) {
+  return host_input(rollback_own_known());
+}
+
+// The joiner's inputs reach this machine LATE ticks after the newest tick
+// the game read; a wait (nothing read for a while) brings the next one.
+const uint32_t LATE = 4;
+const int STALLED_SERVES = 64;
+struct Network {
+  int at_once;         // the plain run: each input known before its tick
+  uint32_t delivered;  // joiner's inputs handed in: ticks below this
+  uint32_t seen_newest;
+  int stalled;
+};
+Network net;
+
+void deliver_upto(uint32_t tick) {
+  while (net.delivered < tick) {
+    rollback_put_remote(net.delivered, joiner_input(net.delivered));
+    net.delivered++;
+  }
+}
+
+void late_serve(uint32_t) {
+  if (net.at_once) {
+    deliver_upto(rollback_tick() + 2);
+    return;
+  }
+  const uint32_t newest = rollback_newest();
+  if (newest != net.seen_newest) {
+    net.seen_newest = newest;
+    net.stalled = 0;
+  } else if (++net.stalled >= STALLED_SERVES) {
+    net.stalled = 0;
+    deliver_upto(net.delivered + 1);
+  }
+  if (newest > LATE) deliver_upto(newest - LATE);
+}
+
+// Every frame presented, with the tick of the game's last read.
+struct ShownFrame {
+  uint32_t tick;
+  uint64_t hash;
+};
+std::vector<ShownFrame> shown_frames;
+
+void keep_frame(const uint8_t *pixels, int32_t width, int32_t height,
+                const uint8_t palette[1024], void *) {
+  uint64_t h = 1469598103934665603ull;
+  for (int32_t i = 0; i < width * height; i++)
+    h = (h ^ pixels[i]) * 1099511628211ull;
+  for (int i = 0; i < 1024; i++) h = (h ^ palette[i]) * 1099511628211ull;
+  shown_frames.push_back({rollback_tick() - 1, h});
+}
+
+bool other_known(uint32_t tick) {
+  const uint32_t known = rollback_remote_known();
+  return known == UINT32_MAX || tick < known;
+}
+
+// What the driver saw of each frame shown: whether a correction came just
+// before it, and whether it rests on guesses (and were they all right).
+struct Judged {
+  size_t frame;  // index in shown_frames
+  bool after_correction;
+  bool on_right_guesses;
+};
+
+// A small driver of passes as network play drives them: a pass on known
+// keys is a new moment; a pass that may guess runs on a guess; once the
+// keys after the moment are known, back to it, and every pass since run
+// again unseen. Runs until the game has read `ticks` ticks.
+struct Driver {
+  GameSnapshot snapshot;
+  RollbackMark mark;
+  bool have_moment = false, guessed_since = false;
+  // The guesses since the moment as the layer's rules say they are made:
+  // the joiner's last input handed in, by tick.
+  std::vector<std::pair<uint32_t, RollbackInput>> guesses;
+  std::vector<Judged> judged;
+  int corrections = 0;
+
+  void confirmed(void) {
+    game_save(&snapshot);
+    rollback_mark(&mark);
+    have_moment = true;
+    guessed_since = false;
+    guesses.clear();
+    rollback_forget_before(mark.tick);
+  }
+
+  bool guesses_right(void) const {
+    for (const auto &g : guesses)
+      if (joiner_input(g.first) != g.second) return false;
+    return true;
+  }
+
+  int pass(bool after_correction, bool guessing) {
+    const size_t before = shown_frames.size();
+    const int alive = shell_pass();
+    // A frame on guesses of which one is wrong may differ: not judged.
+    const bool right = !guessing || guesses_right();
+    for (size_t i = before; i < shown_frames.size(); i++)
+      judged.push_back(
+          {i, after_correction && i == before && right, guessing && right});
+    return alive;
+  }
+
+  bool catch_up(void) {
+    const uint32_t newest = rollback_tick();
+    const bool wrong = rollback_take_wrong() != UINT32_MAX;
+    corrections += wrong;
+    game_load(&snapshot);
+    rollback_rewind(&mark);
+    rollback_unseen(1);
+    int alive = 1;
+    while (alive && rollback_is_unseen() && rollback_tick() < newest &&
+           other_known(rollback_tick())) {
+      alive = shell_pass();
+      if (alive) confirmed();
+    }
+    rollback_unseen(0);
+    if (!alive) return false;
+    // The first pass after it is judged against the plain run.
+    return step(wrong);
+  }
+
+  // One pass, or one wait. Returns 0 once the game has ended.
+  bool step(bool after_correction) {
+    if (net.at_once) late_serve(0);
+    if (guessed_since && other_known(mark.tick)) return catch_up();
+    if (other_known(rollback_tick())) {
+      const int alive = pass(after_correction, false);
+      if (alive) confirmed();
+      return alive;
+    }
+    if (have_moment && net_keys_guessable() &&
+        rollback_tick() - net.delivered < ROLLBACK_MAX_AHEAD) {
+      guesses.push_back({rollback_tick(), net.delivered
+                                              ? joiner_input(net.delivered - 1)
+                                              : (RollbackInput)0});
+      rollback_may_guess(1);
+      guessed_since = true;
+      const int alive = pass(after_correction, true);
+      rollback_may_guess(0);
+      return alive;
+    }
+    for (int i = 0; !other_known(rollback_tick()); i++) {
+      if (i > 100000) {
+        ADD_FAILURE() << "the joiner's input of tick " << rollback_tick()
+                      << " never came";
+        return false;
+      }
+      late_serve(5);
+    }
+    return true;
+  }
+
+  void run(uint32_t ticks) {
+    while (rollback_tick() < ticks && !::testing::Test::HasFailure()) {
+      if (!step(false)) break;
+    }
+  }
+};
+
+// The game started over the layer with the stream's rules.
+void start_streamed_game(void) {
+  reset_everything();
+  net = Network{};
+  shown_frames.clear();
+  ASSERT_EQ(chdir(QF_RUN_DIR), 0);
+  static const RollbackRules rules = {stream_own, net_keys_merge,
+                                      net_keys_escape, late_serve, nullptr};
+  rollback_start(&rules, ROLLBACK_HOST, 0);
+  headless_on_present(keep_frame, nullptr);
+}
+
+const uint32_t MATCH_TICKS = 900;
+
+}  // namespace
+
+TEST_F(Fresh,
+       FramesShownAfterACorrectionOrOnRightGuessesAreThePlainRunsFrames) {
+  // The plain run: the joiner's inputs known at once, nothing guessed.
+  start_streamed_game();
+  net.at_once = 1;
+  deliver_upto(2);
+  ASSERT_EQ(shell_start(plat_instance()), 1);
+  Driver plain;
+  plain.run(MATCH_TICKS);
+  ASSERT_GE(rollback_tick(), MATCH_TICKS);
+  EXPECT_EQ(rollback_counts().guessed, 0u);
+  std::map<uint32_t, std::set<uint64_t>> expected;
+  for (const ShownFrame &f : shown_frames) expected[f.tick].insert(f.hash);
+  const uint32_t plain_score =
+      game_state.player1_score * 100 + game_state.player2_score;
+  rollback_finish();
+
+  // The same streams, the joiner's LATE ticks late.
+  start_streamed_game();
+  ASSERT_EQ(shell_start(plat_instance()), 1);
+  Driver late;
+  late.run(MATCH_TICKS);
+  ASSERT_GE(rollback_tick(), MATCH_TICKS);
+  const RollbackCounts counts = rollback_counts();
+  rollback_finish();
+
+  // The streams did what they are for: rallies played on guesses, many of
+  // them wrong and taken back.
+  EXPECT_GT(counts.guessed, 200u);
+  EXPECT_GT(counts.wrong, 20u);
+  EXPECT_GT(late.corrections, 20);
+  EXPECT_GT(plain_score, 0u);
+
+  int after_correction = 0, on_right_guesses = 0;
+  for (const Judged &j : late.judged) {
+    const ShownFrame &f = shown_frames[j.frame];
+    if (!j.after_correction && !j.on_right_guesses) continue;
+    after_correction += j.after_correction;
+    on_right_guesses += j.on_right_guesses;
+    ASSERT_TRUE(expected[f.tick].count(f.hash))
+        << "frame of tick " << f.tick
+        << (j.after_correction ? " shown after a correction"
+                               : " shown on right guesses")
+        << " is not the plain run's";
+  }
+  EXPECT_GT(after_correction, 10);
+  EXPECT_GT(on_right_guesses, 50);
+  printf(
+      "%d frames after corrections, %d on right guesses, of %zu shown; "
+      "%d corrections\n",
+      after_correction, on_right_guesses, shown_frames.size(),
+      late.corrections);
+}
