@@ -718,11 +718,14 @@ void start_streamed_game(void) {
   headless_on_present(keep_frame, nullptr);
 }
 
+// Rallies of the first match, up to before its winner's screen.
 const uint32_t MATCH_TICKS = 900;
+
+class RealGame : public Fresh {};
 
 }  // namespace
 
-TEST_F(Fresh,
+TEST_F(RealGame,
        FramesShownAfterACorrectionOrOnRightGuessesAreThePlainRunsFrames) {
   // The plain run: the joiner's inputs known at once, nothing guessed.
   start_streamed_game();
