@@ -26,10 +26,11 @@ RollbackInput remote_at(uint32_t tick) {
 }
 
 // This machine's keys for `tick`: read now unless read already (a frame run
-// again reads nothing; with an input delay they were read ticks ago).
+// again reads nothing; with an input delay they were read ticks ago). The
+// keys read as the game reaches `tick` count at `tick` + the delay.
 void read_own_for(uint32_t tick) {
   if (s.own.empty()) s.own.assign(s.delay, 0);
-  while (s.own.size() <= tick) {
+  while (s.own.size() <= tick + s.delay) {
     if (!s.raw_pending && !s.below->keyboard_read(s.raw_keys))
       memset(s.raw_keys, 0, sizeof s.raw_keys);
     s.raw_pending = 0;
