@@ -73,9 +73,9 @@ struct RecordState {
   // Replay only.
   int paced = 0;
   int complete = 0;
-  int unseen = 0;        // frames run for their state alone (record_unseen)
-  int paused = 0;        // recording: frames passed through (record_pause)
-  uint32_t clock = 0;    // the virtual clock the game is given
+  int unseen = 0;      // frames run for their state alone (record_unseen)
+  int paused = 0;      // recording: frames passed through (record_pause)
+  uint32_t clock = 0;  // the virtual clock the game is given
   uint32_t deadline = 0;
   int deadline_set = 0;
   int pace_started = 0;
