@@ -110,7 +110,10 @@ int peer_keyboard_read(uint8_t keys[256]) {
     if (!bot.at_prompt) bot.prompt_since = now;
     bot.rally_ball_yv = 0;  // the serve is a new ball for both
     bot.at_prompt = 1;
-    const int mine = game_state.serving_side == (bot.side == NET_HOST ? 1 : 2);
+    // The host serves player 2's serves too once it has gone.
+    const int mine =
+        game_state.serving_side == (bot.side == NET_HOST ? 1 : 2) ||
+        (bot.side == NET_HOST && net_match_other_gone());
     if (mine && now - bot.prompt_since >= PROMPT_ANSWER_MS)
       keys[DIK_SPACE] = 0x80;
     return 1;
