@@ -171,6 +171,10 @@ static int within_rate(NetLink *link, uint64_t now, int bad) {
 }
 
 // Keeps where the peer's good datagram was sent to, for the answers.
+// (Emscripten's C library, which the web build compiles this with, writes
+// CMSG_NXTHDR with a comparison of mixed signs.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wsign-compare"
 static void keep_local(NetLink *link, struct msghdr *message) {
   for (struct cmsghdr *c = CMSG_FIRSTHDR(message); c;
        c = CMSG_NXTHDR(message, c)) {
@@ -186,6 +190,7 @@ static void keep_local(NetLink *link, struct msghdr *message) {
     }
   }
 }
+#pragma GCC diagnostic pop
 
 int net_link_receive(NetLink *link, NetDatagram *d) {
   for (int i = 0; i < NET_LINK_READS_PER_CALL; ++i) {
