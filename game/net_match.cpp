@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include <map>
+#include <new>
 #include <string>
 
 #include "game/court.h"
@@ -138,11 +139,26 @@ void out_of_step(uint32_t tick) {
   // recording ends at a confirmed moment.
 }
 
+// Both games take their checkpoints at the same ticks, the first confirmed
+// moment at or past every tenth tick. The other's checkpoint of a tick this
+// side has gone past without taking one means that the moments themselves
+// differ: out of step too.
 void compare_checks(void) {
   for (auto it = m.other_checks.begin(); it != m.other_checks.end();) {
     auto own = m.own_checks.find(it->first);
     if (own == m.own_checks.end()) {
-      ++it;
+      const bool passed = !m.own_checks.empty() &&
+                          it->first > m.own_checks.begin()->first &&
+                          it->first < m.own_checks.rbegin()->first;
+      if (passed) {
+        out_of_step(it->first);
+        it = m.other_checks.erase(it);
+      } else if (!m.own_checks.empty() &&
+                 it->first < m.own_checks.begin()->first) {
+        it = m.other_checks.erase(it);  // older than any kept: forgotten
+      } else {
+        ++it;
+      }
       continue;
     }
     m.report.checks_compared++;
