@@ -466,6 +466,38 @@ int net_host_take_notice(NetHost *host, char *line, size_t size) {
   return 1;
 }
 
+// A socket closed with bytes it has not read sends a reset, and a reset
+// makes the other side throw away what it has not read yet: a watcher
+// behind a slow link would lose the end of the stream. So each connection's
+// writing is shut first, and what the clients still send (counts taken) is
+// read away until each has closed, or until `deadline`.
+static void hang_up(NetHost *host, uint64_t deadline) {
+  bool open[NET_PEERS_MAX] = {};
+  for (int i = 0; i < NET_PEERS_MAX; i++) {
+    if (host->peers[i].fd < 0) continue;
+    shutdown(host->peers[i].fd, SHUT_WR);
+    open[i] = true;
+  }
+  for (;;) {
+    int waiting = -1;
+    for (int i = 0; i < NET_PEERS_MAX; i++) {
+      if (!open[i]) continue;
+      uint8_t unread[4096];
+      ssize_t got;
+      while ((got = recv(host->peers[i].fd, unread, sizeof unread,
+                         MSG_DONTWAIT)) > 0) {
+      }
+      if (got < 0 &&
+          (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
+        waiting = i;
+      else
+        open[i] = false;  // closed by the client, or broken
+    }
+    if (waiting < 0 || net_now_ms() >= deadline) return;
+    net_wait(host->peers[waiting].fd, 0, 10);
+  }
+}
+
 void net_host_close(NetHost *host, uint32_t ms) {
   if (host->listen_fd < 0) return;
   uint64_t deadline = net_now_ms() + ms;
@@ -482,6 +514,7 @@ void net_host_close(NetHost *host, uint32_t ms) {
     }
     if (!pending || net_now_ms() >= deadline) break;
   }
+  hang_up(host, net_now_ms() + ms);
   for (NetPeer &peer : host->peers)
     if (peer.fd >= 0) drop(host, &peer, NULL);
   plat_wait_unwatch(host->listen_fd);
