@@ -201,7 +201,6 @@ void serve_host_tcp(void) {
   if (!net_play.match_started && net_host_has_joiner(host)) {
     uint32_t session = 0;
     while (!session) session = (uint32_t)net_random_word();
-    char error[160] = "";
     if (net_link_open_host(&net_play.link, host->listen_fd, session)) {
       screen()->wait_watch(net_play.link.fd);
       net_host_start_match(host, session);
@@ -210,7 +209,6 @@ void serve_host_tcp(void) {
       fprintf(stderr, "quillfire: %s\n", net_play.link.error);
       rollback_end();
     }
-    (void)error;
   }
   if (!net_play.match_started) {
     uint8_t keys[256];
