@@ -166,12 +166,14 @@ class NetAttack : public Fresh {
     net_host_close(&host, 0);
   }
   // Frames stay at 20 ms: the loop's own sleep is the only wait, so a
-  // longer period is the host held by a client. The bound leaves room for
-  // a machine busy with other work.
+  // longer period is the host held by a client. A client that held it
+  // would hold it for its greeting's time, seconds; the bound leaves room
+  // for a machine busy with other work (a 101 ms frame has been seen while
+  // the tests ran beside two builds).
   void expect_frames_kept(const Frames &frames, uint32_t ms) {
     EXPECT_GE(frames.periods.size(), ms / FRAME_MS * 9 / 10);
     EXPECT_LE(frames.median(), FRAME_MS + 1);
-    EXPECT_LT(frames.longest(), 100u);
+    EXPECT_LT(frames.longest(), 250u);
     printf("frame period: median %u ms, longest %u ms over %zu frames\n",
            frames.median(), frames.longest(), frames.periods.size());
   }
