@@ -455,11 +455,16 @@ void play_passes(void) {
       rollback_end();
     // A game that must end runs its last passes as it stands.
     if (m.guessed_since_moment && !rollback_ended() &&
-        other_known(m.moment.mark.tick) && !catch_up())
-      return;
+        other_known(m.moment.mark.tick)) {
+      if (!catch_up()) return;
+      // The network is served inside the passes run again: keys that came
+      // meanwhile may confirm the passes still on a guess. They are run
+      // again first, never stepped over by a pass on known keys.
+      continue;
+    }
     int alive;
     const bool ending = rollback_ended() || rollback_below()->close_requested();
-    if (other_known(rollback_tick()) || ending) {
+    if ((other_known(rollback_tick()) && !m.guessed_since_moment) || ending) {
       // A game that must end ends from the last confirmed moment: the frames
       // run on guesses since are dropped, and the recording, which holds
       // only confirmed frames, ends as the game does.
