@@ -31,8 +31,7 @@ NetInput net_keys_own(const uint8_t keys[256], int away) {
   return in;
 }
 
-void net_keys_merge(const NetInput now[2], const NetInput before[2],
-                    uint8_t keys[256]) {
+void net_keys_merge(const NetInput now[2], uint8_t keys[256]) {
   const NetInput host = now[NET_HOST];
   set(keys, DIK_LEFT, host & NET_IN_LEFT);
   set(keys, DIK_RIGHT, host & NET_IN_RIGHT);
@@ -53,10 +52,12 @@ void net_keys_merge(const NetInput now[2], const NetInput before[2],
       set(keys, DIK_P, joiner & NET_IN_PAUSE);
     }
   }
-  if (rose(host, before[NET_HOST], NET_IN_AWAY) ||
-      rose(joiner, before[NET_JOINER], NET_IN_AWAY) ||
-      rose(joiner, before[NET_JOINER], NET_IN_GONE))
-    pause_focus_lost();
+}
+
+int net_keys_lost_focus(const NetInput now[2], const NetInput before[2]) {
+  return rose(now[NET_HOST], before[NET_HOST], NET_IN_AWAY) ||
+         rose(now[NET_JOINER], before[NET_JOINER], NET_IN_AWAY) ||
+         rose(now[NET_JOINER], before[NET_JOINER], NET_IN_GONE);
 }
 
 int net_keys_escape(const NetInput now[2]) {

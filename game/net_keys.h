@@ -29,15 +29,17 @@ const int NET_JOINER = 1;
 // lost the focus.
 NetInput net_keys_own(const uint8_t keys[256], int away);
 
-// The game's keyboard for one tick, from both players' inputs of the tick
-// and of the tick before. The host's keys are its own: arrows for the
+// The game's keyboard for one tick, from both players' inputs of the tick.
+// The host's keys are its own: arrows for the
 // bottom paddle, the title's choice, Escape, Q, Space, P. The joiner's
 // arrows move the top paddle (the game's Z and X); its Space serves only
-// the top paddle's serve, and its P pauses, in a match of two. Either
-// window losing the focus, or the joiner leaving, pauses a running rally,
-// as a lost focus does (that changes the game's state, as the read does).
-void net_keys_merge(const NetInput now[2], const NetInput before[2],
-                    uint8_t keys[256]);
+// the top paddle's serve, and its P pauses, in a match of two.
+void net_keys_merge(const NetInput now[2], uint8_t keys[256]);
+
+// Whether the game is told at this tick that its window lost the focus
+// (which pauses a running rally): either player's window lost it, or the
+// joiner left.
+int net_keys_lost_focus(const NetInput now[2], const NetInput before[2]);
 
 // The game's Escape query: the host's Escape.
 int net_keys_escape(const NetInput now[2]);

@@ -325,9 +325,14 @@ RollbackInput own_input(const uint8_t keys[256], int away) {
 
 int escape_of(const RollbackInput now[2]) { return net_keys_escape(now); }
 
-void merge_of(const RollbackInput now[2], const RollbackInput before[2],
+// The game's keys are the tick's alone.
+void merge_of(const RollbackInput now[2], const RollbackInput *,
               uint8_t keys[256]) {
-  net_keys_merge(now, before, keys);
+  net_keys_merge(now, keys);
+}
+
+int lost_focus_of(const RollbackInput now[2], const RollbackInput before[2]) {
+  return net_keys_lost_focus(now, before);
 }
 
 // --- passes ---
@@ -524,8 +529,8 @@ int net_match_run(const NetMatchOptions *options) {
   m.options = *options;
   m.started_ms = net_now_ms();
   m.running = 1;
-  const RollbackRules rules = {own_input, merge_of, escape_of, serve_network,
-                               options->over};
+  const RollbackRules rules = {own_input,     merge_of,      escape_of,
+                               serve_network, options->over, lost_focus_of};
   rollback_start(&rules, options->side, options->input_delay);
   record_start();
   int status = 1;

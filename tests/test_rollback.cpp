@@ -64,8 +64,16 @@ void test_serve(uint32_t wait_ms) {
   if (network) network(wait_ms);
 }
 
-const RollbackRules RULES = {test_own, test_merge, test_escape, test_serve,
-                             nullptr};
+// The game is told its window lost the focus as either player's input
+// turns away.
+int test_lost_focus(const RollbackInput now[2], const RollbackInput before[2]) {
+  for (int side = 0; side < 2; side++)
+    if ((now[side] & IN_AWAY) && !(before[side] & IN_AWAY)) return 1;
+  return 0;
+}
+
+const RollbackRules RULES = {test_own,   test_merge, test_escape,
+                             test_serve, nullptr,    test_lost_focus};
 
 // One tick as the game reads it: the keyboard it is given.
 struct Read {
@@ -497,16 +505,38 @@ TEST_F(Layer, AnEndClosesTheWindowOnceThroughARewind) {
 
 // --- the window system's messages ---
 
-TEST_F(Layer, TheFocusReachesOwnInputsNeverTheGameAndTheCloseDoes) {
-  put_remote(0, 4, 0);
+TEST_F(Layer,
+       TheFocusReachesOwnInputsAndTheGameAsTheirRulesSayAndTheCloseDoes) {
+  put_remote(0, 2, 0);
+  put_remote(2, 1, IN_AWAY);
+  put_remote(3, 3, 0);
   headless_set_focus(0);
   PlatMessage msg;
+  // Not the window system's message: the tick's input, for both machines.
   EXPECT_EQ(plat_peek_message(&msg), 0);
   EXPECT_EQ(read_tick().host_high, IN_AWAY >> 8);
+  ASSERT_EQ(plat_peek_message(&msg), 1);
+  EXPECT_EQ(msg.message, (uint32_t)WM_KILLFOCUS);
+  EXPECT_EQ(msg.window, window);
+  EXPECT_EQ(plat_peek_message(&msg), 0);
+  RollbackMark mark;
+  rollback_mark(&mark);
   EXPECT_EQ(read_tick().host_high, IN_AWAY >> 8);
+  EXPECT_EQ(plat_peek_message(&msg), 0);  // still away: told once
   headless_set_focus(1);
+  // The other's window turns away: told again, and again when run again.
   EXPECT_EQ(read_tick().host_high, 0);
-  EXPECT_EQ(plat_peek_message(&msg), 0);
+  for (int run = 0; run < 2; run++) {
+    SCOPED_TRACE(run ? "run again" : "first run");
+    ASSERT_EQ(plat_peek_message(&msg), 1);
+    EXPECT_EQ(msg.message, (uint32_t)WM_KILLFOCUS);
+    EXPECT_EQ(plat_peek_message(&msg), 0);
+    if (run == 1) break;
+    rollback_rewind(&mark);
+    read_tick();
+    EXPECT_EQ(plat_peek_message(&msg), 0);
+    read_tick();
+  }
   headless_request_close();
   ASSERT_EQ(plat_peek_message(&msg), 1);
   EXPECT_EQ(msg.message, (uint32_t)WM_CLOSE);
@@ -706,14 +736,20 @@ struct Driver {
   }
 };
 
+void merge_game_keys(const RollbackInput now[2], const RollbackInput *,
+                     uint8_t keys[256]) {
+  net_keys_merge(now, keys);
+}
+
 // The game started over the layer with the stream's rules.
 void start_streamed_game(void) {
   reset_everything();
   net = Network{};
   shown_frames.clear();
   ASSERT_EQ(chdir(QF_RUN_DIR), 0);
-  static const RollbackRules rules = {stream_own, net_keys_merge,
-                                      net_keys_escape, late_serve, nullptr};
+  static const RollbackRules rules = {stream_own,      merge_game_keys,
+                                      net_keys_escape, late_serve,
+                                      nullptr,         net_keys_lost_focus};
   rollback_start(&rules, ROLLBACK_HOST, 0);
   headless_on_present(keep_frame, nullptr);
 }

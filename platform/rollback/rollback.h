@@ -64,8 +64,7 @@ struct RollbackRules {
   RollbackInput (*own)(const uint8_t keys[256], int away);
   // The game's keyboard for a tick, from both inputs of the tick and of the
   // tick before (index ROLLBACK_HOST, ROLLBACK_JOINER). Called once per
-  // read, as the game reads; it may change the game's state as a read does
-  // (a lost focus pauses).
+  // read, as the game reads.
   void (*merge)(const RollbackInput now[2], const RollbackInput before[2],
                 uint8_t keys[256]);
   // The game's Escape query for a tick.
@@ -79,6 +78,13 @@ struct RollbackRules {
   // null.
   const uint8_t *(*over)(const uint8_t *pixels, int32_t pitch, int32_t width,
                          int32_t height);
+  // Whether the game is told at a tick's read, from the same inputs as
+  // merge, that its window lost the focus: the layer then hands it
+  // WM_KILLFOCUS among its messages, which it takes at its next look as it
+  // takes the window system's. So a recording made over the layer holds it
+  // as it holds a lost focus of a game played alone, and its replay pauses
+  // where the game paused. May be null.
+  int (*lost_focus)(const RollbackInput now[2], const RollbackInput before[2]);
 };
 
 // Called by network play before the game starts (and before the recording

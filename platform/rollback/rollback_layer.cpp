@@ -198,6 +198,10 @@ int layer_keyboard_read(uint8_t state[256]) {
   rollback_fix_tick();
   memset(state, 0, 256);
   s.rules.merge(s.now, s.before, state);
+  // Among the game's own posts, so that a rewind takes it back with them
+  // and the pass run again puts it there again.
+  if (s.rules.lost_focus && s.rules.lost_focus(s.now, s.before) && s.window)
+    s.posts.push_back(PlatMessage{s.window, WM_KILLFOCUS, 0, 0});
   s.before[0] = s.now[0];
   s.before[1] = s.now[1];
   s.tick++;
