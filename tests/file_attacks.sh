@@ -92,12 +92,19 @@ XDG_CONFIG_HOME="$work/taken" run "a folder in the settings file's place" 0 2 \
 # A watcher keeps what it is shown: the host's stream, as the host's own
 # --record writes it, ended when the host is closed. The host's game moves
 # only once player 2 is there, so a joiner comes first; the host's close ends
-# the joiner's game too, as the host ending the game.
-port=$((20000 + RANDOM % 20000))
-"$game" --data "$work/plain" --host "127.0.0.1:$port" \
-  --record "$work/host.qfrec" 2>"$work/host.err" &
-host=$!
-sleep 1
+# the joiner's game too, as the host ending the game. The host listens on a
+# port below the system's range for outgoing connections (which the other
+# tests' connections take from), another one if that is taken.
+for _ in 1 2 3 4 5; do
+  port=$((20000 + RANDOM % 12000))
+  "$game" --data "$work/plain" --host "127.0.0.1:$port" \
+    --record "$work/host.qfrec" 2>"$work/host.err" &
+  host=$!
+  sleep 1
+  if kill -0 "$host" 2>/dev/null || ! grep -q "cannot listen" "$work/host.err"; then
+    break
+  fi
+done
 timeout 20 "$game" --data "$work/plain" --join "127.0.0.1:$port" \
   2>"$work/joiner.err" &
 joiner=$!

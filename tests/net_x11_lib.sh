@@ -53,11 +53,12 @@ play() {
     "$game" "$@") 2>"$work/$name.err" &
 }
 
-# net_host ARGS...: the host on a high port (another if that one is taken),
-# its port in port and its pid in host_pid.
+# net_host ARGS...: the host on a port below the system's range for outgoing
+# connections (another if that one is taken), its port in port and its pid
+# in host_pid.
 net_host() {
   for _ in 1 2 3 4 5; do
-    port=$((20000 + RANDOM % 40000))
+    port=$((20000 + RANDOM % 12000))
     play "$d1" host --host "127.0.0.1:$port" "$@"
     host_pid=$!
     pids+=($host_pid)

@@ -107,11 +107,17 @@ double number(std::map<std::string, std::string> &r, const char *name) {
   return atof(r[name].c_str());
 }
 
-// A port the system had free a moment ago, for the host.
-int free_port(void) {
-  static int next = 0;
-  if (!next) next = 20000 + (getpid() * 7) % 20000;
-  return next += 3;
+// The port a program says it listens on, as "...AT<port>" in its log,
+// waited for up to 2 s; 0 when it never says.
+int port_said(const std::string &log, const std::string &at) {
+  for (int i = 0; i < 200; i++) {
+    const std::string text = read_all(log);
+    const size_t found = text.find(at);
+    if (found != std::string::npos)
+      return atoi(text.c_str() + found + at.size());
+    usleep(10000);
+  }
+  return 0;
 }
 
 // The proxy, listening on a port of its own choice, which it prints.
@@ -131,13 +137,7 @@ Proxy start_proxy(const std::string &name, int target_port, int delay,
              std::to_string(delay), "--jitter", std::to_string(jitter),
              "--loss", std::to_string(loss), "--reorder", "1", "--seed", "7"},
             p.log);
-  p.port = 0;
-  for (int i = 0; i < 200 && !p.port; i++) {
-    const std::string text = read_all(p.log);
-    const size_t at = text.find("127.0.0.1:");
-    if (at != std::string::npos) p.port = atoi(text.c_str() + at + 10);
-    if (!p.port) usleep(10000);
-  }
+  p.port = port_said(p.log, "127.0.0.1:");
   return p;
 }
 
@@ -155,14 +155,16 @@ Match start_match(const std::string &name, int delay, int jitter, double loss,
                   const std::vector<std::string> &env = {}) {
   Match m;
   m.name = name;
-  const int port = free_port();
-  m.proxy = start_proxy(name, port, delay, jitter, loss);
+  // The host on a port the system picks (a port picked here could be taken
+  // meanwhile by any of the other tests' connections); the proxy in front.
   m.host = spawn(
-      {PEER, "--host", "127.0.0.1:" + std::to_string(port), "--report",
-       scratch(name + ".host.txt"), "--record", scratch(name + ".host.qfrec"),
-       "--shown", scratch(name + ".host.shown"), "--seed", "11"},
+      {PEER, "--host", "127.0.0.1:0", "--report", scratch(name + ".host.txt"),
+       "--record", scratch(name + ".host.qfrec"), "--shown",
+       scratch(name + ".host.shown"), "--seed", "11"},
       scratch(name + ".host.log"), env);
-  usleep(200000);
+  const int port =
+      port_said(scratch(name + ".host.log"), "hosting at 127.0.0.1:");
+  m.proxy = start_proxy(name, port, delay, jitter, loss);
   std::vector<std::string> joiner = {
       PEER,
       "--join",
