@@ -24,10 +24,35 @@ shot() {
   xwd -root -silent | convert xwd:- "$work/$1.ppm" || fail "screenshot failed"
 }
 
-sleep 1.5
+frames() { wc -l <"$work/frames" 2>/dev/null || echo 0; }
+
+# wait_still WHAT: once more frames than $mark have come, until none has
+# come for half a second (a screen that waits for a key, as the title and
+# the serve prompt do, presents nothing), or fail after 15 s naming WHAT.
+# A busy machine makes the fades slow; fixed sleeps would press too soon.
+wait_still() {
+  local before now still=0
+  before=$(frames)
+  for _ in $(seq 150); do
+    sleep 0.1
+    now=$(frames)
+    if [ "$now" -gt "$mark" ] && [ "$now" -eq "$before" ]; then
+      still=$((still + 1))
+      [ "$still" -ge 5 ] && return 0
+    else
+      still=0
+    fi
+    before=$now
+  done
+  fail "$1: the frames never stopped"
+}
+
+mark=0
+wait_still "the title"
 x11_title_shown title || fail "title: the picture is missing or not framed in black"
+mark=$(frames)
 x11_press 1
-sleep 2          # the fade, then the serve prompt
+wait_still "the fade to the serve prompt"
 x11_press space
 xdotool keydown Right
 sleep 0.6
@@ -38,8 +63,9 @@ x11_press Left 0.3
 mark=$(wc -l <"$work/frames")
 sleep 1
 period_lines=$(tail -n +"$((mark + 1))" "$work/frames")
+mark=$(frames)
 x11_press Escape
-sleep 2          # the fade, then the title
+wait_still "the fade to the title"
 x11_quit || fail "exit code $? after Q"
 
 # The short recording made in this window, played back as a timedemo: every
