@@ -356,11 +356,13 @@ int pass(void) {
 // After a pass whose keys were all known: the new moment, and its
 // checkpoint when one is due.
 void confirmed(void) {
+  // Every pass since the moment has run on known keys (and is recorded):
+  // none is to be run again, not even to end the game.
+  m.guessed_since_moment = 0;
   if (quit_posted) return;  // the end: no moment to go back to
   game_save(&m.moment.snapshot);
   rollback_mark(&m.moment.mark);
   m.have_moment = 1;
-  m.guessed_since_moment = 0;
   m.report.confirmed_ticks = m.moment.mark.tick;
   m.report.confirmed_score[0] = game_state.player1_score;
   m.report.confirmed_score[1] = game_state.player2_score;
@@ -469,7 +471,10 @@ void play_passes(void) {
     }
     int alive;
     const bool ending = rollback_ended() || rollback_below()->close_requested();
-    if ((other_known(rollback_tick()) && !m.guessed_since_moment) || ending) {
+    // A game whose end is posted reads no more keys: its last passes only
+    // take its messages, up to its WM_QUIT.
+    const bool known = other_known(rollback_tick()) || quit_posted;
+    if ((known && !m.guessed_since_moment) || ending) {
       // A game that must end ends from the last confirmed moment: the frames
       // run on guesses since are dropped, and the recording, which holds
       // only confirmed frames, ends as the game does.

@@ -480,7 +480,7 @@ TEST_F(Layer, ARewindReadsTheSameInputsAgainAndGivesBackTheGamesPosts) {
   EXPECT_EQ(rollback_newest(), 3u);
 }
 
-TEST_F(Layer, AnEndClosesTheWindowOnceThroughARewind) {
+TEST_F(Layer, AnEndClosesTheWindowOnceInEachRunOfThePassesAfterIt) {
   put_remote(0, 2, 0);
   read_tick();
   RollbackMark mark;
@@ -489,13 +489,20 @@ TEST_F(Layer, AnEndClosesTheWindowOnceThroughARewind) {
   EXPECT_EQ(plat_close_requested(), 0);
   rollback_end();
   EXPECT_EQ(plat_close_requested(), 1);
-  rollback_rewind(&mark);
   PlatMessage msg;
-  ASSERT_EQ(plat_peek_message(&msg), 1);
-  EXPECT_EQ(msg.message, (uint32_t)WM_CLOSE);
-  EXPECT_EQ(msg.window, window);
-  EXPECT_EQ(plat_peek_message(&msg), 0);
-  rollback_rewind(&mark);
+  // Taken in a pass that is then run again: given again, once.
+  for (int run = 0; run < 3; run++) {
+    SCOPED_TRACE(run);
+    rollback_rewind(&mark);
+    ASSERT_EQ(plat_peek_message(&msg), 1);
+    EXPECT_EQ(msg.message, (uint32_t)WM_CLOSE);
+    EXPECT_EQ(msg.window, window);
+    EXPECT_EQ(plat_peek_message(&msg), 0);
+  }
+  // Taken before the moment gone back to: not again.
+  RollbackMark after;
+  rollback_mark(&after);
+  rollback_rewind(&after);
   EXPECT_EQ(plat_peek_message(&msg), 0);
   EXPECT_EQ(plat_close_requested(), 1);
   // Every wait ends: a read of an unknown tick doesn't wait for it.

@@ -24,6 +24,7 @@
 #include "platform/net/net_link.h"
 #include "platform/net/net_socket.h"
 #include "platform/record/record.h"
+#include "platform/record/record_format.h"
 #include "platform/rollback/rollback.h"
 #include "record_memory.h"
 #include "support.h"
@@ -41,10 +42,12 @@ const uint32_t END_TICK = 1500;
 // What player 2 does besides playing: its window away for ticks [away_from,
 // away_to), and its leaving after its keys of ticks below leave_at (0:
 // neither). From pause_from on, the host taps P every PAUSE_TAP_EVERY ticks
-// (a rally paused by a lost focus or a player gone goes on so).
+// (a rally paused by a lost focus or a player gone goes on so). The host's
+// window is closed at END_TICK, or from close_from on as soon as passes run
+// again on a guess.
 struct Case {
   const char *name;
-  uint32_t away_from, away_to, leave_at, pause_from;
+  uint32_t away_from, away_to, leave_at, pause_from, close_from;
 };
 const uint32_t PAUSE_TAP_EVERY = 30;
 
@@ -152,12 +155,17 @@ void joiner_serves(void) {
       joiner.host_has = std::max(joiner.host_has, d.first_tick + d.count);
   }
   const uint32_t tick = rollback_tick();
-  if (tick >= END_TICK && !headless_close_raised()) headless_request_close();
   const uint32_t newest = rollback_newest();
+  const bool guessed_rerun =
+      rollback_is_unseen() && rollback_remote_known() < tick;
+  const bool close_now =
+      tick >= END_TICK ||
+      (playing.close_from && tick >= playing.close_from && guessed_rerun);
+  if (close_now && !headless_close_raised()) headless_request_close();
   joiner.best_score = std::max(
       {joiner.best_score, game_state.player1_score, game_state.player2_score});
   joiner.paused_rallies += !rollback_is_unseen() && game_paused;
-  if (rollback_is_unseen() && rollback_remote_known() < tick) {
+  if (guessed_rerun) {
     // A pass run again on a guess: everything up to the newest comes now.
     if (!joiner.left && joiner.inputs.size() < newest + 1)
       joiner.during_guessed_reruns++;
@@ -191,6 +199,26 @@ void close_link(void) {
   net_link_close(&joiner.link);
   if (joiner.tcp_fd >= 0) close(joiner.tcp_fd);
   if (joiner.listen_fd >= 0) close(joiner.listen_fd);
+}
+
+// The messages a recording holds, in order: what the window system told
+// the game (its close, a lost focus). What the game posted itself never is.
+std::vector<uint32_t> messages_recorded(const std::vector<uint8_t> &recording) {
+  Memory source{recording};
+  RecordReader reader;
+  std::string error;
+  std::vector<uint32_t> messages;
+  EXPECT_EQ(reader_begin(&reader, memory_source(&source), &error), 1) << error;
+  RecordBytes r;
+  ReaderResult result;
+  while ((result = reader_next(&reader, &r, &error)) == READER_RECORD) {
+    size_t at = 1;
+    uint64_t message = 0;
+    if (r.bytes[0] == TAG_MESSAGE && record_get_number(r, &at, &message))
+      messages.push_back((uint32_t)message);
+  }
+  EXPECT_EQ(result, READER_END) << error;
+  return messages;
 }
 
 // Hosts one match as `c` says, recording it; then replays the recording.
@@ -228,6 +256,10 @@ void host_and_replay(const Case &c) {
     EXPECT_GT(joiner.paused_rallies, 0);
   }
 
+  for (uint32_t message : messages_recorded(recording))
+    EXPECT_TRUE(message == WM_CLOSE || message == WM_KILLFOCUS)
+        << "message " << message << " recorded";
+
   // The recording alone: in step at every checkpoint, to its end marker,
   // where the game is as the host's ended.
   reset_everything();
@@ -259,8 +291,9 @@ class Match : public Fresh {};
 
 TEST_F(Match, EveryFrameRecordedIsConfirmedWhenKeysComeAndWhateverPlayer2Does) {
   const Case cases[] = {
-      {"keys coming while passes run again", 0, 0, 0, 0},
-      {"player 2 away a while, then gone", 400, 430, 700, 430},
+      {"keys coming while passes run again", 0, 0, 0, 0, 0},
+      {"player 2 away a while, then gone", 400, 430, 700, 430, 0},
+      {"the window closed while passes run again", 0, 0, 0, 0, 700},
   };
   for (const Case &c : cases) {
     SCOPED_TRACE(c.name);

@@ -146,6 +146,7 @@ int rollback_ended(void);
 struct RollbackMark {
   uint32_t tick;
   std::deque<PlatMessage> posts;  // the game's own posts not yet taken
+  int close_taken;                // the game had taken its WM_CLOSE
 };
 void rollback_mark(RollbackMark *mark);
 // Back to a marked moment (with the game's snapshot loaded): the ticks after

@@ -55,6 +55,7 @@ int layer_peek_message(PlatMessage *msg) {
   rollback_drain_messages();
   if (s.close_owed && s.window) {
     s.close_owed = 0;
+    s.close_taken = 1;
     *msg = PlatMessage{s.window, WM_CLOSE, 0, 0};
     return 1;
   }
@@ -298,12 +299,19 @@ int rollback_ended(void) { return s.ended; }
 void rollback_mark(RollbackMark *mark) {
   mark->tick = s.tick;
   mark->posts = s.posts;
+  mark->close_taken = s.close_taken;
 }
 
 void rollback_rewind(const RollbackMark *mark) {
   s.tick = mark->tick;
   s.fixed = 0;
   s.posts = mark->posts;
+  // A close the game took after the moment is taken back with what it did:
+  // the passes run again are given it again, or the game would never end.
+  if (s.close_taken && !mark->close_taken) {
+    s.close_owed = 1;
+    s.close_taken = 0;
+  }
   // The marked moment's ticks were all known: the tick before it is as it
   // was read.
   for (int side = 0; side < 2; side++) s.before[side] = 0;

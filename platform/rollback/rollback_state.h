@@ -35,7 +35,8 @@ struct RollbackState {
   int may_guess;
   int unseen;
   int ended;
-  int close_owed;  // the game must end: WM_CLOSE is still to be given
+  int close_owed;   // the game must end: WM_CLOSE is still to be given
+  int close_taken;  // the game took it (a rewind to before gives it again)
 
   // The inputs, by tick.
   std::vector<RollbackInput> own;  // read so far (input delay: ahead)
