@@ -299,3 +299,60 @@ TEST_F(Replay, AReplayStopsWhereTheFramesDifferOrTheWindowCloses) {
 }
 
 }  // namespace
+
+namespace {
+
+// The tags of a stream's records, its header left out.
+std::vector<uint8_t> tags_of(const Bytes &stream) {
+  Memory m{stream};
+  RecordReader r;
+  std::string error;
+  std::vector<uint8_t> tags;
+  if (!reader_begin(&r, memory_source(&m), &error)) return tags;
+  RecordBytes b;
+  while (reader_next(&r, &b, &error) == READER_RECORD)
+    tags.push_back(b.bytes[0]);
+  return tags;
+}
+
+intptr_t quiet_proc(PlatWindow *window, uint32_t message, uintptr_t wparam,
+                    intptr_t lparam) {
+  return plat_default_window_proc(window, message, wparam, lparam);
+}
+
+}  // namespace
+
+// Paused frames are taken back before the recording goes on, the backend's
+// queue with them (network play runs frames on a guess so): a post of the
+// game's own that they took, given again by the backend, is still the
+// game's own; one they made, gone with them, leaves nothing behind that
+// would take a later post of the game's for the window system's.
+TEST_F(Replay, WhatPausedFramesPostAndTakeIsLeftToTheirTakingBack) {
+  Bytes stream;
+  record_add_sink(memory_sink(&stream));
+  record_start();
+  ASSERT_EQ(plat_init(), 1);
+  PlatWindow *window =
+      plat_window_create("Quillfire", 0, 0, 64, 48, quiet_proc);
+  ASSERT_NE(window, nullptr);
+  const PlatBackend *below = headless_backend();
+  PlatMessage msg;
+  plat_post_message(window, WM_USER, 1, 0);
+  record_pause(1);
+  ASSERT_EQ(plat_peek_message(&msg), 1);     // taken by a paused frame
+  plat_post_message(window, WM_USER, 2, 0);  // posted by one
+  ASSERT_EQ(plat_peek_message(&msg), 1);
+  // Taken back: the queue as it was when the pause began.
+  below->post_message(window, WM_USER, 1, 0);
+  record_pause(0);
+  ASSERT_EQ(plat_peek_message(&msg), 1);
+  EXPECT_EQ(msg.wparam, 1u);
+  plat_post_message(window, WM_USER, 3, 0);
+  ASSERT_EQ(plat_peek_message(&msg), 1);
+  EXPECT_EQ(msg.wparam, 3u);
+  headless_set_focus(0);  // the window system's: recorded
+  ASSERT_EQ(plat_peek_message(&msg), 1);
+  record_finish();
+  const std::vector<uint8_t> tags = tags_of(stream);
+  EXPECT_EQ(std::count(tags.begin(), tags.end(), TAG_MESSAGE), 1);
+}

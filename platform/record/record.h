@@ -191,7 +191,10 @@ void record_unseen(int unseen);
 // Recording: while paused, the game's calls pass to the backend below
 // unrecorded and no checkpoint is taken (network play runs frames on a
 // guess of the other player's keys paused, and records them once the keys
-// are known). Called between frames.
+// are known). Every paused frame must be taken back before the recording
+// goes on (the game's state loaded as it was when the pause began, and the
+// backend's queue with it): what they posted and took of the game's own
+// messages is not kept. Called between frames.
 void record_pause(int paused);
 
 // A replay that played to the recording's end marker and the game ended

@@ -25,9 +25,6 @@ RecordState &s = record_state;
 const uint32_t RECORD_WAIT_SLICE_MS = 20;
 
 bool writing() { return s.mode == RECORD_WRITING && !s.paused; }
-// The game's own posts are told apart from the window system's messages
-// even while the recording is paused.
-bool tracking_posts() { return s.mode == RECORD_WRITING; }
 bool replaying() { return s.mode == RECORD_REPLAYING; }
 // A replay that was asked to stop: the game is answered as a window being
 // closed, and ends its own way.
@@ -155,7 +152,9 @@ int layer_post_message(PlatWindow *window, uint32_t message, uintptr_t wparam,
     return 1;
   }
   const int posted = s.below->post_message(window, message, wparam, lparam);
-  if (posted && tracking_posts()) {
+  // Not while paused: what paused frames post and take is taken back, with
+  // them, before the recording goes on (record_pause).
+  if (posted && writing()) {
     s.posted.push_back(PlatMessage{window, message, wparam, lparam});
   }
   return posted;
@@ -168,7 +167,7 @@ void layer_post_quit_message(int exit_code) {
     return;
   }
   s.below->post_quit_message(exit_code);
-  if (tracking_posts()) s.posted.push_back(quit);
+  if (writing()) s.posted.push_back(quit);
 }
 
 // Drops what the real window system queued (keys, which a replay ignores,
@@ -188,11 +187,10 @@ int take_replay_post(PlatMessage *msg) {
 }
 
 int layer_peek_message(PlatMessage *msg) {
-  if (tracking_posts()) {
+  if (writing()) {
     const int taken = s.below->peek_message(msg);
     // A paint asks for nothing the game does: the picture is the display's.
-    if (taken && !take_own_post(*msg) && msg->message != WM_PAINT &&
-        writing()) {
+    if (taken && !take_own_post(*msg) && msg->message != WM_PAINT) {
       put_message(*msg);
     }
     return taken;
