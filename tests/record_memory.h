@@ -6,9 +6,11 @@
 #include <string.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "platform/record/record.h"
+#include "platform/record/record_format.h"
 
 inline int memory_write(void *user, const uint8_t *bytes, size_t count) {
   std::vector<uint8_t> *out = (std::vector<uint8_t> *)user;
@@ -45,6 +47,19 @@ inline long memory_read(void *user, uint8_t *buffer, size_t count) {
 }
 inline RecordSource memory_source(Memory *m) {
   return {memory_read, nullptr, m};
+}
+
+// Every record of a stream, its runs unfolded, its header left out; empty
+// for what is no recording.
+inline std::vector<RecordBytes> records_of(const std::vector<uint8_t> &stream) {
+  Memory m{stream};
+  RecordReader r;
+  std::string error;
+  std::vector<RecordBytes> out;
+  if (!reader_begin(&r, memory_source(&m), &error)) return out;
+  RecordBytes b;
+  while (reader_next(&r, &b, &error) == READER_RECORD) out.push_back(b);
+  return out;
 }
 
 #endif

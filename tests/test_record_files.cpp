@@ -92,18 +92,6 @@ int filling_write(void *user, const uint8_t *, size_t) {
   return 0;
 }
 
-// Every record of a stream, unfolded.
-std::vector<RecordBytes> records_of(const Bytes &stream) {
-  Memory m{stream};
-  RecordReader r;
-  std::string error;
-  std::vector<RecordBytes> out;
-  if (!reader_begin(&r, memory_source(&m), &error)) return out;
-  RecordBytes b;
-  while (reader_next(&r, &b, &error) == READER_RECORD) out.push_back(b);
-  return out;
-}
-
 const char INCOMPLETE[] = "; playing on, the recording is incomplete";
 
 using RecordFiles = Fresh;

@@ -30,15 +30,9 @@ Bytes read_file(const std::string &path) {
 
 // The frames a recording holds: its checkpoints, as its reader gives them.
 uint64_t checkpoints_in(const Bytes &stream) {
-  Memory m{stream};
-  RecordReader r;
-  std::string error;
-  if (!reader_begin(&r, memory_source(&m), &error)) return 0;
-  RecordBytes b;
   uint64_t count = 0;
-  while (reader_next(&r, &b, &error) == READER_RECORD) {
-    count += b.bytes[0] == TAG_CHECKPOINT;
-  }
+  for (const RecordBytes &r : records_of(stream))
+    count += r.bytes[0] == TAG_CHECKPOINT;
   return count;
 }
 

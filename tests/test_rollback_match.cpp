@@ -24,7 +24,6 @@
 #include "platform/net/net_link.h"
 #include "platform/net/net_socket.h"
 #include "platform/record/record.h"
-#include "platform/record/record_format.h"
 #include "platform/rollback/rollback.h"
 #include "record_memory.h"
 #include "support.h"
@@ -224,20 +223,13 @@ void close_link(void) {
 // The messages a recording holds, in order: what the window system told
 // the game (its close, a lost focus). What the game posted itself never is.
 std::vector<uint32_t> messages_recorded(const std::vector<uint8_t> &recording) {
-  Memory source{recording};
-  RecordReader reader;
-  std::string error;
   std::vector<uint32_t> messages;
-  EXPECT_EQ(reader_begin(&reader, memory_source(&source), &error), 1) << error;
-  RecordBytes r;
-  ReaderResult result;
-  while ((result = reader_next(&reader, &r, &error)) == READER_RECORD) {
+  for (const RecordBytes &r : records_of(recording)) {
     size_t at = 1;
     uint64_t message = 0;
     if (r.bytes[0] == TAG_MESSAGE && record_get_number(r, &at, &message))
       messages.push_back((uint32_t)message);
   }
-  EXPECT_EQ(result, READER_END) << error;
   return messages;
 }
 
@@ -282,7 +274,7 @@ void play_and_replay(const Case &c) {
         << "message " << message << " recorded";
 
   // The recording alone: in step at every checkpoint, to its end marker,
-  // where the game is as the host's ended.
+  // where the game is as it ended.
   reset_everything();
   Memory source{recording};
   ASSERT_EQ(record_replay(memory_source(&source), 0), 1) << record_error();
