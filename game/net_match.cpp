@@ -378,6 +378,32 @@ void confirmed(void) {
   compare_checks();
 }
 
+// Back to the last confirmed moment: the passes run since are taken back.
+void back_to_moment(void) {
+  game_load(&m.moment.snapshot);
+  rollback_rewind(&m.moment.mark);
+  m.guessed_since_moment = 0;
+}
+
+// A pass on the other's known keys: recorded, and the new moment.
+int known_pass(void) {
+  record_pause(0);
+  const int alive = pass();
+  if (alive) confirmed();
+  return alive;
+}
+
+// A pass whose first tick may run on a guess of the other's keys: not
+// recorded until it is run again on known keys.
+int guessed_pass(void) {
+  record_pause(1);
+  rollback_may_guess(1);
+  m.guessed_since_moment = 1;
+  const int alive = pass();
+  rollback_may_guess(0);
+  return alive;
+}
+
 bool other_known(uint32_t tick) {
   const uint32_t known = rollback_remote_known();
   return known == UINT32_MAX || tick < known;
@@ -400,10 +426,8 @@ int catch_up(void) {
   const uint32_t newest = rollback_tick();
   const uint32_t wrong = rollback_take_wrong();
   if (wrong != UINT32_MAX) rollback_count_correction(wrong, newest);
-  game_load(&m.moment.snapshot);
-  rollback_rewind(&m.moment.mark);
+  back_to_moment();
   rollback_unseen(1);
-  record_pause(0);
   int alive = 1;
   // A pass that reads no tick (the game ending) ends the run as well.
   uint32_t before = UINT32_MAX;
@@ -411,20 +435,15 @@ int catch_up(void) {
   while (alive && rollback_is_unseen() && rollback_tick() < newest &&
          other_known(rollback_tick()) && rollback_tick() != before) {
     before = rollback_tick();
-    alive = pass();
-    if (alive) confirmed();
+    alive = known_pass();
   }
   rollback_confirming(0);
-  record_pause(1);
   before = UINT32_MAX;
   while (alive && rollback_is_unseen() && rollback_tick() < newest &&
          rollback_tick() != before && may_guess_next()) {
     before = rollback_tick();
-    rollback_may_guess(1);
-    m.guessed_since_moment = 1;
-    alive = pass();
+    alive = guessed_pass();
   }
-  rollback_may_guess(0);
   rollback_unseen(0);
   return alive;
 }
@@ -460,13 +479,13 @@ void play_passes(void) {
     // its own messages.)
     if (!quit_posted && (m.report.out_of_step || joiner_must_end()))
       rollback_end();
-    // A game that must end runs its last passes as it stands.
+    // Passes on guesses whose keys have come are run again first (a game
+    // that must end runs its last passes as it stands). The network is
+    // served inside them: keys that came meanwhile may confirm more, so the
+    // loop looks again before any pass on known keys.
     if (m.guessed_since_moment && !rollback_ended() &&
         other_known(m.moment.mark.tick)) {
       if (!catch_up()) return;
-      // The network is served inside the passes run again: keys that came
-      // meanwhile may confirm the passes still on a guess. They are run
-      // again first, never stepped over by a pass on known keys.
       continue;
     }
     int alive;
@@ -478,21 +497,11 @@ void play_passes(void) {
       // A game that must end ends from the last confirmed moment: the frames
       // run on guesses since are dropped, and the recording, which holds
       // only confirmed frames, ends as the game does.
-      if (ending && m.guessed_since_moment) {
-        game_load(&m.moment.snapshot);
-        rollback_rewind(&m.moment.mark);
-        m.guessed_since_moment = 0;
-      }
-      record_pause(0);
-      alive = pass();
-      if (alive) confirmed();
+      if (ending && m.guessed_since_moment) back_to_moment();
+      alive = known_pass();
     } else if (may_guess_next()) {
       keep_time();
-      record_pause(1);
-      rollback_may_guess(1);
-      m.guessed_since_moment = 1;
-      alive = pass();
-      rollback_may_guess(0);
+      alive = guessed_pass();
     } else {
       wait_for_other();
       continue;
