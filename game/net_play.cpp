@@ -51,6 +51,7 @@ struct NetPlayState {
   NetHost host;
   NetClient client;
   NetLink link;
+  int side;  // in a match of two: NET_HOST or NET_JOINER
   int hosting;
   int match_started;  // the host has told player 2 the match's session
   uint16_t port;      // a joiner's: the host's port, TCP and UDP
@@ -59,8 +60,7 @@ struct NetPlayState {
   uint64_t note_shown_ms;      // when a waiting screen's note was last shown
   std::vector<uint8_t> frame;  // the presented frame with the note on it
   // Watching.
-  int focus_lost;  // this window has lost the keyboard focus
-  int left;        // the player left by Q or Escape
+  int left;  // the player left by Q or Escape
 };
 
 NetPlayState net_play;
@@ -179,16 +179,10 @@ void match_note(int side) {
   }
 }
 
-int match_side;
-
 const uint8_t *match_over(const uint8_t *pixels, int32_t pitch, int32_t width,
                           int32_t height) {
-  match_note(match_side);
+  match_note(net_play.side);
   return paint_over(pixels, pitch, width, height, nullptr);
-}
-
-void match_last_word(const char *line, uint32_t ms) {
-  show_last_word(line, ms);
 }
 
 // The host's TCP side while the match runs: watchers come and go, and
@@ -424,7 +418,6 @@ int net_play_connect(const char *where, int join, uint32_t timeout_ms,
     net_client_close(&net_play.client);
     return 0;
   }
-  net_play.focus_lost = 0;
   net_play.left = 0;
   net_play.note.lines = 0;
   if (join) return 1;
@@ -438,14 +431,14 @@ int net_play_connect(const char *where, int join, uint32_t timeout_ms,
 }
 
 int net_play_match(int side, uint32_t input_delay, uint32_t differ_from_tick) {
-  match_side = side;
+  net_play.side = side;
   NetMatchOptions options = {};
   options.side = side;
   options.link = &net_play.link;
   options.input_delay = input_delay;
   options.serve_tcp = side == NET_HOST ? serve_host_tcp : serve_joiner_tcp;
   options.over = match_over;
-  options.last_word = match_last_word;
+  options.last_word = show_last_word;
   options.host_port = side == NET_HOST ? net_play.host.port : net_play.port;
   options.differ_from_tick = differ_from_tick;
   int status = net_match_run(&options);

@@ -125,7 +125,7 @@ int record_add_sink(RecordSink sink);
 int record_start(void);
 
 // Called with each keyboard snapshot before it is recorded, to merge keys
-// that come from elsewhere (a remote player's). Null for none.
+// that come from elsewhere (or, in a test, to see each read). Null for none.
 void record_on_keyboard(void (*merge)(uint8_t state[256], void *user),
                         void *user);
 
@@ -137,13 +137,6 @@ void record_on_present(const uint8_t *(*over)(const uint8_t *pixels,
                                               int32_t pitch, int32_t width,
                                               int32_t height, void *user),
                        void *user);
-
-// Replay only: `seen` is called with each message of the real window that
-// the replay empties from the queue (the game gets the recorded ones), so
-// that a live client can still learn that its window lost the focus. Null
-// for none.
-void record_on_real_message(void (*seen)(const PlatMessage *msg, void *user),
-                            void *user);
 
 // Replay only: called once the replayed game shuts down at the recording's
 // end marker, before the real window goes, so that a last word can be shown

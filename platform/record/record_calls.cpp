@@ -171,11 +171,10 @@ void layer_post_quit_message(int exit_code) {
 }
 
 // Drops what the real window system queued (keys, which a replay ignores,
-// and its own messages, which come from the stream), telling the hook.
+// and its own messages, which come from the stream).
 void drop_real_messages(void) {
   PlatMessage dropped;
   while (s.below->peek_message(&dropped)) {
-    if (s.real_message) s.real_message(&dropped, s.real_message_user);
   }
 }
 

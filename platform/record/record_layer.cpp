@@ -99,12 +99,6 @@ void record_on_present(const uint8_t *(*over)(const uint8_t *pixels,
   record_state.over_user = user;
 }
 
-void record_on_real_message(void (*seen)(const PlatMessage *msg, void *user),
-                            void *user) {
-  record_state.real_message = seen;
-  record_state.real_message_user = user;
-}
-
 void record_on_replay_end(void (*last)(void *user), void *user) {
   record_state.replay_end = last;
   record_state.replay_end_user = user;

@@ -40,8 +40,6 @@ struct RecordState {
   const uint8_t *(*over)(const uint8_t *pixels, int32_t pitch, int32_t width,
                          int32_t height, void *user) = nullptr;
   void *over_user = nullptr;
-  void (*real_message)(const PlatMessage *msg, void *user) = nullptr;
-  void *real_message_user = nullptr;
   void (*replay_end)(void *user) = nullptr;
   void *replay_end_user = nullptr;
   void (*serve)(void *user) = nullptr;
