@@ -114,6 +114,17 @@ int run_watcher(const std::string &where, const std::string &record_file) {
   return status;
 }
 
+// Either player's match, once connected: its exit status, or
+// RECORD_INCOMPLETE_STATUS when it ended well but its --record could not
+// all be written.
+int play_match(int side, int input_delay) {
+  int status = net_play_match(side, (uint32_t)input_delay, 0);
+  record_finish();
+  net_play_end();
+  if (status == 0 && record_incomplete()) status = RECORD_INCOMPLETE_STATUS;
+  return status;
+}
+
 // Joining as player 2: this machine runs the game too, with its own keys.
 int run_joiner(const std::string &where, const std::string &record_file,
                int input_delay) {
@@ -124,11 +135,7 @@ int run_joiner(const std::string &where, const std::string &record_file,
     record_finish();
     return NET_PLAY_LOST_STATUS;
   }
-  int status = net_play_match(NET_JOINER, (uint32_t)input_delay, 0);
-  record_finish();
-  net_play_end();
-  if (status == 0 && record_incomplete()) status = RECORD_INCOMPLETE_STATUS;
-  return status;
+  return play_match(NET_JOINER, input_delay);
 }
 
 // Hosting: player 1's game, its confirmed frames streamed to every watcher
@@ -142,11 +149,7 @@ int run_host(const std::string &where, const std::string &record_file,
     record_finish();
     return EXIT_STATUS_FAILURE;
   }
-  int status = net_play_match(NET_HOST, (uint32_t)input_delay, 0);
-  record_finish();
-  net_play_end();
-  if (status == 0 && record_incomplete()) status = RECORD_INCOMPLETE_STATUS;
-  return status;
+  return play_match(NET_HOST, input_delay);
 }
 
 RecordSessionMode session_mode(int demo) {
